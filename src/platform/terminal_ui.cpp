@@ -1,0 +1,40 @@
+#include "platform/terminal_ui.h"
+
+#include <cmath>
+
+void CTerminalUi::Message(const std::string& text, MessageIcon /*icon*/) {
+    std::fprintf(m_out, "%s\n", text.c_str());
+    std::fflush(m_out);
+}
+
+bool CTerminalUi::AskYesNo(const std::string& text, bool defaultNo) {
+    const bool yes = m_answer.value_or(!defaultNo);
+    std::fprintf(m_out, "%s [%s]\n", text.c_str(), yes ? "Yes" : "No");
+    std::fflush(m_out);
+    return yes;
+}
+
+SizeChoice CTerminalUi::ChooseSize(const std::vector<CSize>& sizes) {
+    SizeChoice choice;
+    if (!m_size) return choice;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        if (sizes[i] == *m_size) {
+            choice.index = static_cast<int>(i);
+            return choice;
+        }
+    }
+    m_sizeRefused = true;
+    return choice;
+}
+
+bool CTerminalUi::ReportProgress(double fraction) {
+    if (!m_showProgress) return true;
+    const int percent = static_cast<int>(std::floor(fraction * 100.0));
+    if (percent != m_lastPercent) {
+        m_lastPercent = percent;
+        std::fprintf(m_out, "\r%3d %%", percent);
+        if (percent >= 100) std::fputc('\n', m_out);
+        std::fflush(m_out);
+    }
+    return true;
+}

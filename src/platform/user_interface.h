@@ -1,0 +1,78 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/geometry.h"
+
+// The caption of every message box the system shows.
+inline constexpr const char* kAppTitle = "Dedozi Rivarav Eviduruvere";
+
+enum class MessageIcon { None, Exclamation, Information, Question, Stop };
+
+// Answer of the size choice: Cancel, or OK with the selected index (-1 when nothing
+// was selected, in which case the caller keeps its best size).
+struct SizeChoice {
+    bool accepted = true;
+    int index = -1;
+};
+
+// The port through which the core talks to the person: message boxes, questions,
+// modal dialogs, the wait cursor and progress of long work. The desktop program,
+// the command line and the tests each install their own implementation.
+class CUserInterface {
+public:
+    virtual ~CUserInterface() = default;
+
+    // A message box with an OK button.
+    virtual void Message(const std::string& text, MessageIcon icon = MessageIcon::None) = 0;
+
+    // A Yes/No question; true for Yes. defaultNo makes No the default button.
+    virtual bool AskYesNo(const std::string& text, bool defaultNo) = 0;
+
+    // "Dialog Sizes New Picture": the allowed sizes, largest area first.
+    virtual SizeChoice ChooseSize(const std::vector<CSize>& sizes) = 0;
+
+    virtual void BeginWaitCursor() {}
+    virtual void EndWaitCursor() {}
+
+    // Progress of long work, fraction in [0, 1]. Returning false asks the work to stop;
+    // a stopped operation leaves its data as it was.
+    virtual bool ReportProgress(double /*fraction*/) { return true; }
+};
+
+// The installed port. Before anything is installed, a terminal port writing to stderr
+// answers with the default buttons.
+CUserInterface& Ui();
+
+// Installs a port (nullptr restores the built-in one) and returns the previous one.
+CUserInterface* InstallUi(CUserInterface* ui);
+
+// Installs a port for the lifetime of the scope.
+class CUiScope {
+public:
+    explicit CUiScope(CUserInterface& ui) : m_previous(InstallUi(&ui)) {}
+    ~CUiScope() { InstallUi(m_previous); }
+    CUiScope(const CUiScope&) = delete;
+    CUiScope& operator=(const CUiScope&) = delete;
+
+private:
+    CUserInterface* m_previous;
+};
+
+// The wait cursor for the duration of a scope.
+class CWaitCursor {
+public:
+    CWaitCursor() { Ui().BeginWaitCursor(); }
+    ~CWaitCursor() { Ui().EndWaitCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
+// Shorthand for a message box through the installed port.
+inline void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::None) {
+    Ui().Message(text, icon);
+}
+
+// printf-style formatting into a std::string, for the system's message formats.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
