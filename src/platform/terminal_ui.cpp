@@ -3,6 +3,7 @@
 #include <cmath>
 
 void CTerminalUi::Message(const std::string& text, MessageIcon /*icon*/) {
+    ++m_messageCount;
     std::fprintf(m_out, "%s\n", text.c_str());
     std::fflush(m_out);
 }

@@ -24,6 +24,9 @@ public:
     // The preferred size was asked for and was not among the offered sizes.
     bool PreferredSizeRefused() const { return m_sizeRefused; }
 
+    // Message boxes shown so far.
+    int MessageCount() const { return m_messageCount; }
+
 private:
     std::FILE* m_out;
     std::optional<bool> m_answer;
@@ -31,4 +34,5 @@ private:
     bool m_sizeRefused = false;
     bool m_showProgress = false;
     int m_lastPercent = -1;
+    int m_messageCount = 0;
 };

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/clock.h"
 #include "platform/memory_block.h"
 #include "platform/safe_file.h"
 #include "platform/scripted_ui.h"
@@ -87,4 +88,11 @@ TEST(ScriptedUi, AnswersFromTheScriptThenWithTheDefaultButton) {
 TEST(Format, FillsPrintfFormats) {
     EXPECT_EQ(Format("X, %i, Y= %i", 648, 540), "X, 648, Y= 540");
     EXPECT_EQ(Format("%s", std::string(300, 'a').c_str()).size(), 300u);
+}
+
+TEST(Clock, FormatsSpansAsHoursMinutesSeconds) {
+    EXPECT_EQ(FormatTimeSpan(0), "00 : 00 : 00");
+    EXPECT_EQ(FormatTimeSpan(3723), "01 : 02 : 03");
+    EXPECT_EQ(FormatTimeSpan(59), "00 : 00 : 59");
+    EXPECT_EQ(FormatTimeSpan(-5), "00 : 00 : 00");
 }
