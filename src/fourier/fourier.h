@@ -1,0 +1,187 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "fourier/complex.h"
+#include "platform/geometry.h"
+
+// Counter n = 0, 1, 2, 3, 4 ... to 0, -1, 1, -2, 2 ...: the order in which the engine
+// visits frequencies and pixels from the centre outwards, and the order of multiples.
+constexpr int32_t ZigZag(int32_t n) {
+    return (n & 1) != 0 ? -((n + 1) / 2) : n / 2;
+}
+
+// A real value to a pixel byte: floor(v + 0.5), then clamped to 0..255 (NaN gives 0).
+inline uint8_t ByteFromReal(double v) {
+    const double rounded = std::floor(v + 0.5);
+    if (!(rounded >= 0.0)) return 0;
+    if (rounded > 255.0) return 255;
+    return static_cast<uint8_t>(rounded);
+}
+
+// The exact projection Fourier engine. For one frequency (fx, fy) every pixel of a
+// channel goes into one of N residue bins, (fx*x*N/W + fy*y*N/H) mod N; a transform of
+// length N over those integer bins gives the frequency, and the same bins give all its
+// integer multiples. A byte map records what is already known so each frequency (or,
+// going back, each pixel) is computed exactly once. N is a common multiple of W and H of
+// at most kMaxLength.
+//
+// Layouts (the engine owns only its tables; the caller allocates and locks the blocks):
+//  - picture: H rows of rowStride bytes, byte (x, y, ch) at ch + 3x + y*rowStride, channel
+//    0 blue, 1 green, 2 red, row 0 the first stored row;
+//  - real picture: H*rowStride doubles indexed like the picture bytes;
+//  - spectrum: 3*W*H Complex, (fx, fy, ch) at ch*W*H + (fy + H/2)*W + (fx + W/2), with
+//    fx in -W/2 .. W/2-1 and fy in -H/2 .. H/2-1; normalised by 1/(W*H) and centred;
+//  - byte map: W*H bytes, per frequency (forward) or per pixel x + y*W (inverse).
+//
+// Every result is a plain serial evaluation in a fixed order, so the same input gives the
+// same bits on every machine (the project builds without floating-point contraction).
+class CFourier {
+public:
+    static constexpr int32_t kMaxLength = 4096;
+
+    // Progress of long work: called with the fraction done; returning false stops it.
+    using Progress = std::function<bool(double)>;
+
+    CFourier();
+    virtual ~CFourier();
+
+    // Sets the engine up for W x H pixels, a picture row stride in bytes, the picture's
+    // row count and transform length N; builds the phase table. Refuses (false, engine
+    // unchanged) sizes the tables cannot serve: W or H not positive and even, N not a
+    // multiple of 4, W and H, N above kMaxLength, or a stride shorter than 3*W.
+    bool SetUp(int32_t width, int32_t height, int32_t rowStride, int32_t rows, int32_t length);
+
+    // Forward transform of all three channels into the centred spectrum; the map is
+    // scratch. False when the progress callback stopped it (spectrum then incomplete).
+    bool Transform(const uint8_t* picture, Complex* spectrum, uint8_t* map,
+                   const Progress& progress = {});
+
+    // One frequency of a channel and all its in-range multiples not yet in the map.
+    // The two variants give the same bits; the second masks instead of reducing modulo N
+    // and falls back to the first when N is not a power of two.
+    void TransformFrequency(const uint8_t* picture, Complex* spectrum, uint8_t* map,
+                            int32_t channel, int32_t fx, int32_t fy);
+    void TransformFrequencyPowerOfTwo(const uint8_t* picture, Complex* spectrum, uint8_t* map,
+                                      int32_t channel, int32_t fx, int32_t fy);
+
+    // Negates, in all three planes, every value whose fx and fy differ in parity.
+    void CentreSpectrum(Complex* spectrum) const;
+
+    // Spectrum back to the real picture (not rounded); the map is scratch. False when the
+    // progress callback stopped it.
+    bool InverseTransform(double* real, const Complex* spectrum, uint8_t* map,
+                          const Progress& progress = {});
+
+    // One output pixel (x, y) of a channel from that channel's spectrum plane, and all its
+    // in-range multiples about the centre not yet in the map. Both variants give the same
+    // bits, as for TransformFrequency.
+    void InversePixel(double* real, const Complex* plane, uint8_t* map, int32_t x, int32_t y,
+                      int32_t channel);
+    void InversePixelPowerOfTwo(double* real, const Complex* plane, uint8_t* map, int32_t x,
+                                int32_t y, int32_t channel);
+
+    // Sets all W*H bytes of the map.
+    void ClearMap(uint8_t* map, uint8_t value) const;
+    // 3*W bytes of every row from the reals at the same index (padding untouched).
+    void RealsToBytes(uint8_t* picture, const double* real) const;
+    void BytesToReals(const uint8_t* picture, double* real) const;
+
+    // The centred spectrum of a picture that is 1 at pixel (x0, y0) and 0 elsewhere, in
+    // all three planes; the same bits as Transform of such a picture.
+    void ImpulseSpectrum(int32_t x0, int32_t y0, Complex* spectrum) const;
+
+    // Per-channel mean and (population) standard deviation of a picture.
+    void MeasurePicture(const uint8_t* picture);
+    // The same statistics from a spectrum: the DC real part and the Variation.
+    void MeasureSpectrum(const Complex* spectrum);
+
+    // Square root of the summed squared magnitudes of all non-zero frequencies.
+    double Variation(const Complex* spectrum, int32_t channel) const;
+    // Real part of F(0, 0).
+    double DcValue(const Complex* spectrum, int32_t channel) const;
+    // Smallest over largest squared magnitude of the non-zero frequencies (both start
+    // from F(-W/2, -H/2)); NaN when every non-zero frequency is 0.
+    double PowerRatio(const Complex* spectrum, int32_t channel) const;
+
+    // ".ft" Fourier data file: 8-byte header (W/2, H/2), then the spectrum entries as
+    // little-endian doubles, real then imaginary, in spectrum order. 1 done, 0 failed.
+    int WriteFourierFile(const std::string& path, const Complex* spectrum) const;
+    int ReadFourierFile(const std::string& path, Complex* spectrum) const;
+    // Reads only the header: halfSize = (W/2, H/2) as stored in the file.
+    int ReadFourierFileSize(const std::string& path, CSize& halfSize) const;
+
+    int32_t Width() const { return m_width; }
+    int32_t Height() const { return m_height; }
+    int32_t RowStride() const { return m_rowStride; }
+    int32_t Rows() const { return m_rows; }
+    int32_t HalfWidth() const { return m_halfWidth; }
+    int32_t HalfHeight() const { return m_halfHeight; }
+    int32_t Length() const { return m_length; }
+    int32_t PlaneSize() const { return m_planeSize; }
+    bool IsPowerOfTwo() const { return m_isPowerOfTwo; }
+    // Entry k = (cos 2*pi*k/N, sin 2*pi*k/N) for k < N.
+    const Complex* Table() const { return m_table; }
+    // Statistics of the measured picture, channel 0 blue, 1 green, 2 red.
+    double Mean(int32_t channel) const;
+    double Deviation(int32_t channel) const;
+
+    // Line workers with explicit scratch storage (N entries). They only read the engine,
+    // so several may run at once on disjoint storage, spectrum entries and map bytes.
+    template <bool kPowerOfTwo>
+    void TransformLine(const uint8_t* picture, Complex* spectrum, uint8_t* map, int32_t channel,
+                       int32_t fx, int32_t fy, uint32_t* histogram) const;
+    template <bool kPowerOfTwo>
+    void InverseLine(double* real, const Complex* plane, uint8_t* map, int32_t x, int32_t y,
+                     int32_t channel, Complex* accumulator) const;
+
+    // The pieces of a line: the projection of one frequency of a channel into N bins, the
+    // value of the multiple with residue step (g + N) mod N from those bins, and the same
+    // two for one pixel of the inverse transform.
+    template <bool kPowerOfTwo>
+    void ProjectFrequency(const uint8_t* picture, int32_t channel, int32_t fx, int32_t fy,
+                          uint32_t* histogram) const;
+    template <bool kPowerOfTwo>
+    Complex HistogramValue(const uint32_t* histogram, int32_t step) const;
+    template <bool kPowerOfTwo>
+    void ProjectPixel(const Complex* plane, int32_t x, int32_t y, Complex* accumulator) const;
+    template <bool kPowerOfTwo>
+    double AccumulatorValue(const Complex* accumulator, int32_t step) const;
+
+private:
+    // Index of (fx, fy) within a plane.
+    int32_t FrequencyIndex(int32_t fx, int32_t fy) const {
+        return (fy + m_halfHeight) * m_width + (fx + m_halfWidth);
+    }
+    // (g + N) mod N for any g.
+    int32_t ResidueStep(int32_t g) const { return ((g % m_length) + m_length) % m_length; }
+
+    double m_invWidth = 0.0;   // 1/W
+    double m_invHeight = 0.0;  // 1/H
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    int32_t m_rowStride = 0;  // bytes per picture row, doubles per real-picture row
+    int32_t m_rows = 0;       // row count given at set-up (equal to H)
+    int32_t m_halfWidth = 0;  // W/2 and H/2: the pair a ".ft" header holds
+    int32_t m_halfHeight = 0;
+    int32_t m_stepX = 0;  // N/W
+    int32_t m_stepY = 0;  // N/H
+    int32_t m_length = 0;
+    int32_t m_planeSize = 0;
+    Complex m_table[kMaxLength];
+    // Unsigned 32-bit bins: one bin may reach 255*W*H = 4278190080 for a white
+    // 4096 x 4096 picture, which fits and converts exactly to double.
+    uint32_t m_histogram[kMaxLength];
+    Complex m_accumulator[kMaxLength];
+    bool m_isPowerOfTwo = false;
+    int32_t m_mask = 0;  // N-1
+    double m_meanRed = 0.0;
+    double m_meanBlue = 0.0;
+    double m_meanGreen = 0.0;
+    double m_stdRed = 0.0;
+    double m_stdBlue = 0.0;
+    double m_stdGreen = 0.0;
+};

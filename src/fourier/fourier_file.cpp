@@ -1,0 +1,144 @@
+// The ".ft" Fourier data file: an 8-byte header with W/2 and H/2 (little-endian int32),
+// then the 3*W*H spectrum entries in spectrum order, each the real and the imaginary part
+// as little-endian IEEE 754 doubles. No magic number, no version.
+//
+// Reading is all or nothing for files that are too short: the length is checked against
+// the header before any entry is read, and a file shorter than its header promises fails
+// without touching the spectrum. A file longer than promised is read up to the promised
+// length; what follows is ignored. A read error (the system's "File error") in the middle
+// of the entries may leave the entries before it replaced. Writing goes beside the target and is
+// renamed over it only when complete, so a failed write keeps the file that was there.
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "fourier/fourier.h"
+#include "platform/byte_order.h"
+#include "platform/safe_file.h"
+#include "platform/user_interface.h"
+
+namespace {
+
+constexpr size_t kHeaderBytes = 8;
+constexpr size_t kEntryBytes = 16;
+constexpr size_t kChunkEntries = 4096;  // 64 KB per read or write
+
+struct CFileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
+
+// Opens an existing regular file for reading; null when it cannot be opened.
+CFilePtr OpenForReading(const std::string& path, uint64_t& fileBytes) {
+    CFilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) return nullptr;
+    struct stat info {};
+    if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+    fileBytes = static_cast<uint64_t>(info.st_size);
+    return file;
+}
+
+enum class ReadResult { Done, Short, Error };
+
+ReadResult ReadBytes(std::FILE* file, uint8_t* bytes, size_t count) {
+    if (std::fread(bytes, 1, count, file) == count) return ReadResult::Done;
+    return std::ferror(file) != 0 ? ReadResult::Error : ReadResult::Short;
+}
+
+std::unique_ptr<uint8_t[]> ChunkBuffer() {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[kChunkEntries * kEntryBytes]);
+}
+
+}  // namespace
+
+int CFourier::WriteFourierFile(const std::string& path, const Complex* spectrum) const {
+    const auto buffer = ChunkBuffer();
+    if (!buffer) return 0;
+    CSafeFileWriter writer;
+    if (writer.Open(path) != 0) return 0;
+
+    uint8_t header[kHeaderBytes];
+    StoreLE32s(header, m_halfWidth);
+    StoreLE32s(header + 4, m_halfHeight);
+    if (!writer.Write(header, sizeof header)) return 0;
+
+    const size_t entries = 3 * static_cast<size_t>(m_planeSize);
+    for (size_t done = 0; done < entries;) {
+        const size_t count = std::min(kChunkEntries, entries - done);
+        uint8_t* p = buffer.get();
+        for (size_t i = 0; i < count; ++i, p += kEntryBytes) {
+            StoreLEDouble(p, spectrum[done + i].re);
+            StoreLEDouble(p + 8, spectrum[done + i].im);
+        }
+        if (!writer.Write(buffer.get(), count * kEntryBytes)) return 0;
+        done += count;
+    }
+    return writer.Commit() ? 1 : 0;
+}
+
+int CFourier::ReadFourierFile(const std::string& path, Complex* spectrum) const {
+    uint64_t fileBytes = 0;
+    const CFilePtr file = OpenForReading(path, fileBytes);
+    if (!file) return 0;
+
+    uint8_t header[kHeaderBytes];
+    switch (ReadBytes(file.get(), header, sizeof header)) {
+        case ReadResult::Done:
+            break;
+        case ReadResult::Short:
+            return 0;
+        case ReadResult::Error:
+            ShowMessage(path + "File error", MessageIcon::Exclamation);
+            return 0;
+    }
+    if (LoadLE32s(header) != m_halfWidth || LoadLE32s(header + 4) != m_halfHeight) {
+        ShowMessage("Error in CFourier file size data. ");
+        return 0;
+    }
+
+    const size_t entries = 3 * static_cast<size_t>(m_planeSize);
+    if (fileBytes < kHeaderBytes + entries * kEntryBytes) return 0;
+    const auto buffer = ChunkBuffer();
+    if (!buffer) return 0;
+    for (size_t done = 0; done < entries;) {
+        const size_t count = std::min(kChunkEntries, entries - done);
+        switch (ReadBytes(file.get(), buffer.get(), count * kEntryBytes)) {
+            case ReadResult::Done:
+                break;
+            case ReadResult::Short:
+                return 0;  // the file shrank while being read
+            case ReadResult::Error:
+                ShowMessage(path + "File error", MessageIcon::Exclamation);
+                return 0;
+        }
+        const uint8_t* p = buffer.get();
+        for (size_t i = 0; i < count; ++i, p += kEntryBytes)
+            spectrum[done + i] = Complex(LoadLEDouble(p), LoadLEDouble(p + 8));
+        done += count;
+    }
+    return 1;
+}
+
+int CFourier::ReadFourierFileSize(const std::string& path, CSize& halfSize) const {
+    uint64_t fileBytes = 0;
+    const CFilePtr file = OpenForReading(path, fileBytes);
+    if (!file) return 0;
+
+    uint8_t header[kHeaderBytes];
+    switch (ReadBytes(file.get(), header, sizeof header)) {
+        case ReadResult::Done:
+            break;
+        case ReadResult::Short:
+            return 0;
+        case ReadResult::Error:
+            ShowMessage(path + "Read CFourier Size error", MessageIcon::Exclamation);
+            return 0;
+    }
+    halfSize.cx = LoadLE32s(header);
+    halfSize.cy = LoadLE32s(header + 4);
+    return 1;
+}

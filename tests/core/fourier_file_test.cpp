@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <vector>
+
+#include "fourier/fourier.h"
+#include "platform/scripted_ui.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FourierFile : public testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(m_dir);
+        ASSERT_TRUE(m_engine.SetUp(12, 10, 36, 10, 60));
+        for (size_t i = 0; i < m_spectrum.size(); ++i)
+            m_spectrum[i] = Complex(std::sin(0.37 * i) * 1e3, -1.0 / (1.0 + i));
+        m_spectrum[1] = Complex(-0.0, std::numeric_limits<double>::denorm_min());
+        m_spectrum[2] = Complex(std::numeric_limits<double>::infinity(), -1e308);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string Path(const char* name) const { return (m_dir / name).string(); }
+    static std::vector<uint8_t> Bytes(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static bool SameBits(const std::vector<Complex>& a, const std::vector<Complex>& b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * 16) == 0;
+    }
+
+    CScriptedUi m_ui;
+    CUiScope m_scope{m_ui};
+    fs::path m_dir =
+        fs::temp_directory_path() / ("zelvanto_ft_" + std::to_string(::getpid()) + "_" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    CFourier m_engine;
+    std::vector<Complex> m_spectrum = std::vector<Complex>(3 * 12 * 10);
+};
+
+}  // namespace
+
+TEST_F(FourierFile, WrittenSpectrumReadsBackBitForBit) {
+    const std::string path = Path("scene.ft");
+    ASSERT_EQ(m_engine.WriteFourierFile(path, m_spectrum.data()), 1);
+    const std::vector<uint8_t> bytes = Bytes(path);
+    ASSERT_EQ(bytes.size(), 8u + 48u * 120u);
+    // Entry 1 (offset 24): -0.0 then the smallest denormal, little-endian.
+    const uint8_t entry[16] = {0, 0, 0, 0, 0, 0, 0, 0x80, 1, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(bytes.data() + 24, entry, 16), 0);
+
+    std::vector<Complex> back(m_spectrum.size(), Complex(7, 7));
+    ASSERT_EQ(m_engine.ReadFourierFile(path, back.data()), 1);
+    EXPECT_TRUE(SameBits(back, m_spectrum));
+    CSize half;
+    ASSERT_EQ(m_engine.ReadFourierFileSize(path, half), 1);
+    EXPECT_EQ(half, (CSize{6, 5}));
+    EXPECT_TRUE(m_ui.Events().empty());
+}
+
+TEST_F(FourierFile, HeaderHoldsTheHalfSizesAndAnotherSizeIsRefused) {
+    CFourier large;
+    ASSERT_TRUE(large.SetUp(100, 80, 300, 80, 400));
+    std::vector<Complex> spectrum(3 * 100 * 80, Complex(1, 2));
+    const std::string path = Path("large.ft");
+    ASSERT_EQ(large.WriteFourierFile(path, spectrum.data()), 1);
+    const std::vector<uint8_t> bytes = Bytes(path);
+    ASSERT_EQ(bytes.size(), 384008u);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8),
+              (std::vector<uint8_t>{0x32, 0, 0, 0, 0x28, 0, 0, 0}));
+
+    const std::vector<Complex> before = m_spectrum;
+    EXPECT_EQ(m_engine.ReadFourierFile(path, m_spectrum.data()), 0);
+    EXPECT_TRUE(SameBits(m_spectrum, before));
+    ASSERT_EQ(m_ui.Events().size(), 1u);
+    EXPECT_EQ(m_ui.Events()[0].text, "Error in CFourier file size data. ");
+    EXPECT_EQ(m_ui.Events()[0].icon, MessageIcon::None);
+    CSize half;
+    ASSERT_EQ(m_engine.ReadFourierFileSize(path, half), 1);
+    EXPECT_EQ(half, (CSize{50, 40}));
+}
+
+TEST_F(FourierFile, MissingAndShortFilesFailQuietlyLongOnesAreRead) {
+    const std::vector<Complex> before = m_spectrum;
+    CSize half{3, 4};
+    EXPECT_EQ(m_engine.ReadFourierFile(Path("missing.ft"), m_spectrum.data()), 0);
+    EXPECT_EQ(m_engine.ReadFourierFileSize(Path("missing.ft"), half), 0);
+    EXPECT_EQ(m_engine.ReadFourierFile(m_dir.string(), m_spectrum.data()), 0);  // a folder
+
+    const std::string path = Path("short.ft");
+    std::vector<Complex> other(m_spectrum.size(), Complex(-3, 3));
+    ASSERT_EQ(m_engine.WriteFourierFile(path, other.data()), 1);
+    fs::resize_file(path, 8 + 48 * 120 - 1);  // one byte short: nothing is taken
+    EXPECT_EQ(m_engine.ReadFourierFile(path, m_spectrum.data()), 0);
+    fs::resize_file(path, 5);  // not even a header
+    EXPECT_EQ(m_engine.ReadFourierFile(path, m_spectrum.data()), 0);
+    EXPECT_EQ(m_engine.ReadFourierFileSize(path, half), 0);
+    EXPECT_TRUE(SameBits(m_spectrum, before));
+    EXPECT_EQ(half, (CSize{3, 4}));
+    EXPECT_TRUE(m_ui.Events().empty());
+
+    ASSERT_EQ(m_engine.WriteFourierFile(path, other.data()), 1);
+    std::ofstream(path, std::ios::binary | std::ios::app) << "trailing";
+    EXPECT_EQ(m_engine.ReadFourierFile(path, m_spectrum.data()), 1);
+    EXPECT_TRUE(SameBits(m_spectrum, other));
+}
+
+TEST_F(FourierFile, ReadErrorsAreFileErrors) {
+    const std::string path = "/proc/self/mem";  // reading at offset 0 fails with EIO
+    if (!fs::exists(path)) GTEST_SKIP() << "no " << path;
+    CSize half;
+    EXPECT_EQ(m_engine.ReadFourierFile(path, m_spectrum.data()), 0);
+    EXPECT_EQ(m_engine.ReadFourierFileSize(path, half), 0);
+    ASSERT_EQ(m_ui.Events().size(), 2u);
+    EXPECT_EQ(m_ui.Events()[0].text, path + "File error");
+    EXPECT_EQ(m_ui.Events()[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(m_ui.Events()[1].text, path + "Read CFourier Size error");
+    EXPECT_EQ(m_ui.Events()[1].icon, MessageIcon::Exclamation);
+}
+
+TEST_F(FourierFile, FailedWriteKeepsTheOldFile) {
+    const std::string path = Path("keep.ft");
+    ASSERT_EQ(m_engine.WriteFourierFile(path, m_spectrum.data()), 1);
+    const std::vector<uint8_t> old = Bytes(path);
+
+    // A file size limit below the file's size fails the write part way, as a full disk would.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 1000;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    std::vector<Complex> other(m_spectrum.size(), Complex(5, 5));
+    const int written = m_engine.WriteFourierFile(path, other.data());
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(Bytes(path), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+    EXPECT_EQ(m_engine.WriteFourierFile(Path("no/such/folder.ft"), other.data()), 0);
+    EXPECT_TRUE(m_ui.Events().empty());
+}
