@@ -1,0 +1,180 @@
+#include "image/dib.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/byte_order.h"
+#include "platform/user_interface.h"
+
+namespace {
+
+int32_t Clamp32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+bool IsInfoHeader(const uint8_t* header) {
+    return LoadLE32(header + kBiSize) == static_cast<uint32_t>(kInfoHeaderBytes);
+}
+
+}  // namespace
+
+int64_t RowBytes64(int64_t bitWidth) {
+    return ((bitWidth + 31) / 32) * 4;
+}
+
+int32_t RowBytes(int32_t bitWidth) {
+    return static_cast<int32_t>(RowBytes64(bitWidth));
+}
+
+uint8_t* PicturePixels(uint8_t* header, int32_t offset) {
+    return header + (IsInfoHeader(header) ? kInfoHeaderBytes : kCoreHeaderBytes) + offset;
+}
+
+const uint8_t* PicturePixels(const uint8_t* header, int32_t offset) {
+    return header + (IsInfoHeader(header) ? kInfoHeaderBytes : kCoreHeaderBytes) + offset;
+}
+
+PictureDescription DescribePicture(const uint8_t* header) {
+    PictureDescription d;
+    d.isInfoHeader = IsInfoHeader(header);
+    int64_t colorsUsed = 0;
+    if (d.isInfoHeader) {
+        d.headerBytes = kInfoHeaderBytes;
+        d.size = {LoadLE32s(header + kBiWidth), LoadLE32s(header + kBiHeight)};
+        d.planes = LoadLE16(header + kBiPlanes);
+        d.bitCount = LoadLE16(header + kBiBitCount);
+        colorsUsed = LoadLE32(header + kBiClrUsed);
+    } else {
+        d.headerBytes = kCoreHeaderBytes;
+        d.size = {LoadLE16(header + kBcWidth), LoadLE16(header + kBcHeight)};
+        d.planes = LoadLE16(header + kBcPlanes);
+        d.bitCount = LoadLE16(header + kBcBitCount);
+    }
+    int64_t colors = 0;
+    if (colorsUsed != 0)
+        colors = colorsUsed;
+    else if (d.bitCount == 1 || d.bitCount == 4 || d.bitCount == 8)
+        colors = int64_t{1} << d.bitCount;
+    // A 32-bit picture always carries three 4-byte colour masks before its pixels.
+    const int64_t tableBytes = colors * (d.isInfoHeader ? 4 : 3) + (d.bitCount == 32 ? 12 : 0);
+    d.colors = Clamp32(colors);
+    d.colorTableBytes = Clamp32(tableBytes);
+    d.colorTableOffset = d.headerBytes;
+    d.pixelOffset = Clamp32(d.headerBytes + tableBytes);
+    return d;
+}
+
+void PictureSizeAndDepth(const uint8_t* header, CSize& size, int32_t& bitCount) {
+    const PictureDescription d = DescribePicture(header);
+    size = d.size;
+    bitCount = d.bitCount;
+}
+
+bool IsWholePicture(const DibHandle& dib) {
+    if (dib.IsNull() || dib.Size() < 4) return false;
+    const uint8_t* header = dib.Data();
+    const size_t headerBytes = IsInfoHeader(header) ? kInfoHeaderBytes : kCoreHeaderBytes;
+    if (dib.Size() < headerBytes) return false;
+    const PictureDescription d = DescribePicture(header);
+    if (d.size.cx <= 0 || d.size.cy <= 0 || d.bitCount <= 0) return false;
+    const int64_t rowBytes = RowBytes64(int64_t{d.size.cx} * d.bitCount);
+    const int64_t available = static_cast<int64_t>(std::min<size_t>(dib.Size(), INT64_MAX));
+    const int64_t forRows = available - d.pixelOffset;
+    return forRows >= 0 && d.size.cy <= forRows / rowBytes;
+}
+
+void InitHeader24(uint8_t* header, int32_t width, int32_t height) {
+    std::memset(header, 0, kInfoHeaderBytes);
+    StoreLE32s(header + kBiSize, kInfoHeaderBytes);
+    StoreLE32s(header + kBiWidth, width);
+    StoreLE32s(header + kBiHeight, height);
+    StoreLE16(header + kBiPlanes, 1);
+    StoreLE16(header + kBiBitCount, 24);
+    StoreLE32s(header + kBiSizeImage, Clamp32(int64_t{height} * RowBytes64(int64_t{width} * 24)));
+}
+
+int64_t Picture24Bytes(int64_t width, int64_t height) {
+    // The bit width of a row must itself be a valid 32-bit argument of RowBytes.
+    if (width <= 0 || height <= 0 || width > (INT32_MAX - 31) / 24) return -1;
+    const int64_t rowBytes = RowBytes64(width * 24);
+    if (height > (kMaxPictureBlockBytes - kInfoHeaderBytes) / rowBytes) return -1;
+    return kInfoHeaderBytes + rowBytes * height;
+}
+
+int NewGreyPicture(int32_t width, int32_t height, DibHandle& dib) {
+    dib.Free();
+    const int64_t bytes = Picture24Bytes(width, height);
+    if (bytes < 0) return 0;
+    dib.Block() = CMemoryBlock::Allocate(static_cast<size_t>(bytes));
+    if (dib.IsNull()) return 0;
+    uint8_t* header = dib.Data();
+    InitHeader24(header, width, height);
+    const size_t rowBytes = static_cast<size_t>(RowBytes(width * 24));
+    uint8_t* pixels = PicturePixels(header, 0);
+    for (int32_t y = 0; y < height; ++y)
+        std::memset(pixels + static_cast<size_t>(y) * rowBytes, 50, static_cast<size_t>(width) * 3);
+    return 1;
+}
+
+DibHandle CopyHandle(const DibHandle& dib) {
+    if (dib.IsNull()) return {};
+    CMemoryBlock block = CMemoryBlock::Allocate(dib.Size());
+    if (block.IsNull()) return {};
+    std::memcpy(block.Data(), dib.Data(), dib.Size());
+    return DibHandle(std::move(block));
+}
+
+int CheckSameSize(const DibHandle& a, const DibHandle& b) {
+    if (!IsWholePicture(a) || !IsWholePicture(b)) return 0;
+    const PictureDescription da = DescribePicture(a.Data());
+    const PictureDescription db = DescribePicture(b.Data());
+    if (da.bitCount != 24 || db.bitCount != 24) {
+        ShowMessage("Only 24 bits comparison possible.");
+        return 0;
+    }
+    if (da.size != db.size) {
+        ShowMessage(
+            Format("For this operation same picture size is needed.\n The dim of pict 1 %i, "
+                   "%i\n The dim of pict 2 %i %i",
+                   da.size.cx, da.size.cy, db.size.cx, db.size.cy));
+        return 0;
+    }
+    return 1;
+}
+
+int CutPicture(DibHandle& dib, int32_t width, int32_t height) {
+    if (!IsWholePicture(dib)) return 0;
+    const PictureDescription d = DescribePicture(dib.Data());
+    if (d.bitCount != 24 || width <= 0 || width % 4 != 0 || height <= 0 || width > d.size.cx ||
+        height > d.size.cy)
+        return 0;
+    const size_t sourceRow = static_cast<size_t>(RowBytes64(int64_t{d.size.cx} * 24));
+    const size_t targetRow = static_cast<size_t>(width) * 3;  // a multiple of 4 already
+    const size_t rows = static_cast<size_t>(height);
+
+    if (d.isInfoHeader && d.pixelOffset == kInfoHeaderBytes) {
+        // Same layout: pack the rows down in place. Target rows never lie behind their
+        // source rows, so a forward copy is safe.
+        uint8_t* header = dib.Data();
+        uint8_t* pixels = header + kInfoHeaderBytes;
+        for (size_t y = 0; y < rows; ++y)
+            std::memmove(pixels + y * targetRow, pixels + y * sourceRow, targetRow);
+        const size_t used = kInfoHeaderBytes + rows * targetRow;
+        std::memset(header + used, 0, dib.Size() - used);
+        StoreLE32s(header + kBiWidth, width);
+        StoreLE32s(header + kBiHeight, height);
+        StoreLE32s(header + kBiSizeImage, static_cast<int32_t>(rows * targetRow));
+        return 1;
+    }
+
+    // A core header or a colour table before the pixels: rebuild with a 40-byte header.
+    CMemoryBlock block = CMemoryBlock::Allocate(kInfoHeaderBytes + rows * targetRow);
+    if (block.IsNull()) return 0;
+    InitHeader24(block.Data(), width, height);
+    const uint8_t* source = dib.Data() + d.pixelOffset;
+    uint8_t* target = block.Data() + kInfoHeaderBytes;
+    for (size_t y = 0; y < rows; ++y)
+        std::memcpy(target + y * targetRow, source + y * sourceRow, targetRow);
+    dib.Block() = std::move(block);
+    return 1;
+}

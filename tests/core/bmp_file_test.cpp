@@ -1,0 +1,275 @@
+#include "image/bmp_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "platform/byte_order.h"
+#include "platform/scripted_ui.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+fs::path TempDir(const char* name) {
+    fs::path dir = fs::temp_directory_path() / ("zelvanto_bmp_" + std::string(name));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A ".bmp" file: the 14-byte file header, then the parts (info header, table, pixels).
+Bytes Bmp(std::initializer_list<Bytes> parts, uint16_t type = 0x4D42) {
+    Bytes file(14);
+    for (const Bytes& part : parts) std::copy(part.begin(), part.end(), std::back_inserter(file));
+    StoreLE16(file.data(), type);
+    StoreLE32(file.data() + 2, static_cast<uint32_t>(file.size()));
+    return file;
+}
+
+Bytes Info(int32_t width, int32_t height, uint16_t bits, uint32_t colorsUsed = 0,
+           uint32_t headerBytes = 40, uint16_t planes = 1) {
+    Bytes h(40);
+    StoreLE32(h.data(), headerBytes);
+    StoreLE32s(h.data() + kBiWidth, width);
+    StoreLE32s(h.data() + kBiHeight, height);
+    StoreLE16(h.data() + kBiPlanes, planes);
+    StoreLE16(h.data() + kBiBitCount, bits);
+    StoreLE32(h.data() + kBiClrUsed, colorsUsed);
+    return h;
+}
+
+Bytes Core(uint8_t width, uint8_t height, uint8_t bits) {
+    return {12, 0, 0, 0, width, 0, height, 0, 1, 0, bits, 0};
+}
+
+// A colour table whose entry i is (i, 255 - i, 7), entries of 4 or 3 bytes.
+Bytes Table(int entries, size_t entryBytes) {
+    Bytes table;
+    for (int i = 0; i < entries; ++i) {
+        const Bytes entry = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7, 0};
+        table.insert(table.end(), entry.begin(), entry.begin() + static_cast<long>(entryBytes));
+    }
+    return table;
+}
+
+struct ReadResult {
+    int result = 0;
+    DibHandle dib;
+    CSize size{-1, -1};
+    std::vector<std::string> messages;
+    // Blue, green, red of pixel (x, y) of the 24-bit picture read.
+    Bytes Pixel(int32_t x, int32_t y) const {
+        const size_t row = static_cast<size_t>(RowBytes(DescribePicture(dib.Data()).size.cx * 24));
+        const uint8_t* p =
+            dib.Data() + 40 + static_cast<size_t>(y) * row + static_cast<size_t>(x) * 3;
+        return {p[0], p[1], p[2]};
+    }
+};
+
+ReadResult ReadFile(const fs::path& path, DibHandle start = {}) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    ReadResult r;
+    r.dib = std::move(start);
+    r.result = ReadBmpFile(path.string(), r.dib, r.size);
+    r.messages = ui.Messages();
+    return r;
+}
+
+ReadResult ReadFileOf(const Bytes& file, DibHandle start = {}) {
+    const fs::path path = fs::temp_directory_path() / "zelvanto_bmp_read.bmp";
+    WriteBytes(path, file);
+    return ReadFile(path, std::move(start));
+}
+
+}  // namespace
+
+TEST(BmpRead, ConvertsIndexedPicturesThroughTheColourTable) {
+    // 1 bit, width 3: one byte a row, the most significant bit first; rows of 12 bytes.
+    ReadResult r = ReadFileOf(Bmp({Info(3, 1, 1), Table(2, 4), {0xA0, 0, 0, 0}}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.size, (CSize{3, 1}));
+    ASSERT_EQ(r.dib.Size(), 40u + 12);
+    EXPECT_EQ(DescribePicture(r.dib.Data()).bitCount, 24);
+    EXPECT_EQ(Bytes(r.dib.Data() + 40, r.dib.Data() + 52),
+              (Bytes{1, 254, 7, 0, 255, 7, 1, 254, 7, 0, 0, 0}));
+
+    // 4 bits, odd width: the last pixel from the high half of the last byte; row order kept.
+    r = ReadFileOf(Bmp({Info(3, 2, 4), Table(16, 4), {0x12, 0x3F, 0, 0, 0x45, 0x6F, 0, 0}}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(2, 0), (Bytes{3, 252, 7}));
+    EXPECT_EQ(r.Pixel(0, 1), (Bytes{4, 251, 7}));
+    EXPECT_EQ(r.Pixel(2, 1), (Bytes{6, 249, 7}));
+
+    // 8 bits with 100 colours used: pixels after 400 bytes of table.
+    r = ReadFileOf(Bmp({Info(2, 1, 8, 100), Table(100, 4), {99, 0, 0, 0}}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{99, 156, 7}));
+    EXPECT_EQ(r.Pixel(1, 0), (Bytes{0, 255, 7}));
+
+    // An index beyond a 2-entry table is black. The file goes on after the rows, so a reader
+    // that looked past the table would find colours there.
+    r = ReadFileOf(Bmp({Info(2, 1, 8, 2), Table(2, 4), {200, 1, 0, 0}, Bytes(1024, 0xAB)}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{0, 0, 0}));
+    EXPECT_EQ(r.Pixel(1, 0), (Bytes{1, 254, 7}));
+
+    // A core header has 3-byte table entries.
+    r = ReadFileOf(Bmp({Core(2, 1, 8), Table(256, 3), {5, 250, 0, 0}}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(1, 0), (Bytes{250, 5, 7}));
+}
+
+TEST(BmpRead, Keeps24BitPicturesAsReadAndDrops32BitMasks) {
+    Bytes rows(2 * 8);
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>(i + 1);
+    ReadResult r;
+    for (const Bytes& header : {Info(2, 2, 24), Core(2, 2, 24)}) {
+        const Bytes file = Bmp({header, rows});
+        r = ReadFileOf(file);
+        ASSERT_EQ(r.result, 1);
+        EXPECT_EQ(r.size, (CSize{2, 2}));
+        EXPECT_EQ(Bytes(r.dib.Data(), r.dib.Data() + file.size() - 14),
+                  Bytes(file.begin() + 14, file.end()));
+    }
+    // The core header was kept: writing it back is refused and leaves no file.
+    const fs::path dir = TempDir("core");
+    EXPECT_EQ(WriteBmpFile((dir / "back.bmp").string(), r.dib, 0), 0);
+    EXPECT_TRUE(fs::is_empty(dir));
+
+    // 32 bits: pixels 12 bytes (the masks) after the header; the fourth byte is dropped.
+    r = ReadFileOf(Bmp({Info(2, 1, 32), Bytes(12, 0xEE), {1, 2, 3, 4, 5, 6, 7, 8}}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(Bytes(r.dib.Data() + 40, r.dib.Data() + 48), (Bytes{1, 2, 3, 5, 6, 7, 0, 0}));
+}
+
+TEST(BmpRead, RefusesMalformedFilesWithoutReadingPastThem) {
+    const Bytes pixel = {0, 0, 0, 0};
+    const std::vector<std::pair<const char*, Bytes>> cases = {
+        {"empty file", {}},
+        {"short file header", {'B', 'M', 0, 0, 0}},
+        {"wrong magic", Bmp({Info(1, 1, 24), pixel}, 0x4E42)},
+        {"no info header", Bmp({{40, 0, 0, 0, 1}})},
+        {"16 bits", Bmp({Info(1, 1, 16), pixel})},
+        {"2 bits", Bmp({Info(1, 1, 2), Table(4, 4), pixel})},
+        {"two planes", Bmp({Info(1, 1, 24, 0, 40, 2), pixel})},
+        // Read as a core header, this would be a whole 1 x 1 24-bit picture.
+        {"108-byte header", Bmp({Info(0x10001, 0x180001, 24, 0, 108), Bytes(68), pixel})},
+        {"top-down rows", Bmp({Info(1, -1, 24), pixel})},
+        {"zero width", Bmp({Info(0, 1, 24), pixel})},
+        {"rows missing", Bmp({Info(4, 4, 24), Bytes(24)})},  // 48 promised
+        {"table missing", Bmp({Info(1, 1, 8), Table(4, 4), pixel})},
+        {"lying colour count", Bmp({Info(1, 1, 8, 0x40000000), Table(4, 4), pixel})},
+        {"masks missing", Bmp({Info(1, 1, 32), pixel})},
+        {"core rows missing", Bmp({Core(4, 4, 24), Bytes(40)})},
+        // Every row present, but width x 24 bits would overflow 32-bit row arithmetic.
+        {"huge width", Bmp({Info(89478485, 1, 1), Table(2, 4), Bytes(11184812)})},
+    };
+    const std::string path = (fs::temp_directory_path() / "zelvanto_bmp_read.bmp").string();
+    for (const auto& [name, bytes] : cases) {
+        DibHandle start;
+        NewGreyPicture(4, 4, start);
+        const ReadResult r = ReadFileOf(bytes, std::move(start));
+        EXPECT_EQ(r.result, 0) << name;
+        EXPECT_TRUE(r.dib.IsNull()) << name;
+        EXPECT_EQ(r.size, (CSize{0, 0})) << name;
+        EXPECT_EQ(r.messages, std::vector<std::string>{"Failed to read 2: " + path}) << name;
+    }
+}
+
+TEST(BmpRead, ReusesALargeEnoughBlockAndReportsOpenAndReadFailures) {
+    DibHandle big;
+    NewGreyPicture(16, 16, big);
+    const uint8_t* block = big.Data();
+    const size_t bigSize = big.Size();
+    ReadResult r = ReadFileOf(Bmp({Info(1, 1, 24), {9, 8, 7, 0}}), std::move(big));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.dib.Data(), block);
+    ASSERT_EQ(r.dib.Size(), bigSize);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{9, 8, 7}));
+    for (size_t at = 44; at < bigSize; ++at) ASSERT_EQ(r.dib.Data()[at], 0) << at;
+
+    // A file that cannot be opened (or is a folder) leaves the handle as it was.
+    const fs::path dir = TempDir("open");
+    for (const fs::path& path : {dir / "missing.bmp", dir}) {
+        r = ReadFile(path, std::move(r.dib));
+        EXPECT_EQ(r.result, 0);
+        EXPECT_FALSE(r.dib.IsNull());
+        EXPECT_EQ(r.messages, std::vector<std::string>{"Failed to open: " + path.string()});
+    }
+    // A file error while reading is told apart from a bad picture: /proc/self/mem opens as a
+    // regular file but cannot seek to its end.
+    r = ReadFile("/proc/self/mem", std::move(r.dib));
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.dib.IsNull());
+    EXPECT_EQ(r.messages, std::vector<std::string>{"Failed to read: /proc/self/mem"});
+}
+
+TEST(BmpWrite, WritesFileHeaderInfoHeaderAndRows) {
+    const fs::path path = TempDir("write") / "out.bmp";
+    DibHandle dib;
+    ASSERT_EQ(NewGreyPicture(5, 2, dib), 1);
+    dib.Data()[40] = 1;                       // first byte of the bottom row
+    dib.Data()[40 + 16] = 2;                  // first byte of the top row
+    StoreLE32(dib.Data() + kBiSizeImage, 0);  // recomputed when written
+    ASSERT_EQ(WriteBmpFile(path.string(), dib, 0), 1);
+
+    const Bytes file = ReadBytes(path);
+    ASSERT_EQ(file.size(), 14u + 40 + 32);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 14),
+              (Bytes{'B', 'M', 86, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0}));
+    EXPECT_EQ(Bytes(file.begin() + 14, file.begin() + 54),
+              (Bytes{40, 0, 0, 0, 5, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
+                     32, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0}));
+    EXPECT_EQ(Bytes(file.begin() + 54, file.end()), Bytes(dib.Data() + 40, dib.Data() + 72));
+    const ReadResult back = ReadFile(path);
+    ASSERT_EQ(back.result, 1);
+    EXPECT_EQ(Bytes(back.dib.Data(), back.dib.Data() + 72), Bytes(dib.Data(), dib.Data() + 72));
+}
+
+TEST(BmpWrite, ReportsFailuresAndNeverDestroysTheOldFile) {
+    const fs::path dir = TempDir("write_fail");
+    const fs::path target = dir / "old.bmp";
+    WriteBytes(target, {'o', 'l', 'd'});
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    DibHandle none;
+    EXPECT_EQ(WriteBmpFile(target.string(), none, 0), 0);
+    DibHandle dib;
+    NewGreyPicture(64, 64, dib);
+    const std::string missing = (dir / "no" / "x.bmp").string();
+    EXPECT_EQ(WriteBmpFile(missing, dib, 0), 0);
+    // Files may grow to 1 KiB only: the write fails half way.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{}, limit{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    limit = {1024, old.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_EQ(WriteBmpFile(target.string(), dib, 0), 0);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(ui.Messages(),
+              (std::vector<std::string>{target.string() + " no bitmap connected to it.",
+                                        missing + " failed to open 1a File error 2",
+                                        target.string() + " failed to process."}));
+    EXPECT_EQ(ReadBytes(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}

@@ -1,0 +1,248 @@
+#include "image/jpeg_file.h"
+
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "platform/byte_order.h"
+#include "platform/scripted_ui.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+fs::path TempDir(const char* name) {
+    fs::path dir = fs::temp_directory_path() / ("zelvanto_jpeg_" + std::string(name));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Encodes rows given top row first (RGB or grey) with the library itself, at quality 100
+// and without chroma subsampling, so flat colours come back nearly exact.
+Bytes EncodeJpeg(unsigned width, unsigned height, int components, const Bytes& pixels) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 100, TRUE);
+    for (int c = 0; c < cinfo.num_components; ++c)
+        cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
+    jpeg_start_compress(&cinfo, TRUE);
+    Bytes rows = pixels;
+    while (cinfo.next_scanline < height) {
+        JSAMPROW row =
+            rows.data() + cinfo.next_scanline * width * static_cast<unsigned>(components);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    jpeg_destroy_compress(&cinfo);
+    return out;
+}
+
+// The same file with another width and height in its frame header.
+Bytes WithFrameSize(Bytes jpeg, uint16_t width, uint16_t height) {
+    const uint8_t sof[] = {0xFF, 0xC0};
+    auto at = std::search(jpeg.begin(), jpeg.end(), std::begin(sof), std::end(sof));
+    EXPECT_NE(at, jpeg.end());
+    const size_t i = static_cast<size_t>(at - jpeg.begin()) + 5;  // marker, length, precision
+    jpeg[i] = static_cast<uint8_t>(height >> 8);
+    jpeg[i + 1] = static_cast<uint8_t>(height);
+    jpeg[i + 2] = static_cast<uint8_t>(width >> 8);
+    jpeg[i + 3] = static_cast<uint8_t>(width);
+    return jpeg;
+}
+
+struct ReadResult {
+    int result = 0;
+    DibHandle dib;
+    CSize size;
+    std::vector<std::string> messages;
+};
+
+ReadResult ReadFile(const fs::path& path, DibHandle start = {}) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    ReadResult r;
+    r.dib = std::move(start);
+    r.result = ReadJpegFile(path.string(), r.dib, r.size);
+    r.messages = ui.Messages();
+    return r;
+}
+
+ReadResult ReadFileOf(const Bytes& file, DibHandle start = {}) {
+    const fs::path path = fs::temp_directory_path() / "zelvanto_jpeg_read.jpg";
+    WriteBytes(path, file);
+    return ReadFile(path, std::move(start));
+}
+
+}  // namespace
+
+TEST(JpegRead, StoresRowsBottomUpInBlueGreenRedOrder) {
+    const Bytes top = {255, 0, 0, 0, 255, 0, 0, 0, 255};  // red, green, blue
+    const Bytes bottom = {255, 255, 255, 0, 0, 0, 128, 64, 32};
+    Bytes rgb = top;
+    rgb.insert(rgb.end(), bottom.begin(), bottom.end());
+    const ReadResult r = ReadFileOf(EncodeJpeg(3, 2, 3, rgb));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(r.size, (CSize{3, 2}));
+    ASSERT_GE(r.dib.Size(), 40u + 24);
+    EXPECT_EQ(DescribePicture(r.dib.Data()).size, (CSize{3, 2}));
+    EXPECT_EQ(LoadLE32(r.dib.Data() + kBiSizeImage), 24u);
+    // Rows of 12 bytes (9 of pixels, 3 zero); stored row 0 is the bottom of the image.
+    for (size_t i = 0; i < 24; ++i) {
+        const size_t column = i % 12;
+        const size_t rgbIndex = column - column % 3 + 2 - column % 3;  // blue, green, red
+        if (column >= 9)
+            EXPECT_EQ(r.dib.Data()[40 + i], 0) << i;
+        else
+            EXPECT_NEAR(r.dib.Data()[40 + i], (i < 12 ? bottom : top)[rgbIndex], 12) << i;
+    }
+}
+
+TEST(JpegRead, RefusesGreyBrokenAndOversizedFilesWithTheirMessages) {
+    const Bytes small = EncodeJpeg(3, 2, 3, Bytes(18, 100));
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::vector<std::string> messages;  // empty: any report of the library
+    };
+    const std::vector<Case> cases = {
+        {"grey",
+         EncodeJpeg(4, 4, 1, Bytes(16, 90)),
+         {"MakeBitmapColors0: Components need to be 3", "No mem allocated"}},
+        {"too large for 32-bit sizes", WithFrameSize(small, 65000, 65000), {"No mem allocated"}},
+        {"not a JPEG", {'h', 'e', 'l', 'l', 'o', '!'}, {}},
+        {"empty", {}, {}},
+        {"zero height", WithFrameSize(small, 3, 0), {}},
+        {"cut short", ReadBytes(fs::path(ZELVANTO_SAMPLES_DIR) / "truncated.jpg"), {}},
+    };
+    for (const Case& c : cases) {
+        const ReadResult r = ReadFileOf(c.bytes);
+        EXPECT_EQ(r.result, 0) << c.name;
+        if (c.messages.empty()) {
+            EXPECT_FALSE(r.messages.empty()) << c.name;
+        } else {
+            EXPECT_EQ(r.messages, c.messages) << c.name;
+            EXPECT_TRUE(r.dib.IsNull()) << c.name;  // nothing opened
+        }
+    }
+    const fs::path dir = TempDir("open");
+    for (const fs::path& path : {dir / "missing.jpg", dir}) {
+        const ReadResult r = ReadFile(path);
+        EXPECT_EQ(r.result, 0);
+        EXPECT_EQ(r.messages, std::vector<std::string>{"can't open " + path.string() + "\n"});
+    }
+}
+
+TEST(JpegRead, ReusesALargeEnoughBlockAndReadsTheSamples) {
+    DibHandle big;
+    NewGreyPicture(16, 16, big);
+    const uint8_t* block = big.Data();
+    const size_t bigSize = big.Size();
+    const ReadResult r = ReadFileOf(EncodeJpeg(3, 2, 3, Bytes(18, 100)), std::move(big));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.dib.Data(), block);
+    EXPECT_EQ(r.dib.Size(), bigSize);
+    for (size_t at = 40 + 24; at < bigSize; ++at) ASSERT_EQ(r.dib.Data()[at], 0) << at;
+
+    EXPECT_EQ(ReadFile(fs::path(ZELVANTO_SAMPLES_DIR) / "chelsea.jpg").size, (CSize{451, 300}));
+    // A scan cut short is decoded by the library with a warning, which is shown.
+    const Bytes coffee = ReadBytes(fs::path(ZELVANTO_SAMPLES_DIR) / "coffee.jpg");
+    const ReadResult half = ReadFileOf(Bytes(coffee.begin(), coffee.begin() + 30000));
+    EXPECT_EQ(half.size, (CSize{600, 400}));
+    EXPECT_FALSE(half.messages.empty());
+}
+
+TEST(JpegWrite, RoundTripKeepsSizeRowOrderAndThePicture) {
+    // Blue rising and red falling from left to right, green rising from the bottom row up:
+    // a swap of colours or rows would show at once, JPEG loss on such smooth ramps is small.
+    const fs::path path = TempDir("roundtrip") / "out.jpg";
+    DibHandle dib;
+    ASSERT_EQ(NewGreyPicture(32, 16, dib), 1);
+    uint8_t* pixels = dib.Data() + 40;
+    for (size_t y = 0; y < 16; ++y)
+        for (size_t x = 0; x < 32; ++x) {
+            uint8_t* p = pixels + y * 96 + x * 3;
+            p[0] = static_cast<uint8_t>(40 + 5 * x);
+            p[1] = static_cast<uint8_t>(20 + 12 * y);
+            p[2] = static_cast<uint8_t>(200 - 5 * x);
+        }
+    const DibHandle before = CopyHandle(dib);
+    {
+        CScriptedUi ui;
+        CUiScope scope(ui);
+        ASSERT_EQ(WriteJpegFile(path.string(), dib, 90), 1);
+        EXPECT_TRUE(ui.Messages().empty());
+    }
+    EXPECT_EQ(std::memcmp(dib.Data(), before.Data(), dib.Size()), 0);
+    const ReadResult back = ReadFile(path);
+    ASSERT_EQ(back.result, 1);
+    EXPECT_EQ(back.size, (CSize{32, 16}));
+    for (size_t i = 0; i < 32 * 16 * 3; ++i)
+        ASSERT_NEAR(back.dib.Data()[40 + i], pixels[i], 16) << i;
+}
+
+TEST(JpegWrite, ReportsFailuresAndNeverDestroysTheOldFile) {
+    const fs::path dir = TempDir("write_fail");
+    const fs::path target = dir / "old.jpg";
+    WriteBytes(target, {'o', 'l', 'd'});
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    DibHandle none;
+    EXPECT_EQ(WriteJpegFile(target.string(), none, 90), 0);
+    DibHandle noisy;
+    NewGreyPicture(128, 128, noisy);
+    for (size_t i = 40; i < noisy.Size(); ++i)
+        noisy.Data()[i] = static_cast<uint8_t>(i * 7919 >> 3);
+    const std::string missing = (dir / "no" / "x.jpg").string();
+    EXPECT_EQ(WriteJpegFile(missing, noisy, 90), 0);
+    ASSERT_EQ(ui.Messages(),
+              (std::vector<std::string>{target.string() + " no bitmap connected to it.",
+                                        "can't open " + missing + "\n"}));
+    // The library fails half way: its report is shown, and the process goes on.
+    ui.Clear();
+    std::signal(SIGXFSZ, SIG_IGN);  // files may grow to 1 KiB only
+    rlimit old{}, limit{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    limit = {1024, old.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_EQ(WriteJpegFile(target.string(), noisy, 90), 0);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(ui.Messages().size(), 1u);
+    EXPECT_EQ(ReadBytes(target), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
