@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building and testing Zelvanto needs on a Debian machine, only what is
+# missing. Run as root or with sudo available.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    libjpeg62-turbo-dev
+    libcli11-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,235 @@
+#include "cli/commands.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "document/paths.h"
+#include "fourier/fourier.h"
+#include "fourier/size_fit.h"
+#include "image/bmp_file.h"
+#include "image/dib.h"
+#include "image/jpeg_file.h"
+#include "platform/clock.h"
+#include "platform/memory_block.h"
+#include "platform/terminal_ui.h"
+
+namespace {
+
+constexpr int kJpegQuality = 90;
+
+int Fail() { return 1; }
+
+// Reads a ".bmp" or ".jpg" file into a 24-bit picture; the readers show their messages.
+bool ReadPicture(const std::string& path, DibHandle& dib, CSize& size) {
+    switch (FileKind(path)) {
+        case kFileBmp:
+            return ReadBmpFile(path, dib, size) == 1;
+        case kFileJpg:
+            return ReadJpegFile(path, dib, size) == 1;
+        default:
+            ShowMessage(path + " is not a picture this program reads (.bmp or .jpg).");
+            return false;
+    }
+}
+
+int WritePictureByKind(const std::string& path, DibHandle& dib) {
+    switch (FileKind(path)) {
+        case kFileBmp:
+            return WriteBmpFile(path, dib, 0);
+        case kFileJpg:
+            return WriteJpegFile(path, dib, kJpegQuality);
+        default:
+            ShowMessage(path + " is not a picture this program writes (.bmp or .jpg).");
+            return 0;
+    }
+}
+
+// Writes by the kind of the path. Some refusals of the writers are silent (a picture
+// kept with a core header, say); the command line never fails without a word.
+bool WritePicture(const std::string& path, DibHandle& dib, const CTerminalUi& ui) {
+    const int before = ui.MessageCount();
+    if (WritePictureByKind(path, dib) == 1) return true;
+    if (ui.MessageCount() == before) ShowMessage(path + " was not written.");
+    return false;
+}
+
+uintmax_t FileBytes(const std::string& path) {
+    std::error_code error;
+    const uintmax_t bytes = std::filesystem::file_size(path, error);
+    return error ? 0 : bytes;
+}
+
+void PrintElapsed(const char* what, int64_t startSeconds, const CStopwatch& watch) {
+    std::printf("%s: %s (%.3f s)\n", what,
+                FormatTimeSpan(WallClockSeconds() - startSeconds).c_str(), watch.Seconds());
+}
+
+std::function<bool(double)> ProgressTo(CUserInterface& ui) {
+    return [&ui](double fraction) { return ui.ReportProgress(fraction); };
+}
+
+}  // namespace
+
+std::optional<CSize> ParseSize(const std::string& text) {
+    int width = 0;
+    int height = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &tail) != 2) return std::nullopt;
+    if (width <= 0 || height <= 0) return std::nullopt;
+    return CSize{width, height};
+}
+
+int RunSizes(int32_t width, int32_t height) {
+    CTerminalUi ui;
+    CUiScope scope(ui);
+    CSize chosen;
+    const int32_t n = FitSize(width, height, chosen);
+    for (const CSize& entry : SizeList()) std::printf("%s\n", SizeListLine(entry).c_str());
+    if (n == 0) {
+        ShowMessage(Format("No working size fits a %i x %i picture.", width, height));
+        return Fail();
+    }
+    std::printf("Chosen: %i x %i, N = %i\n", chosen.cx, chosen.cy, n);
+    return 0;
+}
+
+int RunTransform(const std::string& input, const std::string& output, std::optional<CSize> size,
+                 const CliCommon& common) {
+    CTerminalUi ui;
+    ui.SetPreferredSize(size);
+    ui.SetShowProgress(common.progress);
+    CUiScope scope(ui);
+
+    DibHandle dib;
+    CSize pictureSize;
+    if (!ReadPicture(input, dib, pictureSize)) return Fail();
+    std::printf("Picture: %i x %i\n", pictureSize.cx, pictureSize.cy);
+
+    CSize chosen;
+    const int32_t n = FitSize(pictureSize.cx, pictureSize.cy, chosen);
+    if (n == 0) {
+        ShowMessage(Format("No working size fits a %i x %i picture.", pictureSize.cx,
+                           pictureSize.cy));
+        return Fail();
+    }
+    if (size && (ui.PreferredSizeRefused() || !(chosen == *size))) {
+        std::string offered;
+        for (const CSize& entry : SizeList())
+            offered += Format(" %ix%i", entry.cx, entry.cy);
+        ShowMessage(Format("%ix%i is not among the sizes available:", size->cx, size->cy) +
+                    offered);
+        return Fail();
+    }
+    std::printf("Working size: %i x %i, N = %i\n", chosen.cx, chosen.cy, n);
+
+    if (CutPicture(dib, chosen.cx, chosen.cy) != 1) {
+        ShowMessage("No mem allocated");
+        return Fail();
+    }
+    const int32_t width = chosen.cx;
+    const int32_t height = chosen.cy;
+    const int32_t rowBytes = RowBytes(width * 24);
+
+    CFourier fourier;
+    fourier.SetUp(width, height, rowBytes, height, n);
+    const uint8_t* pixels = PicturePixels(dib.Data(), 0);
+    fourier.MeasurePicture(pixels);
+
+    const size_t planeSize = static_cast<size_t>(width) * static_cast<size_t>(height);
+    CMemoryBlock spectrum = CMemoryBlock::Allocate(planeSize * 3 * sizeof(Complex));
+    CMemoryBlock flags = CMemoryBlock::Allocate(planeSize);
+    if (spectrum.IsNull() || flags.IsNull()) {
+        ShowMessage("Could not allocate memory for CFourier");
+        return Fail();
+    }
+
+    const int64_t start = WallClockSeconds();
+    const CStopwatch watch;
+    if (!fourier.Transform(pixels, spectrum.As<Complex>(), flags.Data(), ProgressTo(ui))) {
+        ShowMessage("Transform cancelled.");
+        return Fail();
+    }
+    PrintElapsed("Forward transform", start, watch);
+
+    if (fourier.WriteFourierFile(output, spectrum.As<Complex>()) != 1) {
+        ShowMessage(output + " failed to process.", MessageIcon::Exclamation);
+        return Fail();
+    }
+    std::printf("Spectrum written: %s (%ju bytes)\n", output.c_str(), FileBytes(output));
+    return 0;
+}
+
+int RunInverse(const std::string& input, const std::string& output, const CliCommon& common) {
+    CTerminalUi ui;
+    ui.SetShowProgress(common.progress);
+    CUiScope scope(ui);
+
+    CFourier fourier;
+    CSize halfSize;
+    if (fourier.ReadFourierFileSize(input, halfSize) != 1) {
+        ShowMessage("Read CFourier error");
+        return Fail();
+    }
+    const int64_t width64 = 2 * static_cast<int64_t>(halfSize.cx);
+    const int64_t height64 = 2 * static_cast<int64_t>(halfSize.cy);
+    const int32_t n = (width64 > 0 && height64 > 0 && width64 <= 4096 && height64 <= 4096)
+                          ? TransformLength(static_cast<int32_t>(width64),
+                                            static_cast<int32_t>(height64))
+                          : 0;
+    if (n == 0) {
+        ShowMessage("Error in CFourier file size data. ");
+        return Fail();
+    }
+    const int32_t width = static_cast<int32_t>(width64);
+    const int32_t height = static_cast<int32_t>(height64);
+    std::printf("Spectrum: %i x %i, N = %i\n", width, height, n);
+
+    DibHandle dib;
+    if (NewGreyPicture(width, height, dib) != 1) {
+        ShowMessage("No mem allocated");
+        return Fail();
+    }
+    const int32_t rowBytes = RowBytes(width * 24);
+    fourier.SetUp(width, height, rowBytes, height, n);
+
+    const size_t planeSize = static_cast<size_t>(width) * static_cast<size_t>(height);
+    CMemoryBlock spectrum = CMemoryBlock::Allocate(planeSize * 3 * sizeof(Complex));
+    CMemoryBlock reals =
+        CMemoryBlock::Allocate(static_cast<size_t>(rowBytes) * height * sizeof(double));
+    CMemoryBlock flags = CMemoryBlock::Allocate(planeSize);
+    if (spectrum.IsNull() || reals.IsNull() || flags.IsNull()) {
+        ShowMessage("Could not allocate memory for CFourier");
+        return Fail();
+    }
+    if (fourier.ReadFourierFile(input, spectrum.As<Complex>()) != 1) {
+        ShowMessage("Read CFourier error");
+        return Fail();
+    }
+
+    const int64_t start = WallClockSeconds();
+    const CStopwatch watch;
+    if (!fourier.InverseTransform(reals.As<double>(), spectrum.As<Complex>(), flags.Data(),
+                                  ProgressTo(ui))) {
+        ShowMessage("Transform cancelled.");
+        return Fail();
+    }
+    fourier.RealsToBytes(PicturePixels(dib.Data(), 0), reals.As<double>());
+    PrintElapsed("Inverse transform", start, watch);
+
+    if (!WritePicture(output, dib, ui)) return Fail();
+    std::printf("Picture written: %s (%ju bytes)\n", output.c_str(), FileBytes(output));
+    return 0;
+}
+
+int RunConvert(const std::string& input, const std::string& output) {
+    CTerminalUi ui;
+    CUiScope scope(ui);
+    DibHandle dib;
+    CSize size;
+    if (!ReadPicture(input, dib, size)) return Fail();
+    if (!WritePicture(output, dib, ui)) return Fail();
+    std::printf("Picture: %i x %i written to %s\n", size.cx, size.cy, output.c_str());
+    return 0;
+}
