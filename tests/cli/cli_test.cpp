@@ -16,6 +16,7 @@
 #include "image/dib.h"
 #include "platform/byte_order.h"
 #include "platform/scripted_ui.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -36,9 +37,7 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / (std::string("zelvanto_cli_") + info->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+        m_dir = TestTempDir(std::string("cli_") + info->name());
     }
     void TearDown() override { fs::remove_all(m_dir); }
 

@@ -1,6 +1,8 @@
 #include "image/bmp_file.h"
 
 #include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -18,12 +20,7 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-fs::path TempDir(const char* name) {
-    fs::path dir = fs::temp_directory_path() / ("zelvanto_bmp_" + std::string(name));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
+fs::path TempDir(const char* name) { return TestTempDir("bmp_" + std::string(name)); }
 
 void WriteBytes(const fs::path& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
@@ -96,7 +93,7 @@ ReadResult ReadFile(const fs::path& path, DibHandle start = {}) {
 }
 
 ReadResult ReadFileOf(const Bytes& file, DibHandle start = {}) {
-    const fs::path path = fs::temp_directory_path() / "zelvanto_bmp_read.bmp";
+    const fs::path path = TempDir("read") / "read.bmp";
     WriteBytes(path, file);
     return ReadFile(path, std::move(start));
 }
@@ -184,7 +181,7 @@ TEST(BmpRead, RefusesMalformedFilesWithoutReadingPastThem) {
         // Every row present, but width x 24 bits would overflow 32-bit row arithmetic.
         {"huge width", Bmp({Info(89478485, 1, 1), Table(2, 4), Bytes(11184812)})},
     };
-    const std::string path = (fs::temp_directory_path() / "zelvanto_bmp_read.bmp").string();
+    const std::string path = (TempDir("read") / "read.bmp").string();
     for (const auto& [name, bytes] : cases) {
         DibHandle start;
         NewGreyPicture(4, 4, start);

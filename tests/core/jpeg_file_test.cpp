@@ -1,6 +1,8 @@
 #include "image/jpeg_file.h"
 
 #include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
 #include <jpeglib.h>
 #include <sys/resource.h>
 
@@ -22,12 +24,7 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-fs::path TempDir(const char* name) {
-    fs::path dir = fs::temp_directory_path() / ("zelvanto_jpeg_" + std::string(name));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
+fs::path TempDir(const char* name) { return TestTempDir("jpeg_" + std::string(name)); }
 
 void WriteBytes(const fs::path& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
@@ -103,7 +100,7 @@ ReadResult ReadFile(const fs::path& path, DibHandle start = {}) {
 }
 
 ReadResult ReadFileOf(const Bytes& file, DibHandle start = {}) {
-    const fs::path path = fs::temp_directory_path() / "zelvanto_jpeg_read.jpg";
+    const fs::path path = TempDir("read") / "read.jpg";
     WriteBytes(path, file);
     return ReadFile(path, std::move(start));
 }

@@ -8,6 +8,7 @@
 #include "platform/memory_block.h"
 #include "platform/safe_file.h"
 #include "platform/scripted_ui.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -18,12 +19,7 @@ std::string ReadText(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-fs::path TempDir(const char* name) {
-    fs::path dir = fs::temp_directory_path() / ("zelvanto_platform_" + std::string(name));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
+fs::path TempDir(const char* name) { return TestTempDir("platform_" + std::string(name)); }
 
 }  // namespace
 
