@@ -151,6 +151,45 @@ public:
     template <bool kPowerOfTwo>
     double AccumulatorValue(const Complex* accumulator, int32_t step) const;
 
+    // Frequency-domain modifications
+    // They change a centred spectrum between the forward and the inverse transform and keep
+    // the phase of every frequency. R2 below is fx*fx + fy*fy in frequency steps.
+
+    // A distribution: the real factor for a frequency of magnitude a (squared magnitude s)
+    // at (fx, fy), with the kind's parameter p.
+    using Distribution = double (*)(double a, double p, double s, int32_t fx, int32_t fy);
+    // Resulting magnitudes: 1/sqrt(p*p + R2), 1/(p*p + R2), (p*p + R2)^-1.5, exp(-R/p),
+    // 1 (p ignored) and a^p.
+    static double DistributionR1(double a, double p, double s, int32_t fx, int32_t fy);
+    static double DistributionR2(double a, double p, double s, int32_t fx, int32_t fy);
+    static double DistributionR3(double a, double p, double s, int32_t fx, int32_t fy);
+    static double DistributionE(double a, double p, double s, int32_t fx, int32_t fy);
+    static double DistributionConstant(double a, double p, double s, int32_t fx, int32_t fy);
+    static double DistributionAmplify(double a, double p, double s, int32_t fx, int32_t fy);
+    // The distribution of operation kinds 1 to 6; null for any other kind.
+    static Distribution DistributionOfKind(int32_t kind);
+
+    // All three channels: every non-zero frequency with s > 1e-20 is multiplied by the
+    // distribution's factor; the others, and the zero frequency, keep their value.
+    void ApplyDistribution(Complex* spectrum, double p, Distribution distribution) const;
+    // Scales the channel's non-zero frequencies to the target variation and sets the real
+    // part of its zero frequency to the mean. A variation below target*1e-30 is reported
+    // ("Too small variation, result set at 1") and taken as 1; a channel whose variation
+    // and target are both 0 keeps its non-zero frequencies at 0.
+    void Normalise(Complex* spectrum, int32_t channel, double mean, double target) const;
+    // Every value of the three planes becomes (0, 0), except (1, 0) at (fx0, fy0) when that
+    // frequency lies in the spectrum.
+    void SetOneFrequency(Complex* spectrum, int32_t fx0, int32_t fy0) const;
+    // Mode 0 "Half Frequency", 1 "Double Frequency", 2 "Third of Frequency", 3 "Triple
+    // Frequency": frequencies move to a divided or multiplied position; the zero frequency
+    // becomes (0, 0). Shows "ModifyFreq2 Modify %i, Factor %i" first. scratch holds at
+    // least W*H values.
+    void ScaleFrequencies(Complex* spectrum, Complex* scratch, int32_t mode) const;
+    // Multiplies every non-zero frequency by the phase ramp that moves the picture by
+    // (-dx, -dy) pixels, cyclically, through the inverse transform.
+    void ShiftPicture(Complex* spectrum, int32_t dx, int32_t dy) const;
+    // End of the frequency-domain modifications
+
 private:
     // Index of (fx, fy) within a plane.
     int32_t FrequencyIndex(int32_t fx, int32_t fy) const {
