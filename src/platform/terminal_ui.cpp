@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "fourier/fourier_dialogs.h"
+#include "fourier/fourier_settings.h"
+
 void CTerminalUi::Message(const std::string& text, MessageIcon /*icon*/) {
     ++m_messageCount;
     std::fprintf(m_out, "%s\n", text.c_str());
@@ -26,6 +29,44 @@ SizeChoice CTerminalUi::ChooseSize(const std::vector<CSize>& sizes) {
     }
     m_sizeRefused = true;
     return choice;
+}
+
+bool CTerminalUi::FourierOperations(FourierSettings& settings) {
+    FourierSettings edited = settings;
+    if (m_fourierOps) {
+        edited.m_nKind = m_fourierOps->kind;
+        double* member = FourierKindParameterMember(edited, edited.m_nKind);
+        if (member && m_fourierOps->param) *member = *m_fourierOps->param;
+    }
+    const std::string refusal = ValidateFourierOperations(edited);
+    if (!refusal.empty()) {
+        Message(refusal, MessageIcon::Exclamation);
+        return false;
+    }
+    settings = edited;
+    return true;
+}
+
+bool CTerminalUi::NumberDialog(CNumberData& data) {
+    CNumberData edited = data;
+    if (m_number) {
+        edited.m_nChoice = m_number->choice;
+        if (m_number->x) edited.m_nX = *m_number->x;
+        if (m_number->y) edited.m_nY = *m_number->y;
+    }
+    const std::string refusal = ValidateNumberDialog(edited);
+    if (!refusal.empty()) {
+        Message(refusal, MessageIcon::None);
+        return false;
+    }
+    data = edited;
+    return true;
+}
+
+std::optional<std::string> CTerminalUi::FileDialog(const CFileDialogRequest& /*request*/) {
+    std::optional<std::string> path;
+    path.swap(m_filePath);
+    return path;
 }
 
 bool CTerminalUi::ReportProgress(double fraction) {

@@ -2,12 +2,31 @@
 
 #include <cstdio>
 #include <optional>
+#include <string>
 
 #include "platform/user_interface.h"
 
+// What the command line enters in the "Fourier Operations" dialog: the kind and,
+// optionally, that kind's parameter.
+struct CFourierOpsPreset {
+    int32_t kind = 0;
+    std::optional<double> param;
+};
+
+// What the command line enters in the "Dialog Number" dialog.
+struct CNumberPreset {
+    int32_t choice = 0;
+    std::optional<int32_t> x;
+    std::optional<int32_t> y;
+};
+
 // The command line's port: messages go to a stream (stderr), questions are answered
 // from a preset answer or, without one, by the default button; the size choice takes a
-// preset size when it is in the list, else the best size.
+// preset size when it is in the list, else the best size. The Fourier dialogs take their
+// presets and press OK; when the dialog's validation refuses them, its message is shown
+// and, there being nobody to correct the entry, the dialog is cancelled. File dialogs
+// return a preset path once, else they are cancelled. The command line keeps no list of
+// recent files.
 class CTerminalUi : public CUserInterface {
 public:
     explicit CTerminalUi(std::FILE* out = stderr) : m_out(out) {}
@@ -15,8 +34,15 @@ public:
     void Message(const std::string& text, MessageIcon icon) override;
     bool AskYesNo(const std::string& text, bool defaultNo) override;
     SizeChoice ChooseSize(const std::vector<CSize>& sizes) override;
+    bool FourierOperations(FourierSettings& settings) override;
+    bool NumberDialog(CNumberData& data) override;
+    std::optional<std::string> FileDialog(const CFileDialogRequest& request) override;
+    void AddToRecentFiles(const std::string& /*path*/) override {}
     bool ReportProgress(double fraction) override;
 
+    void SetFourierOperations(std::optional<CFourierOpsPreset> preset) { m_fourierOps = preset; }
+    void SetNumberDialog(std::optional<CNumberPreset> preset) { m_number = preset; }
+    void SetFileDialogPath(std::optional<std::string> path) { m_filePath = path; }
     void SetAnswer(std::optional<bool> answer) { m_answer = answer; }
     void SetPreferredSize(std::optional<CSize> size) { m_size = size; }
     void SetShowProgress(bool show) { m_showProgress = show; }
@@ -30,6 +56,9 @@ public:
 private:
     std::FILE* m_out;
     std::optional<bool> m_answer;
+    std::optional<CFourierOpsPreset> m_fourierOps;
+    std::optional<CNumberPreset> m_number;
+    std::optional<std::string> m_filePath;
     std::optional<CSize> m_size;
     bool m_sizeRefused = false;
     bool m_showProgress = false;

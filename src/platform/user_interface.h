@@ -1,9 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/geometry.h"
+
+struct FourierSettings;
+struct CNumberData;
 
 // The caption of every message box the system shows.
 inline constexpr const char* kAppTitle = "Dedozi Rivarav Eviduruvere";
@@ -15,6 +19,17 @@ enum class MessageIcon { None, Exclamation, Information, Question, Stop };
 struct SizeChoice {
     bool accepted = true;
     int index = -1;
+};
+
+// A common file dialog: for opening or for saving, with the default extension added to a
+// name typed without one, the initial file name, the filter string ("Bitmap files
+// (*.bmp)|*.bmp|...||") and whether an existing file must be confirmed before it is chosen.
+struct CFileDialogRequest {
+    bool open = true;
+    std::string defaultExtension;
+    std::string initialName;
+    std::string filter;
+    bool overwritePrompt = false;
 };
 
 // The port through which the core talks to the person: message boxes, questions,
@@ -32,6 +47,22 @@ public:
 
     // "Dialog Sizes New Picture": the allowed sizes, largest area first.
     virtual SizeChoice ChooseSize(const std::vector<CSize>& sizes) = 0;
+
+    // "Fourier Operations": shows the settings (kind 0..6, the five parameters, the
+    // spectrum-present flag and the elapsed-time texts) and lets the person change the kind
+    // and the parameters. True for OK, with the settings as edited; OK is only possible
+    // with settings that pass ValidateFourierOperations. False for Cancel.
+    virtual bool FourierOperations(FourierSettings& settings) = 0;
+
+    // "Dialog Number": the choice and X, Y in and out; W/2 and H/2 are given. True for OK,
+    // which is only possible when ValidateNumberDialog passes; false for Cancel.
+    virtual bool NumberDialog(CNumberData& data) = 0;
+
+    // A file dialog; the chosen path, or nothing when it was cancelled.
+    virtual std::optional<std::string> FileDialog(const CFileDialogRequest& request) = 0;
+
+    // Adds a path to the list of recently used files.
+    virtual void AddToRecentFiles(const std::string& path) = 0;
 
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}

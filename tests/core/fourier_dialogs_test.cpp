@@ -1,0 +1,155 @@
+// The rules of the two Fourier dialogs and how the scripted and terminal ports apply them.
+#include "fourier/fourier_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "platform/scripted_ui.h"
+#include "platform/terminal_ui.h"
+
+namespace {
+
+std::string StreamText(std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    return text;
+}
+
+}  // namespace
+
+TEST(FourierDialogs, FourierOperationsEnablesOneEditPerKindAndChecksTheRanges) {
+    const int expected[] = {0, 117, 118, 121, 124, 0, 127};
+    for (int kind = 0; kind <= 6; ++kind) EXPECT_EQ(FourierOpsEnabledEdit(kind), expected[kind]);
+    EXPECT_STREQ(FourierOpsPresentText(true), "Present");
+    EXPECT_STREQ(FourierOpsPresentText(false), "Not Present");
+
+    FourierSettings s;
+    s.Reset();
+    EXPECT_EQ(ValidateFourierOperations(s), "");
+    s.m_dParamR1 = 0.0;
+    s.m_dParamR2 = 1000.0;
+    s.m_dParamE = 0.01;
+    s.m_dParamAmplify = -7.5;  // the exponent has no range
+    EXPECT_EQ(ValidateFourierOperations(s), "");
+
+    const std::string r = "Please enter a number between 0 and 1000.";
+    const std::string e = "Please enter a number between 0.01 and 100000000.";
+    const struct {
+        double FourierSettings::*member;
+        double value;
+        std::string message;
+    } refused[] = {
+        {&FourierSettings::m_dParamR1, -0.001, r},
+        {&FourierSettings::m_dParamR2, 1000.5, r},
+        {&FourierSettings::m_dParamR3, NAN, r},
+        {&FourierSettings::m_dParamE, 0.0099, e},
+        {&FourierSettings::m_dParamE, 1.5e8, e},
+        {&FourierSettings::m_dParamAmplify, INFINITY, "Please enter a number."},
+    };
+    for (const auto& c : refused) {
+        FourierSettings bad = s;
+        bad.*c.member = c.value;
+        EXPECT_EQ(ValidateFourierOperations(bad), c.message) << c.value;
+    }
+    // Every edit is checked whatever the kind, in the order of the exchange.
+    FourierSettings two = s;
+    two.m_nKind = 1;
+    two.m_dParamE = 0.0;
+    two.m_dParamR3 = 2000.0;
+    EXPECT_EQ(ValidateFourierOperations(two), r);
+    two.m_dParamR3 = 2.0;
+    EXPECT_EQ(ValidateFourierOperations(two), e);
+}
+
+TEST(FourierDialogs, NumberDialogKeepsXAndYInsideTheSpectrum) {
+    for (int choice = 0; choice <= 5; ++choice)
+        EXPECT_EQ(NumberEditsEnabled(choice), choice == 0 || choice == 3) << choice;
+    EXPECT_STREQ(NumberChoiceCaption(0), "One Frequency");
+    EXPECT_STREQ(NumberChoiceCaption(4), "Third of Frequency");
+
+    CNumberData d;
+    d.m_nHalfWidth = 80;
+    d.m_nHalfHeight = 60;
+    const std::string message =
+        "Freq X must be between or equal to -80 and 79\nFreq Y must be between or equal to -60 "
+        "and 59";
+    for (const auto& [x, y, ok] : {std::tuple{-80, -60, true}, std::tuple{79, 59, true},
+                                   std::tuple{80, 0, false}, std::tuple{0, -61, false}}) {
+        d.m_nX = x;
+        d.m_nY = y;
+        EXPECT_EQ(ValidateNumberDialog(d), ok ? "" : message) << x << "," << y;
+    }
+}
+
+TEST(FourierDialogs, ScriptedPortShowsTheRefusalAndKeepsTheDialogOpen) {
+    CScriptedUi ui;
+    FourierSettings s;
+    s.Reset();
+    ui.ScriptFourierOperations(4, 0.001);  // refused
+    ui.ScriptFourierOperations(4, 3.0);
+    EXPECT_TRUE(ui.FourierOperations(s));
+    EXPECT_EQ(s.m_nKind, 4);
+    EXPECT_EQ(s.m_dParamE, 3.0);
+    EXPECT_EQ(ui.Messages(),
+              std::vector<std::string>{"Please enter a number between 0.01 and 100000000."});
+
+    // A refusal with nothing more scripted ends in Cancel and leaves the settings alone.
+    ui.ScriptFourierOperations(1, 5000.0);
+    EXPECT_FALSE(ui.FourierOperations(s));
+    EXPECT_EQ(s.m_nKind, 4);
+    EXPECT_EQ(s.m_dParamR1, 2.0);
+
+    CNumberData d;
+    d.m_nHalfWidth = 4;
+    d.m_nHalfHeight = 2;
+    ui.ScriptNumberDialog(2, 4, 0);
+    ui.ScriptNumberDialog([](CNumberData&) { return false; });
+    EXPECT_FALSE(ui.NumberDialog(d));
+    EXPECT_EQ(d.m_nChoice, 0);
+    EXPECT_EQ(ui.EventKinds(), (std::vector<CScriptedUi::Kind>{
+                                   CScriptedUi::Kind::FourierOperations, CScriptedUi::Kind::Message,
+                                   CScriptedUi::Kind::FourierOperations, CScriptedUi::Kind::Message,
+                                   CScriptedUi::Kind::NumberDialog, CScriptedUi::Kind::Message}));
+}
+
+TEST(FourierDialogs, TerminalPortEntersItsPresetsOrReportsWhyNot) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    {
+        CTerminalUi ui(out);
+        FourierSettings s;
+        s.Reset();
+        EXPECT_TRUE(ui.FourierOperations(s));  // no preset: OK as shown
+        EXPECT_EQ(s.m_nKind, 0);
+        ui.SetFourierOperations(CFourierOpsPreset{2, 7.0});
+        EXPECT_TRUE(ui.FourierOperations(s));
+        EXPECT_EQ(s.m_nKind, 2);
+        EXPECT_EQ(s.m_dParamR2, 7.0);
+        ui.SetFourierOperations(CFourierOpsPreset{3, -1.0});
+        EXPECT_FALSE(ui.FourierOperations(s));
+        EXPECT_EQ(s.m_nKind, 2);
+
+        CNumberData d;
+        d.m_nHalfWidth = 2;
+        d.m_nHalfHeight = 1;
+        ui.SetNumberDialog(CNumberPreset{3, 2, std::nullopt});
+        EXPECT_FALSE(ui.NumberDialog(d));
+        ui.SetNumberDialog(CNumberPreset{3, -2, -1});
+        EXPECT_TRUE(ui.NumberDialog(d));
+        EXPECT_EQ(d.m_nChoice, 3);
+        EXPECT_EQ(d.m_nX, -2);
+
+        ui.SetFileDialogPath("a.bmp");
+        EXPECT_EQ(ui.FileDialog({}), std::optional<std::string>("a.bmp"));
+        EXPECT_EQ(ui.FileDialog({}), std::nullopt);
+    }
+    EXPECT_EQ(StreamText(out),
+              "Please enter a number between 0 and 1000.\n"
+              "Freq X must be between or equal to -2 and 1\n"
+              "Freq Y must be between or equal to -1 and 0\n");
+    std::fclose(out);
+}
