@@ -1,9 +1,41 @@
 #include "fourier/fourier.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <new>
+
+#include "fourier/fft_engine.h"
+#include "fourier/fourier_plan.h"
+
+// The engines' plans for the current size. Each is made on its engine's first transform;
+// the FFT plan again when the thread count changed.
+struct CEngineState {
+    std::unique_ptr<CProjectionPlan> projection;
+    bool projectionFailed = false;  // no memory for it: the plain loops do the work
+    std::unique_ptr<CFftPlan> fft;
+};
+
+namespace {
+std::atomic<FourierEngine> g_engine{FourierEngine::Projection};
+std::atomic<int32_t> g_threadCount{0};
+}  // namespace
+
+void CFourier::SetEngine(FourierEngine engine) { g_engine.store(engine); }
+
+FourierEngine CFourier::Engine() { return g_engine.load(); }
+
+void CFourier::SetThreadCount(int32_t count) { g_threadCount.store(count < 0 ? 0 : count); }
+
+int32_t CFourier::ThreadCount() { return ResolveThreadCount(g_threadCount.load()); }
+
+CEngineState& CFourier::State() {
+    if (!m_cache.m_state) m_cache.m_state = std::make_shared<CEngineState>();
+    return *m_cache.m_state;
+}
 
 CFourier::CFourier() {
     std::fill(std::begin(m_table), std::end(m_table), Complex(0.0, 0.0));
@@ -46,6 +78,7 @@ bool CFourier::SetUp(int32_t width, int32_t height, int32_t rowStride, int32_t r
     }
     m_isPowerOfTwo = (length & (length - 1)) == 0;
     m_mask = length - 1;
+    m_cache.m_state.reset();
     return true;
 }
 
@@ -144,8 +177,8 @@ void CFourier::TransformFrequencyPowerOfTwo(const uint8_t* picture, Complex* spe
         TransformLine<false>(picture, spectrum, map, channel, fx, fy, m_histogram);
 }
 
-bool CFourier::Transform(const uint8_t* picture, Complex* spectrum, uint8_t* map,
-                         const Progress& progress) {
+bool CFourier::TransformSerial(const uint8_t* picture, Complex* spectrum, uint8_t* map,
+                               const Progress& progress) {
     const double rowsToDo = 3.0 * static_cast<double>(m_height);
     for (int32_t channel = 0; channel < 3; ++channel) {
         ClearMap(map, 0);
@@ -274,8 +307,8 @@ void CFourier::InversePixelPowerOfTwo(double* real, const Complex* plane, uint8_
         InverseLine<false>(real, plane, map, x, y, channel, m_accumulator);
 }
 
-bool CFourier::InverseTransform(double* real, const Complex* spectrum, uint8_t* map,
-                                const Progress& progress) {
+bool CFourier::InverseTransformSerial(double* real, const Complex* spectrum, uint8_t* map,
+                                      const Progress& progress) {
     const double rowsToDo = 3.0 * static_cast<double>(m_height);
     for (int32_t channel = 0; channel < 3; ++channel) {
         const Complex* plane = spectrum + static_cast<ptrdiff_t>(channel) * m_planeSize;
@@ -294,6 +327,99 @@ bool CFourier::InverseTransform(double* real, const Complex* spectrum, uint8_t* 
         }
     }
     return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// The engines
+
+bool CFourier::Transform(const uint8_t* picture, Complex* spectrum, uint8_t* map,
+                         const Progress& progress) {
+    if (m_planeSize == 0) return TransformSerial(picture, spectrum, map, progress);
+    if (Engine() == FourierEngine::Fft) return TransformFft(picture, spectrum, progress);
+    return TransformProjection(picture, spectrum, map, progress);
+}
+
+bool CFourier::InverseTransform(double* real, const Complex* spectrum, uint8_t* map,
+                                const Progress& progress) {
+    if (m_planeSize == 0) return InverseTransformSerial(real, spectrum, map, progress);
+    if (Engine() == FourierEngine::Fft) return InverseFft(real, spectrum, progress);
+    return InverseProjection(real, spectrum, map, progress);
+}
+
+namespace {
+// The plan of a size, made on first use; null when the memory for it cannot be had.
+CProjectionPlan* ProjectionPlan(CEngineState& state, const CFourier& engine) {
+    if (!state.projection && !state.projectionFailed) {
+        try {
+            state.projection = std::make_unique<CProjectionPlan>(engine);
+        } catch (const std::bad_alloc&) {
+            state.projectionFailed = true;
+        }
+    }
+    return state.projection.get();
+}
+
+CFftPlan* FftPlan(CEngineState& state, const CFourier& engine) {
+    const int32_t threads = CFourier::ThreadCount();
+    if (!state.fft || state.fft->Threads() != threads) {
+        state.fft.reset();
+        state.fft = std::make_unique<CFftPlan>(engine.Width(), engine.Height(), threads);
+    }
+    return state.fft.get();
+}
+}  // namespace
+
+bool CFourier::TransformProjection(const uint8_t* picture, Complex* spectrum, uint8_t* map,
+                                   const Progress& progress) {
+    CProjectionPlan* plan = ProjectionPlan(State(), *this);
+    // As many progress calls as the serial loops make: one per row of each channel.
+    bool done = false;
+    try {
+        if (plan != nullptr) done = plan->Transform(picture, spectrum, ThreadCount(), 3 * m_height, progress);
+    } catch (const std::bad_alloc&) {
+        plan = nullptr;
+    }
+    if (plan == nullptr) return TransformSerial(picture, spectrum, map, progress);
+    if (!done) return false;
+    CentreSpectrum(spectrum);
+    ClearMap(map, 1);  // every frequency known, as the serial loops leave it
+    return true;
+}
+
+bool CFourier::InverseProjection(double* real, const Complex* spectrum, uint8_t* map,
+                                 const Progress& progress) {
+    CProjectionPlan* plan = ProjectionPlan(State(), *this);
+    bool done = false;
+    try {
+        if (plan != nullptr)
+            done = plan->InverseTransform(real, spectrum, ThreadCount(), 3 * m_height, progress);
+    } catch (const std::bad_alloc&) {
+        plan = nullptr;
+    }
+    if (plan == nullptr) return InverseTransformSerial(real, spectrum, map, progress);
+    if (!done) return false;
+    ClearMap(map, 1);
+    return true;
+}
+
+bool CFourier::TransformFft(const uint8_t* picture, Complex* spectrum, const Progress& progress) {
+    CFftPlan* plan = nullptr;
+    try {
+        plan = FftPlan(State(), *this);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return plan->Transform(picture, m_rowStride, spectrum, progress);
+}
+
+bool CFourier::InverseFft(double* real, const Complex* spectrum, const Progress& progress) {
+    CFftPlan* plan = nullptr;
+    try {
+        plan = FftPlan(State(), *this);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return plan->InverseTransform(real, m_rowStride, spectrum, progress);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "fourier/complex.h"
@@ -21,6 +22,30 @@ inline uint8_t ByteFromReal(double v) {
     if (rounded > 255.0) return 255;
     return static_cast<uint8_t>(rounded);
 }
+
+// Which engine Transform and InverseTransform use. The projection engine is exact and the
+// reference (the same bits on every machine and for every thread count); the FFT engine
+// (FFTW) gives the same layout and normalisation to within rounding, much faster for
+// large pictures.
+enum class FourierEngine { Projection, Fft };
+
+// Plans and scratch storage of the engines for the current size, made on first use and
+// kept until the next SetUp. A copy starts without them and plans afresh.
+struct CEngineState;
+class CEngineCache {
+public:
+    CEngineCache() = default;
+    CEngineCache(const CEngineCache&) noexcept {}
+    CEngineCache& operator=(const CEngineCache&) noexcept {
+        m_state.reset();
+        return *this;
+    }
+    CEngineCache(CEngineCache&&) noexcept = default;
+    CEngineCache& operator=(CEngineCache&&) noexcept = default;
+    ~CEngineCache() = default;
+
+    std::shared_ptr<CEngineState> m_state;
+};
 
 // The exact projection Fourier engine. For one frequency (fx, fy) every pixel of a
 // channel goes into one of N residue bins, (fx*x*N/W + fy*y*N/H) mod N; a transform of
@@ -49,14 +74,25 @@ public:
     CFourier();
     virtual ~CFourier();
 
+    // The engine of every Transform and InverseTransform in this process (default:
+    // projection), and the number of threads they use (0, the default: every hardware
+    // thread). The projection engine's results do not depend on the thread count.
+    static void SetEngine(FourierEngine engine);
+    static FourierEngine Engine();
+    static void SetThreadCount(int32_t count);
+    // The count in force, 0 resolved to the hardware threads.
+    static int32_t ThreadCount();
+
     // Sets the engine up for W x H pixels, a picture row stride in bytes, the picture's
     // row count and transform length N; builds the phase table. Refuses (false, engine
     // unchanged) sizes the tables cannot serve: W or H not positive and even, N not a
     // multiple of 4, W and H, N above kMaxLength, or a stride shorter than 3*W.
     bool SetUp(int32_t width, int32_t height, int32_t rowStride, int32_t rows, int32_t length);
 
-    // Forward transform of all three channels into the centred spectrum; the map is
-    // scratch. False when the progress callback stopped it (spectrum then incomplete).
+    // Forward transform of all three channels into the centred spectrum with the chosen
+    // engine; the map is scratch. False when the progress callback stopped it (spectrum
+    // then incomplete). Progress is reported on the calling thread; the projection engine
+    // plans the size on its first transform (see TransformSerial for the plain loops).
     bool Transform(const uint8_t* picture, Complex* spectrum, uint8_t* map,
                    const Progress& progress = {});
 
@@ -71,10 +107,18 @@ public:
     // Negates, in all three planes, every value whose fx and fy differ in parity.
     void CentreSpectrum(Complex* spectrum) const;
 
-    // Spectrum back to the real picture (not rounded); the map is scratch. False when the
-    // progress callback stopped it.
+    // Spectrum back to the real picture (not rounded) with the chosen engine; the map is
+    // scratch. False when the progress callback stopped it.
     bool InverseTransform(double* real, const Complex* spectrum, uint8_t* map,
                           const Progress& progress = {});
+
+    // The projection transforms as plain serial loops over TransformFrequency and
+    // InversePixel in zig-zag order, one channel after the other. The planned engine gives
+    // the same bits; these stay as the reference and the fallback.
+    bool TransformSerial(const uint8_t* picture, Complex* spectrum, uint8_t* map,
+                         const Progress& progress = {});
+    bool InverseTransformSerial(double* real, const Complex* spectrum, uint8_t* map,
+                                const Progress& progress = {});
 
     // One output pixel (x, y) of a channel from that channel's spectrum plane, and all its
     // in-range multiples about the centre not yet in the map. Both variants give the same
@@ -191,6 +235,15 @@ public:
     // End of the frequency-domain modifications
 
 private:
+    bool TransformProjection(const uint8_t* picture, Complex* spectrum, uint8_t* map,
+                             const Progress& progress);
+    bool InverseProjection(double* real, const Complex* spectrum, uint8_t* map,
+                           const Progress& progress);
+    bool TransformFft(const uint8_t* picture, Complex* spectrum, const Progress& progress);
+    bool InverseFft(double* real, const Complex* spectrum, const Progress& progress);
+    // The engine state for the current size, made when missing.
+    CEngineState& State();
+
     // Index of (fx, fy) within a plane.
     int32_t FrequencyIndex(int32_t fx, int32_t fy) const {
         return (fy + m_halfHeight) * m_width + (fx + m_halfWidth);
@@ -223,4 +276,5 @@ private:
     double m_stdRed = 0.0;
     double m_stdBlue = 0.0;
     double m_stdGreen = 0.0;
+    CEngineCache m_cache;
 };
