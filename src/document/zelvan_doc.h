@@ -1,0 +1,162 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "document/doc_settings.h"
+#include "fourier/fourier.h"
+#include "fourier/fourier_settings.h"
+#include "image/dib.h"
+#include "platform/geometry.h"
+#include "platform/memory_block.h"
+
+// Command identifiers the document handles.
+inline constexpr int kIdFileOpen = 57601;
+inline constexpr int kIdFileSave = 57603;
+inline constexpr int kIdFileSaveAs = 57604;
+inline constexpr int kIdSaveFourierTransform = 32800;
+inline constexpr int kIdAskDeleteFourierFile = 32801;
+inline constexpr int kIdSetOneFrequency = 32802;
+
+// Filters of the document's file dialogs.
+inline constexpr const char* kOpenFilter =
+    "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg)|*.jpg|CFourier files (*.ft)|*.ft|Stamp files "
+    "(*.stp)|*.stp|All files(*.*)|*.*||";
+inline constexpr const char* kSaveAsFilter =
+    "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg)|*.jpg|CFourier files (*.ft)|*.ft|All "
+    "files(*.*)|*.*||";
+inline constexpr const char* kFourierFilter = "CFourier files (*.ft)|*.ft|All files(*.*)|*.*||";
+
+inline constexpr int kJpegQuality = 90;
+inline constexpr int kQueueEntries = 10;
+
+// The application's raw command line: the shell or the command line sets it; opening falls
+// back to it when asked to open a path without a known extension.
+void SetApplicationCommandLine(const std::string& commandLine);
+const std::string& ApplicationCommandLine();
+
+// The sequence number the next document gets.
+int32_t NextDocumentNumber();
+
+// One open picture: the picture (which becomes the result), an untouched copy of it, the
+// Fourier engine with its work buffers and the settings of the operations run on it.
+// Everything runs on the one user-interface thread; messages, questions and dialogs go
+// through the installed port.
+class CZelvanDoc {
+public:
+    CZelvanDoc();
+    // Asks whether to delete the Fourier data file when "Ask Before Delete Saved Fourier
+    // Transform" is set; frees everything.
+    ~CZelvanDoc();
+    CZelvanDoc(const CZelvanDoc&) = delete;
+    CZelvanDoc& operator=(const CZelvanDoc&) = delete;
+
+    bool OnNewDocument() { return true; }
+    // Opens a ".bmp", ".jpg" or ".ft" file into this document. False (the document as it
+    // was, apart from a picture whose preparation failed) when it cannot be opened.
+    bool OnOpenDocument(const std::string& path);
+    // Writes the file by its kind, retitles the document, moves the Fourier data file along
+    // when asked to replace it and a spectrum is present. 1/0.
+    int DoSave(const std::string& path, bool replace);
+    // ".bmp": the picture; ".jpg": the picture as JPEG of quality 90; ".ft": the untouched
+    // spectrum, to the companion path (whatever the name given). 1/0.
+    int WritePictureFile(const std::string& path);
+    // Converts the picture to 24 bits, fits and cuts it to a working size, sets the engine up
+    // and measures it, keeps the original when asked, and fills the real picture.
+    void PreparePicture(bool keepOriginal);
+    // Makes sure the three work buffers hold a width x height picture. 1/0.
+    int AllocateWorkBuffers(int32_t width, int32_t height);
+    // ".jpg" for kind 3, ".bmp" for every other kind.
+    void SetExtension(int kind);
+    // "<text>  <first>  <second>" with the exclamation icon.
+    static void ShowNumbers(const std::string& text, int32_t first, int32_t second);
+
+    // The operation driver: checks, work buffers, then the operation the code names
+    // (letters without regard to case). Defined with the Fourier operations.
+    void RunOperation(int32_t code);
+    // Makes sure base + ".ft" of an example picture exists, transforming base + ".bmp" or
+    // else base + ".jpg" of the document's size when it does not. 1/0.
+    int EnsureFourierFile(const std::string& path, int32_t width, int32_t height, Complex* spectrum,
+                          uint8_t* flags);
+    // Transforms a ".bmp" or ".jpg" picture of exactly width x height into
+    // BaseName(file) + ".ft", using spectrum and flags as work space. 1/0.
+    int MakeFourierFile(const std::string& file, int32_t width, int32_t height, Complex* spectrum,
+                        uint8_t* flags);
+
+    // Commands.
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnSaveFourierTransform();
+    void OnAskDeleteFourierFile() { m_bAskDeleteFourierFile = !m_bAskDeleteFourierFile; }
+    bool AskDeleteFourierFileChecked() const { return m_bAskDeleteFourierFile; }
+    void OnSetOneFrequency();
+
+    // The framework's document state.
+    const std::string& GetPathName() const { return m_strPathName; }
+    void SetPathName(const std::string& path, bool addToRecent = true);
+    const std::string& GetTitle() const { return m_strTitle; }
+    void SetTitle(const std::string& title) { m_strTitle = title; }
+    bool IsModified() const { return m_bModified; }
+    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    // Views register to be told when the document changed; the id removes them again.
+    using ViewListener = std::function<void(CZelvanDoc&)>;
+    int AddViewListener(ViewListener listener);
+    void RemoveViewListener(int id);
+    void UpdateAllViews();
+
+    // The document's data, in the order the system lays it out.
+    CSize m_sizeDoc{1, 1};
+    int32_t m_nRowBytes = 0;
+    int32_t m_nRows = 0;
+    bool m_bColorUndo = false;
+    ColorSettings m_colorPrevious;
+    ColorSettings m_colorCurrent;
+    int32_t m_nQueueFormat = 0;  // 0 Jpg, 1 Bmp
+    std::string m_strFourierPath;
+    std::string m_strBasePath;
+    std::string m_szExtension = ".jpg";
+    FourierSettings m_settings;
+    std::array<FourierSettings, kQueueEntries> m_queue;
+    std::string m_strGoodFile;
+    std::string m_strBlurredFile;
+    std::string m_strCompareFile;
+    BlurSettings m_blur;
+    CFourier m_fourier;
+    DibHandle m_hDIB;
+    DibHandle m_hOriginal;
+    CMemoryBlock m_hSpectrum;
+    CMemoryBlock m_hRealPicture;
+    CMemoryBlock m_hFlags;
+    int32_t m_nBufferBytes = 0;
+    int32_t m_nDocNumber = 0;
+    bool m_bAskDeleteFourierFile = false;
+    int32_t m_nColors = 0;
+    int32_t m_nBitCount = 24;
+
+private:
+    void FreeWorkBuffers();
+    // Converts m_hDIB to 24 bits; false (picture freed) when it cannot.
+    bool ConvertTo24Bits();
+    // Makes the spectrum buffer hold the untouched spectrum, reading it from source when
+    // the buffer holds something else. False when it cannot.
+    bool UntouchedSpectrumInBuffer(const std::string& source);
+    int WriteSpectrumFile(const std::string& source);
+    // The Fourier run of codes 0 and 2.
+    void FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum, double* real,
+                    uint8_t* flags);
+    // Code 1: the spectrum of the ".ft" file back into the picture.
+    void ShowFourierFile(uint8_t* pixels, Complex* spectrum, double* real, uint8_t* flags);
+
+    std::string m_strPathName;
+    std::string m_strTitle;
+    bool m_bModified = false;
+    std::vector<std::pair<int, ViewListener>> m_listeners;
+    int m_nextListenerId = 1;
+    // The spectrum buffer holds exactly the spectrum kept in the ".ft" file: right after a
+    // forward transform or a read of the file, before anything modified it.
+    bool m_bSpectrumKept = false;
+};

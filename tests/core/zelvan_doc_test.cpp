@@ -1,0 +1,462 @@
+// The document through the scripted port: opening by kind, preparing, the work buffers,
+// writing, saving with its questions and dialogs, and going away.
+#include "document/zelvan_doc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "document/paths.h"
+#include "image/bmp_file.h"
+#include "platform/byte_order.h"
+#include "platform/scripted_ui.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using Kind = CScriptedUi::Kind;
+
+namespace {
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Picture bytes of a 24-bit picture as a vector (rows of RowBytes, bottom row first).
+std::vector<uint8_t> Pixels(const DibHandle& dib) {
+    const PictureDescription d = DescribePicture(dib.Data());
+    const uint8_t* p = dib.Data() + d.pixelOffset;
+    return {p, p + static_cast<size_t>(RowBytes(d.size.cx * 24)) * d.size.cy};
+}
+
+class ZelvanDoc : public testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = TestTempDir(std::string("doc_") +
+                            testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override {
+        std::error_code error;
+        fs::current_path(fs::temp_directory_path(), error);  // Save As may have moved there
+        fs::remove_all(m_dir, error);
+    }
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+
+    // A 24-bit w x h picture whose byte i of row y is (7i + 13y + seed) mod 256.
+    std::string WritePicture(const std::string& name, int32_t w, int32_t h, int seed = 0) {
+        DibHandle dib;
+        EXPECT_EQ(NewGreyPicture(w, h, dib), 1);
+        uint8_t* pixels = PicturePixels(dib.Data(), 0);
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t i = 0; i < 3 * w; ++i)
+                pixels[y * RowBytes(w * 24) + i] =
+                    static_cast<uint8_t>((7 * i + 13 * y + seed) % 256);
+        const std::string path = Path(name);
+        EXPECT_EQ(WriteBmpFile(path, dib, 0), 1);
+        return path;
+    }
+
+    CScriptedUi m_ui;
+    CUiScope m_scope{m_ui};
+    fs::path m_dir;
+};
+
+}  // namespace
+
+TEST_F(ZelvanDoc, ConstructionTakesTheCounterTheDefaultsAndTheLastBlur) {
+    const BlurSettings saved = LastBlurSettings();
+    LastBlurSettings().m_nBlurSteps = 17;
+    const int32_t next = NextDocumentNumber();
+    {
+        CZelvanDoc a;
+        CZelvanDoc b;
+        EXPECT_EQ(a.m_nDocNumber, next);
+        EXPECT_EQ(b.m_nDocNumber, next + 1);
+        EXPECT_EQ(a.m_szExtension, ".jpg");
+        EXPECT_EQ(a.m_sizeDoc, (CSize{1, 1}));
+        EXPECT_EQ(a.m_blur.m_nBlurSteps, 17);
+        EXPECT_EQ(a.m_colorCurrent, ColorSettings{});
+        EXPECT_EQ(a.m_colorPrevious, ColorSettings{});
+        EXPECT_EQ(a.m_settings.m_dParamAmplify, 1.0);
+        EXPECT_EQ(a.m_queue[9].m_dParamR1, 2.0);
+        EXPECT_TRUE(a.m_hDIB.IsNull());
+        // Without a picture an operation does nothing.
+        a.RunOperation('Q');
+        a.SetExtension(kFileFourier);
+        EXPECT_EQ(a.m_szExtension, ".bmp");
+    }
+    EXPECT_EQ(NextDocumentNumber(), next + 2);
+    EXPECT_TRUE(m_ui.Events().empty());
+    LastBlurSettings() = saved;
+}
+
+TEST_F(ZelvanDoc, OpeningABitmapPreparesItAndFindsItsFourierFileBesideIt) {
+    // The picture lies in a dotted folder: the companion file must land beside it.
+    fs::create_directories(m_dir / "pics.old");
+    const std::string picture = WritePicture("pics.old/photo.v1.bmp", 16, 12);
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(picture));
+    EXPECT_EQ(doc.m_strBasePath, Path("pics.old/photo"));
+    EXPECT_EQ(doc.m_strFourierPath, Path("pics.old/photo.ft"));
+    EXPECT_EQ(doc.GetPathName(), Path("pics.old/photo.bmp"));
+    EXPECT_EQ(doc.GetTitle(), "photo.bmp");
+    EXPECT_EQ(doc.m_szExtension, ".bmp");
+    EXPECT_EQ(doc.m_sizeDoc, (CSize{16, 12}));
+    EXPECT_EQ(doc.m_nRowBytes, 48);
+    EXPECT_EQ(doc.m_nRows, 12);
+    EXPECT_EQ(doc.m_fourier.Length(), 48);
+    EXPECT_FALSE(doc.m_settings.m_bPresent);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(Pixels(doc.m_hOriginal), Pixels(doc.m_hDIB));
+    // The real picture holds the bytes.
+    const std::vector<uint8_t> bytes = Pixels(doc.m_hDIB);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        ASSERT_EQ(doc.m_hRealPicture.As<double>()[i], bytes[i]);
+    ASSERT_EQ(m_ui.Events().size(), 1u);
+    EXPECT_EQ(m_ui.Events()[0].kind, Kind::RecentFile);
+    EXPECT_EQ(m_ui.Events()[0].text, Path("pics.old/photo.bmp"));
+
+    // A ".ft" of half its size beside it is taken as its spectrum; one of another size not.
+    for (const auto& [half, present] :
+         {std::pair{CSize{8, 6}, true}, std::pair{CSize{8, 5}, false}}) {
+        std::ofstream ft(Path("pics.old/photo.ft"), std::ios::binary);
+        uint8_t header[8];
+        StoreLE32s(header, half.cx);
+        StoreLE32s(header + 4, half.cy);
+        ft.write(reinterpret_cast<const char*>(header), 8);
+        ft.close();
+        CZelvanDoc again;
+        ASSERT_TRUE(again.OnOpenDocument(picture));
+        EXPECT_EQ(again.m_settings.m_bPresent, present);
+        EXPECT_EQ(again.m_settings.m_strSource, present ? "File Source" : "");
+    }
+}
+
+TEST_F(ZelvanDoc, PicturesOfOtherSizesAreFittedByChoiceAndCut) {
+    const std::string picture = WritePicture("odd.bmp", 30, 14);
+    CZelvanDoc doc;
+    m_ui.ScriptSizeChoice({true, 1});
+    ASSERT_TRUE(doc.OnOpenDocument(picture));
+    ASSERT_EQ(m_ui.OfferedSizes().size(), 1u);
+    const CSize chosen = m_ui.OfferedSizes()[0][1];
+    EXPECT_EQ(doc.m_sizeDoc, chosen);
+    // The first stored rows and the left columns are kept.
+    const std::vector<uint8_t> bytes = Pixels(doc.m_hDIB);
+    for (int32_t y = 0; y < chosen.cy; ++y)
+        for (int32_t i = 0; i < 3 * chosen.cx; ++i)
+            ASSERT_EQ(bytes[y * 3 * chosen.cx + i], (7 * i + 13 * y) % 256);
+
+    // Cancelling the choice leaves a document without a picture, which does nothing.
+    CZelvanDoc none;
+    m_ui.ScriptSizeChoice({false, -1});
+    EXPECT_TRUE(none.OnOpenDocument(picture));
+    EXPECT_TRUE(none.m_hDIB.IsNull());
+    none.RunOperation(0);
+    EXPECT_EQ(m_ui.Events().back().kind, Kind::RecentFile);
+}
+
+TEST_F(ZelvanDoc, TheSampleJpegsFitAtOnceOrAskForASize) {
+    CZelvanDoc coffee;
+    ASSERT_TRUE(coffee.OnOpenDocument(std::string(ZELVANTO_SAMPLES_DIR) + "/coffee.jpg"));
+    EXPECT_EQ(coffee.m_sizeDoc, (CSize{600, 400}));
+    EXPECT_EQ(coffee.m_fourier.Length(), 1200);
+    EXPECT_EQ(coffee.m_szExtension, ".jpg");
+    EXPECT_TRUE(m_ui.OfferedSizes().empty());
+
+    CZelvanDoc chelsea;
+    ASSERT_TRUE(chelsea.OnOpenDocument(std::string(ZELVANTO_SAMPLES_DIR) + "/chelsea.jpg"));
+    ASSERT_EQ(m_ui.OfferedSizes().size(), 1u);
+    EXPECT_EQ(chelsea.m_sizeDoc, m_ui.OfferedSizes()[0][0]);
+    EXPECT_TRUE(m_ui.Messages().empty());
+}
+
+TEST_F(ZelvanDoc, OpeningFailsForUnknownKindsBadFilesAndImpossibleSpectra) {
+    CZelvanDoc doc;
+    EXPECT_FALSE(doc.OnOpenDocument(Path("notes.txt")));
+    EXPECT_FALSE(doc.OnOpenDocument(Path("stamp.stp")));
+    EXPECT_TRUE(m_ui.Events().empty());
+
+    // A name without extension falls back to the application's command line.
+    const std::string picture = WritePicture("start.bmp", 8, 4);
+    SetApplicationCommandLine(picture);
+    EXPECT_TRUE(doc.OnOpenDocument("untitled"));
+    EXPECT_EQ(doc.m_strBasePath, Path("start"));
+    SetApplicationCommandLine("");
+    EXPECT_FALSE(doc.OnOpenDocument("untitled"));
+
+    // A file that cannot be read leaves the picture in hand alone.
+    std::ofstream(Path("bad.bmp"), std::ios::binary) << "BM no bitmap";
+    const std::vector<uint8_t> before = Pixels(doc.m_hDIB);
+    m_ui.Clear();
+    EXPECT_FALSE(doc.OnOpenDocument(Path("bad.bmp")));
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Failed to read 2: " + Path("bad.bmp")});
+    EXPECT_EQ(Pixels(doc.m_hDIB), before);
+    EXPECT_EQ(doc.m_strBasePath, Path("start"));
+
+    // Spectrum headers no picture of this system can have.
+    m_ui.Clear();
+    for (const auto& [cx, cy] : {std::pair{0x40000000, 2}, std::pair{-4, 2}, std::pair{4096, 2}}) {
+        std::ofstream ft(Path("odd.ft"), std::ios::binary);
+        uint8_t header[8];
+        StoreLE32s(header, cx);
+        StoreLE32s(header + 4, cy);
+        ft.write(reinterpret_cast<const char*>(header), 8);
+        ft.close();
+        CZelvanDoc spectrum;
+        EXPECT_FALSE(spectrum.OnOpenDocument(Path("odd.ft"))) << cx;
+    }
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>(3, "Error in CFourier file size data. "));
+    CZelvanDoc missing;
+    EXPECT_FALSE(missing.OnOpenDocument(Path("missing.ft")));
+}
+
+TEST_F(ZelvanDoc, PreparingConvertsPalettePicturesAndThirtyTwoBits) {
+    // 8 x 2 pictures of 1, 4 and 8 bits with a two-colour table, and one of 32 bits.
+    const uint8_t colours[2][3] = {{10, 20, 30}, {200, 150, 100}};
+    for (const int bits : {1, 4, 8, 32}) {
+        SCOPED_TRACE(bits);
+        const int32_t w = 8, h = 2;
+        const int32_t table = bits == 32 ? 12 : 2 * 4;
+        const int32_t row = bits == 32 ? w * 4 : RowBytes(w * bits);
+        DibHandle dib(CMemoryBlock::Allocate(static_cast<size_t>(40 + table + row * h)));
+        uint8_t* header = dib.Data();
+        StoreLE32s(header, 40);
+        StoreLE32s(header + 4, w);
+        StoreLE32s(header + 8, h);
+        StoreLE16(header + 12, 1);
+        StoreLE16(header + 14, static_cast<uint16_t>(bits));
+        if (bits != 32) {
+            StoreLE32(header + 32, 2);
+            for (int c = 0; c < 2; ++c) std::memcpy(header + 40 + 4 * c, colours[c], 3);
+        }
+        uint8_t* pixels = header + 40 + table;
+        // Pixel k of row y has colour (k + y) mod 2.
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t k = 0; k < w; ++k) {
+                const int index = (k + y) % 2;
+                uint8_t* r = pixels + y * row;
+                if (bits == 1) r[k / 8] |= static_cast<uint8_t>(index << (7 - k % 8));
+                if (bits == 4) r[k / 2] |= static_cast<uint8_t>(k % 2 == 0 ? index << 4 : index);
+                if (bits == 8) r[k] = static_cast<uint8_t>(index);
+                if (bits == 32) std::memcpy(r + 4 * k, colours[index], 3);
+            }
+        CZelvanDoc doc;
+        doc.m_hDIB = std::move(dib);
+        doc.PreparePicture(true);
+        ASSERT_FALSE(doc.m_hDIB.IsNull());
+        EXPECT_EQ(doc.m_nBitCount, 24);
+        EXPECT_EQ(doc.m_nColors, 0);
+        const std::vector<uint8_t> out = Pixels(doc.m_hDIB);
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t k = 0; k < w; ++k)
+                ASSERT_EQ(std::memcmp(&out[y * 24 + 3 * k], colours[(k + y) % 2], 3), 0) << k;
+    }
+    EXPECT_TRUE(m_ui.Events().empty());
+}
+
+TEST_F(ZelvanDoc, WorkBuffersAreKeptWhileTheyHoldThePicture) {
+    CZelvanDoc doc;
+    ASSERT_EQ(doc.AllocateWorkBuffers(16, 12), 1);
+    EXPECT_EQ(doc.m_nBufferBytes, 16 * 12 * 48);
+    EXPECT_EQ(doc.m_hRealPicture.Size(), 48u * 12 * 8);
+    EXPECT_EQ(doc.m_hFlags.Size(), 16u * 12);
+    const uint8_t* spectrum = doc.m_hSpectrum.Data();
+    ASSERT_EQ(doc.AllocateWorkBuffers(16, 12), 1);
+    ASSERT_EQ(doc.AllocateWorkBuffers(8, 6), 1);
+    EXPECT_EQ(doc.m_hSpectrum.Data(), spectrum);
+    // The same area with a padded row needs a larger real picture than the one in hand.
+    ASSERT_EQ(doc.AllocateWorkBuffers(6, 32), 1);
+    EXPECT_GE(doc.m_hRealPicture.Size(), static_cast<size_t>(RowBytes(6 * 24)) * 32 * 8);
+    EXPECT_EQ(doc.AllocateWorkBuffers(0, 4), 0);
+    EXPECT_TRUE(m_ui.Events().empty());
+}
+
+TEST_F(ZelvanDoc, WritingGoesByTheKindOfThePath) {
+    const std::string picture = WritePicture("w.bmp", 16, 12);
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(picture));
+    m_ui.Clear();
+    EXPECT_EQ(doc.WritePictureFile(Path("copy.bmp")), 1);
+    EXPECT_TRUE(ReadFile(Path("copy.bmp")) == ReadFile(picture));
+    EXPECT_EQ(doc.WritePictureFile(Path("copy.jpg")), 1);
+    EXPECT_EQ(ReadFile(Path("copy.jpg")).substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(doc.WritePictureFile(Path("copy.png")), 0);
+    // No spectrum yet: nothing to write as ".ft".
+    EXPECT_EQ(doc.WritePictureFile(Path("other.ft")), 0);
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"No CFourier analysis present yet."});
+
+    // With a spectrum, ".ft" goes to the companion path whatever the name given.
+    m_ui.ScriptFourierOperations(0);
+    doc.RunOperation(0);
+    const std::string spectrum = ReadFile(Path("w.ft"));
+    ASSERT_EQ(spectrum.size(), 8u + 48u * 16 * 12);
+    fs::remove(Path("w.ft"));
+    EXPECT_EQ(doc.WritePictureFile(Path("other.ft")), 1);
+    EXPECT_FALSE(fs::exists(Path("other.ft")));
+    EXPECT_TRUE(ReadFile(Path("w.ft")) == spectrum);
+}
+
+TEST_F(ZelvanDoc, SaveAsAsksToRenameTheFourierFileAndMovesItOnYes) {
+    const std::string picture = WritePicture("first.bmp", 16, 12);
+    CZelvanDoc doc;
+    int updates = 0;
+    const int view = doc.AddViewListener([&updates](CZelvanDoc&) { ++updates; });
+    ASSERT_TRUE(doc.OnOpenDocument(picture));
+    m_ui.ScriptFourierOperations(1, 2.0);
+    doc.RunOperation(0);
+    ASSERT_TRUE(doc.m_settings.m_bPresent);
+    const std::string spectrum = ReadFile(Path("first.ft"));
+    m_ui.Clear();
+
+    // Yes: the ".ft" goes with the picture; the extension follows the new name.
+    m_ui.ScriptFileDialog(Path("second.jpg"));
+    m_ui.ScriptAnswer(true);
+    doc.OnFileSaveAs();
+    ASSERT_EQ(m_ui.FileRequests().size(), 1u);
+    const CFileDialogRequest& request = m_ui.FileRequests()[0];
+    EXPECT_FALSE(request.open);
+    EXPECT_TRUE(request.overwritePrompt);
+    EXPECT_EQ(request.defaultExtension, ".bmp");
+    EXPECT_EQ(request.initialName, "*.bmp");
+    EXPECT_EQ(request.filter,
+              "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg)|*.jpg|CFourier files (*.ft)|*.ft|All "
+              "files(*.*)|*.*||");
+    EXPECT_EQ(m_ui.Questions(),
+              std::vector<std::string>{"Rename the CFourier transform file too?"});
+    EXPECT_TRUE(m_ui.Events().back().answer);
+    EXPECT_TRUE(fs::exists(Path("second.jpg")));
+    EXPECT_FALSE(fs::exists(Path("first.ft")));
+    EXPECT_TRUE(ReadFile(Path("second.ft")) == spectrum);
+    EXPECT_EQ(doc.m_strFourierPath, Path("second.ft"));
+    EXPECT_EQ(doc.GetTitle(), Path("second"));
+    EXPECT_EQ(doc.m_szExtension, ".jpg");
+    EXPECT_TRUE(doc.m_settings.m_bPresent);
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(fs::current_path(), m_dir);
+
+    // Save writes base + extension without asking.
+    m_ui.Clear();
+    fs::remove(Path("second.jpg"));
+    doc.OnFileSave();
+    EXPECT_TRUE(fs::exists(Path("second.jpg")));
+    EXPECT_TRUE(m_ui.Events().empty());
+
+    // No (the default): the flag is cleared and the old file stays under its old name.
+    m_ui.ScriptFileDialog(Path("third.bmp"));
+    doc.OnFileSaveAs();
+    EXPECT_EQ(m_ui.Questions().size(), 1u);
+    EXPECT_FALSE(m_ui.Events().back().answer);
+    EXPECT_FALSE(doc.m_settings.m_bPresent);
+    EXPECT_EQ(doc.m_settings.m_strSource, " ");
+    EXPECT_TRUE(fs::exists(Path("second.ft")));
+    EXPECT_FALSE(fs::exists(Path("third.ft")));
+    EXPECT_EQ(doc.m_strFourierPath, Path("third.ft"));
+
+    // Cancelled dialog: nothing happens; without a spectrum no question.
+    doc.OnFileSaveAs();
+    m_ui.ScriptFileDialog(Path("fourth.bmp"));
+    doc.OnFileSaveAs();
+    EXPECT_EQ(m_ui.Questions().size(), 1u);
+    EXPECT_EQ(updates, 3);
+    doc.RemoveViewListener(view);
+}
+
+TEST_F(ZelvanDoc, SaveAsRewritesTheUntouchedSpectrumWhenTheOldFileIsGone) {
+    const std::string picture = WritePicture("gone.bmp", 16, 12);
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(picture));
+    m_ui.ScriptFourierOperations(0);
+    doc.RunOperation(0);
+    const std::string untouched = ReadFile(Path("gone.ft"));
+    m_ui.ScriptFourierOperations(2, 3.0);
+    doc.RunOperation(0);  // the buffer now holds a modified spectrum
+
+    // The old file vanished; the buffer is not the untouched spectrum: it cannot stand in.
+    fs::remove(Path("gone.ft"));
+    m_ui.ScriptAnswer(true);
+    EXPECT_EQ(doc.DoSave(Path("moved.bmp"), true), 1);
+    EXPECT_FALSE(fs::exists(Path("moved.ft")));
+    EXPECT_FALSE(doc.m_settings.m_bPresent);
+
+    // Right after a forward transform (of the picture as opened, back through 'P') the
+    // buffer holds the untouched spectrum: rewritten.
+    doc.RunOperation('P');
+    m_ui.ScriptFourierOperations(0);
+    doc.RunOperation(0);
+    EXPECT_TRUE(ReadFile(Path("moved.ft")) == untouched);
+    fs::remove(Path("moved.ft"));
+    m_ui.ScriptAnswer(true);
+    EXPECT_EQ(doc.DoSave(Path("again.bmp"), true), 1);
+    EXPECT_TRUE(ReadFile(Path("again.ft")) == untouched);
+    EXPECT_TRUE(doc.m_settings.m_bPresent);
+}
+
+TEST_F(ZelvanDoc, SaveFourierTransformWritesTheUntouchedSpectrumAndOffersToDeleteIt) {
+    const std::string picture = WritePicture("keep.bmp", 16, 12);
+    auto doc = std::make_unique<CZelvanDoc>();
+    ASSERT_TRUE(doc->OnOpenDocument(picture));
+    doc->OnSaveFourierTransform();
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"No CFourier analysis present yet."});
+    EXPECT_TRUE(m_ui.FileRequests().empty());
+
+    m_ui.ScriptFourierOperations(0);
+    doc->RunOperation(0);
+    const std::string untouched = ReadFile(Path("keep.ft"));
+    m_ui.ScriptFourierOperations(6, 2.0);
+    doc->RunOperation(0);
+    m_ui.Clear();
+    m_ui.ScriptFileDialog(Path("saved.spectrum.ft"));
+    doc->OnSaveFourierTransform();
+    ASSERT_EQ(m_ui.FileRequests().size(), 1u);
+    EXPECT_EQ(m_ui.FileRequests()[0].defaultExtension, ".ft");
+    EXPECT_EQ(m_ui.FileRequests()[0].initialName, Path("keep.ft"));
+    EXPECT_EQ(m_ui.FileRequests()[0].filter, "CFourier files (*.ft)|*.ft|All files(*.*)|*.*||");
+    EXPECT_TRUE(ReadFile(Path("saved.ft")) == untouched);
+    EXPECT_EQ(doc->m_strFourierPath, Path("saved.ft"));
+    EXPECT_EQ(doc->GetPathName(), Path("saved.bmp"));
+    EXPECT_TRUE(doc->AskDeleteFourierFileChecked());
+    EXPECT_EQ(m_ui.Events().back().kind, Kind::RecentFile);
+
+    // Going away asks; No keeps the file, Yes (the default) deletes it.
+    m_ui.Clear();
+    m_ui.ScriptAnswer(false);
+    doc.reset();
+    EXPECT_EQ(m_ui.Questions(), std::vector<std::string>{"Delete CFourier Transform file:\n" +
+                                                         Path("saved.ft") + " ?"});
+    EXPECT_TRUE(fs::exists(Path("saved.ft")));
+    {
+        CZelvanDoc other;
+        other.m_strFourierPath = Path("saved.ft");
+        other.OnAskDeleteFourierFile();
+        other.OnAskDeleteFourierFile();
+        other.OnAskDeleteFourierFile();
+    }
+    EXPECT_FALSE(fs::exists(Path("saved.ft")));
+}
+
+TEST_F(ZelvanDoc, OpenCommandOpensTheChosenFileIntoThisDocument) {
+    const std::string a = WritePicture("a.bmp", 8, 4, 1);
+    const std::string b = WritePicture("b.bmp", 16, 12, 2);
+    CZelvanDoc doc;
+    int updates = 0;
+    doc.AddViewListener([&updates](CZelvanDoc&) { ++updates; });
+    ASSERT_TRUE(doc.OnOpenDocument(a));
+    doc.OnFileOpen();  // cancelled
+    EXPECT_EQ(updates, 0);
+    m_ui.ScriptFileDialog(b);
+    doc.OnFileOpen();
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(doc.m_sizeDoc, (CSize{16, 12}));
+    EXPECT_EQ(doc.m_strBasePath, Path("b"));
+    ASSERT_EQ(m_ui.FileRequests().size(), 2u);
+    EXPECT_TRUE(m_ui.FileRequests()[1].open);
+    EXPECT_FALSE(m_ui.FileRequests()[1].overwritePrompt);
+    EXPECT_EQ(
+        m_ui.FileRequests()[1].filter,
+        "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg)|*.jpg|CFourier files (*.ft)|*.ft|Stamp "
+        "files (*.stp)|*.stp|All files(*.*)|*.*||");
+}
