@@ -8,6 +8,7 @@ packages=(
     libjpeg62-turbo-dev libfftw3-dev
     libcli11-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev libx11-dev
 )
 
 missing=()

@@ -1,0 +1,534 @@
+#include "shell/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QUrl>
+#include <algorithm>
+
+#include "document/zelvan_doc.h"
+#include "shell/command_table.h"
+#include "shell/desktop_ui.h"
+#include "shell/icons.h"
+#include "shell/key_state.h"
+#include "shell/zelvan_app.h"
+#include "view/zelvan_view.h"
+
+namespace {
+
+CMainFrame*& TheMainFrame() {
+    static CMainFrame* frame = nullptr;
+    return frame;
+}
+
+CZelvanView* ViewOf(QMdiSubWindow* window) {
+    return window ? qobject_cast<CZelvanView*>(window->widget()) : nullptr;
+}
+
+// Pixels a status pane adds around its text.
+constexpr int kPanePadding = 12;
+
+}  // namespace
+
+CMainFrame::CMainFrame(CZelvanApp& app) : m_app(app) {
+    TheMainFrame() = this;
+    setWindowIcon(ApplicationIcon());
+    setAcceptDrops(true);
+
+    m_mdiArea = new QMdiArea;
+    m_mdiArea->setBackground(QColor(128, 128, 128));
+    setCentralWidget(m_mdiArea);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
+
+    CreateActions();
+    CreateToolBar();
+    CreateStatusBar();
+    BuildMenuBar(false);
+
+    SetSizeTextListener([this] {
+        if (m_sizePane) m_sizePane->setText(QString::fromStdString(SizeText()));
+    });
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
+            &CMainFrame::UpdateCommandUi);
+    qApp->installEventFilter(this);
+    UpdateCommandUi();
+}
+
+CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
+    SetSizeTextListener({});
+    // The document windows go first, while the frame they report to still exists.
+    m_closingAll = true;
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList()) delete window;
+    if (TheMainFrame() == this) TheMainFrame() = nullptr;
+}
+
+CMainFrame* CMainFrame::Instance() {
+    return TheMainFrame();
+}
+
+void CMainFrame::CreateActions() {
+    for (const CCommandEntry& entry : CommandTable()) {
+        auto* action = new QAction(this);
+        action->setText(QString::fromUtf8(entry.text ? entry.text : ""));
+        QList<QKeySequence> keys;
+        for (const QString& key :
+             QString::fromUtf8(entry.keys).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            keys << QKeySequence(key);
+        action->setShortcuts(keys);
+        action->setStatusTip(QString::fromStdString(StatusText(entry.id)));
+        action->setToolTip(QString::fromStdString(ToolTipText(entry.id)));
+        action->setCheckable(entry.checkable);
+        action->setData(entry.id);
+        const int id = entry.id;
+        connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+        // Every action belongs to the window, so its keys work whichever menu is shown.
+        addAction(action);
+        m_actions[entry.id] = action;
+    }
+}
+
+void CMainFrame::CreateToolBar() {
+    m_wndToolBar = new QToolBar(QStringLiteral("Standard"));
+    m_wndToolBar->setObjectName(QStringLiteral("toolbar"));
+    m_wndToolBar->setMovable(false);
+    m_wndToolBar->setFloatable(false);
+    m_wndToolBar->setIconSize(QSize(16, 15));
+    m_wndToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const std::vector<QIcon> icons = ToolbarIcons();
+    int image = 0;
+    for (int id : ToolbarButtons()) {
+        if (id == 0) {
+            m_wndToolBar->addSeparator();
+            continue;
+        }
+        QAction* action = m_actions.at(id);
+        action->setIcon(icons[static_cast<size_t>(image++)]);
+        m_wndToolBar->addAction(action);
+    }
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    m_messagePane = new QLabel(QString::fromUtf8(kIdleStatus));
+    m_messagePane->setObjectName(QStringLiteral("pane0"));
+    bar->addWidget(m_messagePane, 1);
+
+    // Pane 102 shows the string of that id at first and keeps, whatever it shows later,
+    // the width of the size text as it was when the frame was made.
+    m_sizePane = new QLabel(QString::fromUtf8(kSizePaneInitial));
+    m_sizePane->setObjectName(QStringLiteral("pane102"));
+    m_sizePane->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    m_sizePane->setFixedWidth(
+        QFontMetrics(m_sizePane->font()).horizontalAdvance(QString::fromStdString(SizeText())) +
+        kPanePadding);
+    bar->addPermanentWidget(m_sizePane);
+
+    const char* indicators[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        auto* pane = new QLabel;
+        pane->setObjectName(QStringLiteral("pane%1").arg(kCmdIndicatorCaps + i));
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setFixedWidth(
+            QFontMetrics(pane->font()).horizontalAdvance(QString::fromUtf8(indicators[i])) +
+            kPanePadding);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setProperty("indicator", QString::fromUtf8(indicators[i]));
+        bar->addPermanentWidget(pane);
+        m_indicators[i] = pane;
+    }
+}
+
+void CMainFrame::BuildMenuBar(bool withDocument) {
+    m_documentMenu = withDocument;
+    QMenuBar* bar = menuBar();
+    bar->clear();
+    for (const CMenuLayout& layout : withDocument ? DocumentMenuLayout() : FrameMenuLayout()) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(layout.title));
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+        for (const CMenuItem& item : layout.items) {
+            if (item.id == 0) {
+                menu->addSeparator();
+            } else if (item.id == kCmdFileMru1) {
+                const QStringList& recent = m_app.RecentFiles();
+                if (recent.isEmpty()) {
+                    QAction* placeholder = menu->addAction(QStringLiteral("Recent File"));
+                    placeholder->setEnabled(false);
+                }
+                for (int i = 0; i < recent.size(); ++i) {
+                    const QString text = QStringLiteral("&%1 %2").arg(i + 1).arg(
+                        QFontMetrics(menu->font()).elidedText(recent[i], Qt::ElideMiddle, 360));
+                    QAction* action = menu->addAction(text);
+                    action->setStatusTip(QString::fromStdString(StatusText(kCmdFileMru1)));
+                    action->setData(kCmdFileMru1 + i);
+                    connect(action, &QAction::triggered, this, [this, i] {
+                        m_app.OpenRecentFile(i);
+                        UpdateCommandUi();
+                    });
+                }
+            } else {
+                QAction* action = m_actions.at(item.id);
+                const CCommandEntry* entry = FindCommand(item.id);
+                action->setText(QString::fromUtf8(item.text ? item.text : entry->text));
+                menu->addAction(action);
+            }
+        }
+    }
+}
+
+void CMainFrame::RebuildMenus() {
+    BuildMenuBar(m_mdiArea->currentSubWindow() != nullptr);
+}
+
+QMenu* CMainFrame::Menu(const QString& title) const {
+    for (QAction* action : menuBar()->actions())
+        if (action->menu() && action->text() == title) return action->menu();
+    return nullptr;
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto found = m_actions.find(id);
+    return found == m_actions.end() ? nullptr : found->second;
+}
+
+CZelvanView* CMainFrame::CreateView(const std::shared_ptr<CZelvanDoc>& document) {
+    auto* view = new CZelvanView(document);
+    QMdiSubWindow* window = m_mdiArea->addSubWindow(view);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(DocumentIcon());
+    window->installEventFilter(this);
+    // A new window takes the size of its picture, within most of the free area.
+    const QSize free = m_mdiArea->viewport()->size();
+    QSize wanted = window->sizeHint();
+    if (free.width() > 100 && free.height() > 100)
+        wanted = wanted.boundedTo(QSize(free.width() * 4 / 5, free.height() * 4 / 5));
+    window->resize(wanted);
+    view->show();
+    window->show();
+    m_mdiArea->setActiveSubWindow(window);
+    connect(window, &QObject::destroyed, this, [this] {
+        if (!m_closingAll)
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    RebuildMenus();
+                    UpdateCommandUi();
+                },
+                Qt::QueuedConnection);
+    });
+    RebuildMenus();
+    UpdateCommandUi();
+    return view;
+}
+
+CZelvanView* CMainFrame::ActiveView() const {
+    return ViewOf(m_mdiArea->currentSubWindow());
+}
+
+std::vector<CZelvanView*> CMainFrame::Views() const {
+    std::vector<CZelvanView*> views;
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList())
+        if (CZelvanView* view = ViewOf(window)) views.push_back(view);
+    return views;
+}
+
+std::vector<CZelvanView*> CMainFrame::ViewsOf(const CZelvanDoc& document) const {
+    std::vector<CZelvanView*> views;
+    for (CZelvanView* view : Views())
+        if (&view->GetDocument() == &document) views.push_back(view);
+    return views;
+}
+
+void CMainFrame::ActivateView(CZelvanView* view) {
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList())
+        if (window->widget() == view) m_mdiArea->setActiveSubWindow(window);
+}
+
+void CMainFrame::ActivateNextView() {
+    m_mdiArea->activateNextSubWindow();
+}
+
+void CMainFrame::OnSubWindowActivated(QMdiSubWindow*) {
+    if ((m_mdiArea->currentSubWindow() != nullptr) != m_documentMenu) RebuildMenus();
+    UpdateCommandUi();
+}
+
+bool CMainFrame::RouteCommand(int id) {
+    bool handled = false;
+    CZelvanView* view = ActiveView();
+    // The view may close during the command; its document stays alive until the end.
+    std::shared_ptr<CZelvanDoc> document = view ? view->DocumentPtr() : nullptr;
+    if (view && view->OnCommand(id))
+        handled = true;
+    else if (document && OnDocumentCommand(*document, id))
+        handled = true;
+    else if (OnCommand(id))
+        handled = true;
+    else if (m_app.OnCommand(id))
+        handled = true;
+    if (CMainFrame::Instance() == this) UpdateCommandUi();
+    return handled;
+}
+
+CCmdUI CMainFrame::QueryCommand(int id) {
+    CCmdUI ui;
+    ui.id = id;
+    const CCommandEntry* entry = FindCommand(id);
+    if (entry && entry->checkable) ui.SetCheck(false);
+    CZelvanView* view = ActiveView();
+    if (view && view->OnUpdateCommand(ui)) return ui;
+    if (view && OnUpdateDocumentCommand(view->GetDocument(), ui)) return ui;
+    if (OnUpdateCommand(ui)) return ui;
+    if (m_app.OnUpdateCommand(ui)) return ui;
+    ui.Enable(false);
+    return ui;
+}
+
+void CMainFrame::UpdateCommandUi() {
+    for (const auto& [id, action] : m_actions) {
+        const CCmdUI ui = QueryCommand(id);
+        action->setEnabled(ui.enabled);
+        if (action->isCheckable()) action->setChecked(ui.checked);
+    }
+    m_sizePane->setText(QString::fromStdString(SizeText()));
+    UpdateTitles();
+    UpdateIndicators();
+}
+
+void CMainFrame::UpdateTitles() {
+    std::map<const CZelvanDoc*, int> counts;
+    for (CZelvanView* view : Views()) ++counts[&view->GetDocument()];
+    std::map<const CZelvanDoc*, int> numbers;
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList()) {
+        CZelvanView* view = ViewOf(window);
+        if (!view) continue;
+        const CZelvanDoc* document = &view->GetDocument();
+        QString title = QString::fromStdString(document->GetTitle());
+        if (counts[document] > 1) title += QStringLiteral(":%1").arg(++numbers[document]);
+        if (window->windowTitle() != title) window->setWindowTitle(title);
+    }
+    QString title = QString::fromUtf8(kFrameTitle);
+    if (QMdiSubWindow* active = m_mdiArea->currentSubWindow())
+        title += QStringLiteral(" - ") + active->windowTitle();
+    if (windowTitle() != title) setWindowTitle(title);
+}
+
+void CMainFrame::UpdateIndicators() {
+    const LockKeys keys = ReadLockKeys();
+    const bool on[3] = {keys.caps, keys.num, keys.scroll};
+    for (int i = 0; i < 3; ++i) {
+        const QString text = on[i] ? m_indicators[i]->property("indicator").toString() : QString();
+        if (m_indicators[i]->text() != text) m_indicators[i]->setText(text);
+    }
+}
+
+bool CMainFrame::OnCommand(int id) {
+    switch (id) {
+        case kCmdViewToolbar:
+            m_wndToolBar->setVisible(m_wndToolBar->isHidden());
+            return true;
+        case kCmdViewStatusBar:
+            statusBar()->setVisible(statusBar()->isHidden());
+            return true;
+        case kCmdWindowNew:
+            if (CZelvanView* view = ActiveView()) CreateView(view->DocumentPtr());
+            return true;
+        case kCmdWindowCascade:
+            m_mdiArea->cascadeSubWindows();
+            return true;
+        case kCmdWindowTile:
+            m_mdiArea->tileSubWindows();
+            return true;
+        case kCmdWindowArrange:
+            ArrangeIcons();
+            return true;
+        case kCmdFastTransform:
+            m_app.SetFastTransform(!m_app.FastTransform());
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CMainFrame::OnUpdateCommand(CCmdUI& ui) {
+    switch (ui.id) {
+        case kCmdViewToolbar:
+            ui.SetCheck(!m_wndToolBar->isHidden());
+            return true;
+        case kCmdViewStatusBar:
+            ui.SetCheck(!statusBar()->isHidden());
+            return true;
+        case kCmdWindowNew:
+        case kCmdWindowCascade:
+        case kCmdWindowTile:
+        case kCmdWindowArrange:
+            ui.Enable(ActiveView() != nullptr);
+            return true;
+        case kCmdFastTransform:
+            ui.SetCheck(m_app.FastTransform());
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CMainFrame::ArrangeIcons() {
+    // Minimised windows line up along the bottom of the area, left to right.
+    int x = 0;
+    const int bottom = m_mdiArea->viewport()->height();
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList()) {
+        if (!window->isMinimized()) continue;
+        window->move(x, bottom - window->height());
+        x += window->width();
+    }
+}
+
+bool CMainFrame::OnDocumentCommand(CZelvanDoc& document, int id) {
+    switch (id) {
+        case kCmdFileOpen:
+            document.OnFileOpen();
+            document.UpdateAllViews();
+            return true;
+        case kCmdFileSave:
+            document.OnFileSave();
+            return true;
+        case kCmdFileSaveAs:
+            document.OnFileSaveAs();
+            document.UpdateAllViews();
+            return true;
+        case kCmdFileClose:
+            CloseDocument(document);
+            return true;
+        case kCmdSaveFourier:
+            document.OnSaveFourierTransform();
+            return true;
+        case kCmdAskDeleteFourier:
+            document.OnAskDeleteFourierFile();
+            return true;
+        case kCmdSetOneFrequency:
+            document.OnSetOneFrequency();
+            document.UpdateAllViews();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CMainFrame::OnUpdateDocumentCommand(CZelvanDoc& document, CCmdUI& ui) {
+    switch (ui.id) {
+        case kCmdAskDeleteFourier:
+            ui.SetCheck(document.AskDeleteFourierFileChecked());
+            return true;
+        case kCmdFileOpen:
+        case kCmdFileSave:
+        case kCmdFileSaveAs:
+        case kCmdFileClose:
+        case kCmdSaveFourier:
+        case kCmdSetOneFrequency:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CMainFrame::SaveModified(CZelvanDoc& document) {
+    if (!document.IsModified()) return true;
+    switch (m_app.DesktopUi().AskSaveChanges(document.GetTitle())) {
+        case CDesktopUi::SaveAnswer::Yes:
+            if (document.GetPathName().empty()) {
+                document.OnFileSaveAs();
+                return !document.IsModified();
+            }
+            return document.DoSave(document.GetPathName(), true) != 0;
+        case CDesktopUi::SaveAnswer::No:
+            return true;
+        case CDesktopUi::SaveAnswer::Cancel:
+            break;
+    }
+    return false;
+}
+
+bool CMainFrame::CloseDocument(const CZelvanDoc& document) {
+    std::vector<CZelvanView*> views = ViewsOf(document);
+    if (views.empty()) return true;
+    if (!SaveModified(views.front()->GetDocument())) return false;
+    const bool wasClosing = m_closingAll;
+    m_closingAll = true;
+    for (CZelvanView* view : views)
+        for (QMdiSubWindow* window : m_mdiArea->subWindowList())
+            if (window->widget() == view) window->close();
+    m_closingAll = wasClosing;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            RebuildMenus();
+            UpdateCommandUi();
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        UpdateIndicators();
+    } else if (event->type() == QEvent::Close && !m_closingAll) {
+        // The last window of a modified document asks before it closes.
+        auto* window = qobject_cast<QMdiSubWindow*>(watched);
+        if (CZelvanView* view = ViewOf(window)) {
+            if (ViewsOf(view->GetDocument()).size() == 1 && !SaveModified(view->GetDocument())) {
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        // The message pane shows the command under the pointer, and "Ready" when none.
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        m_messagePane->setText(tip.isEmpty() ? QString::fromUtf8(kIdleStatus) : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    std::vector<const CZelvanDoc*> documents;
+    for (CZelvanView* view : Views())
+        if (std::find(documents.begin(), documents.end(), &view->GetDocument()) == documents.end())
+            documents.push_back(&view->GetDocument());
+    for (const CZelvanDoc* document : documents) {
+        if (!CloseDocument(*document)) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    activateWindow();
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) m_app.OpenDocumentFile(url.toLocalFile().toStdString());
+    event->acceptProposedAction();
+    UpdateCommandUi();
+}

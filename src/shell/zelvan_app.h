@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/cmd_target.h"
+
+class CDesktopUi;
+class CUserInterface;
+class CMainFrame;
+class CZelvanDoc;
+class CZelvanView;
+
+// The application: start-up, the open documents, the recently used files (four, kept in
+// the settings) and the commands that need no document: New, Open, Print Setup, the
+// recent files, Exit and About.
+class CZelvanApp : public CCmdTarget {
+public:
+    static constexpr int kRecentFiles = 4;
+
+    // The port must outlive the application; it is installed for the application's life.
+    explicit CZelvanApp(CDesktopUi& ui);
+    ~CZelvanApp() override;
+    CZelvanApp(const CZelvanApp&) = delete;
+    CZelvanApp& operator=(const CZelvanApp&) = delete;
+
+    // Reads the settings, creates and shows the main frame and processes the command line
+    // (the arguments after the program's name): the file it names is opened, and without
+    // one a new empty document is made. False when that fails.
+    bool InitInstance(const QStringList& arguments);
+
+    CMainFrame* MainFrame() const { return m_mainFrame.get(); }
+    CDesktopUi& DesktopUi() const { return m_ui; }
+
+    // A new empty document in a new window ("Fourier1", "Fourier2" ...).
+    CZelvanView* OnFileNew();
+    // Opens a file into a new document window, or activates the window of the document
+    // that already shows it; nullptr when it cannot be opened.
+    CZelvanView* OpenDocumentFile(const std::string& path);
+    // The file dialog of the frame without a document, then OpenDocumentFile.
+    void OnFileOpen();
+
+    const QStringList& RecentFiles() const { return m_recentFiles; }
+    void AddToRecentFileList(const std::string& path);
+    void RemoveFromRecentFileList(int index);
+    void OpenRecentFile(int index);
+
+    // Whether transforms use the fast engine; remembered between runs.
+    bool FastTransform() const;
+    void SetFastTransform(bool on);
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
+    void OnAppAbout();
+
+private:
+    void LoadSettings();
+    void SaveRecentFiles() const;
+
+    CDesktopUi& m_ui;
+    CUserInterface* m_previousUi = nullptr;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+    QStringList m_recentFiles;
+    int m_untitledCount = 0;
+};
