@@ -79,12 +79,13 @@ CZelvanDoc::~CZelvanDoc() {
     m_hDIB.Free();
     FreeWorkBuffers();
     m_hOriginal.Free();
-    if (m_bAskDeleteFourierFile &&
+    // Only a file that is there is worth the question (after Save As without the rename
+    // the path names one that never was).
+    std::error_code error;
+    if (m_bAskDeleteFourierFile && std::filesystem::exists(m_strFourierPath, error) &&
         Ui().AskYesNo(Format("Delete CFourier Transform file:\n%s ?", m_strFourierPath.c_str()),
-                      false)) {
-        std::error_code error;
+                      false))
         std::filesystem::remove(m_strFourierPath, error);
-    }
 }
 
 void CZelvanDoc::SetExtension(int kind) {

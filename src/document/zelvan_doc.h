@@ -95,6 +95,10 @@ public:
     bool AskDeleteFourierFileChecked() const { return m_bAskDeleteFourierFile; }
     void OnSetOneFrequency();
 
+    // Whether the last Fourier run (codes 0 and 2) or spectrum display (code 1) did its work:
+    // false when its dialog was cancelled, it was stopped, or it failed.
+    bool LastRunCompleted() const { return m_bLastRunCompleted; }
+
     // The framework's document state.
     const std::string& GetPathName() const { return m_strPathName; }
     void SetPathName(const std::string& path, bool addToRecent = true);
@@ -159,4 +163,5 @@ private:
     // The spectrum buffer holds exactly the spectrum kept in the ".ft" file: right after a
     // forward transform or a read of the file, before anything modified it.
     bool m_bSpectrumKept = false;
+    bool m_bLastRunCompleted = false;
 };

@@ -68,6 +68,8 @@ void CZelvanDoc::RunOperation(int32_t code) {
     // Codes that do not touch the spectrum keep what the buffer is known to hold.
     if (code != 'P' && code != 'Q' && code != 'X') m_bSpectrumKept = false;
 
+    if (code == 0 || code == 1 || code == 2) m_bLastRunCompleted = false;
+
     switch (code) {
         case 0:
         case 2:
@@ -128,11 +130,13 @@ void CZelvanDoc::FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum,
             m_settings.m_bPresent = true;
             m_settings.m_strSource = sourceText;
             m_colorCurrent.m_nResultShare = 100;
+            m_bLastRunCompleted = true;
             return;
         }
     }
     if (!modifies) {
         m_colorCurrent.m_nResultShare = 100;
+        m_bLastRunCompleted = true;
         return;
     }
 
@@ -196,6 +200,7 @@ void CZelvanDoc::FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum,
     if (std::string* text = FourierKindTimeText(m_settings, kind))
         *text = FormatTimeSpan(end - start);
     SetModifiedFlag(true);
+    m_bLastRunCompleted = true;
 }
 
 void CZelvanDoc::ShowFourierFile(uint8_t* pixels, Complex* spectrum, double* real, uint8_t* flags) {
@@ -216,6 +221,7 @@ void CZelvanDoc::ShowFourierFile(uint8_t* pixels, Complex* spectrum, double* rea
     m_fourier.RealsToBytes(pixels, real);
     m_fourier.MeasurePicture(pixels);
     m_settings.m_strTimeAmplify = FormatTimeSpan(WallClockSeconds() - start);
+    m_bLastRunCompleted = true;
 }
 
 void CZelvanDoc::OnSetOneFrequency() {

@@ -41,6 +41,7 @@ bool CTerminalUi::FourierOperations(FourierSettings& settings) {
     const std::string refusal = ValidateFourierOperations(edited);
     if (!refusal.empty()) {
         Message(refusal, MessageIcon::Exclamation);
+        ++m_refusedDialogs;
         return false;
     }
     settings = edited;
@@ -57,6 +58,7 @@ bool CTerminalUi::NumberDialog(CNumberData& data) {
     const std::string refusal = ValidateNumberDialog(edited);
     if (!refusal.empty()) {
         Message(refusal, MessageIcon::None);
+        ++m_refusedDialogs;
         return false;
     }
     data = edited;

@@ -52,6 +52,8 @@ public:
 
     // Message boxes shown so far.
     int MessageCount() const { return m_messageCount; }
+    // Fourier Operations and Number dialogs cancelled because their entries were refused.
+    int RefusedDialogs() const { return m_refusedDialogs; }
 
 private:
     std::FILE* m_out;
@@ -64,4 +66,5 @@ private:
     bool m_showProgress = false;
     int m_lastPercent = -1;
     int m_messageCount = 0;
+    int m_refusedDialogs = 0;
 };

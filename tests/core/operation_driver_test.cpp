@@ -154,6 +154,7 @@ TEST_F(Driver, ARunThatCannotReadItsFourierFileLeavesThePictureAlone) {
     m_ui.Clear();
     Run(doc, 6, 3.0);  // the buffer holds the 1/R² spectrum of the run before
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Read CFourier error"});
+    EXPECT_FALSE(doc.LastRunCompleted());
     EXPECT_EQ(Pixels(doc.m_hDIB), result);
     EXPECT_EQ(doc.m_settings.m_strTimeAmplify, "");
 
@@ -303,10 +304,12 @@ TEST_F(Driver, CancelledRunsLeaveTheDocumentAsItWas) {
     Run(doc, 1, 2.0);
     EXPECT_EQ(m_ui.ProgressReports(), 72);
     EXPECT_TRUE(doc.m_settings.m_bPresent);
+    EXPECT_TRUE(doc.LastRunCompleted());
     const std::vector<uint8_t> result = Pixels(doc.m_hDIB);
     m_ui.Clear();
     m_ui.CancelAtProgress(3);
     Run(doc, 1, 5.0);
+    EXPECT_FALSE(doc.LastRunCompleted());
     EXPECT_TRUE(doc.m_settings.m_bPresent);
     EXPECT_EQ(Pixels(doc.m_hDIB), result);
 }

@@ -436,6 +436,14 @@ TEST_F(ZelvanDoc, SaveFourierTransformWritesTheUntouchedSpectrumAndOffersToDelet
         other.OnAskDeleteFourierFile();
     }
     EXPECT_FALSE(fs::exists(Path("saved.ft")));
+    // A file that is not there is not asked about.
+    m_ui.Clear();
+    {
+        CZelvanDoc none;
+        none.m_strFourierPath = Path("never.ft");
+        none.OnAskDeleteFourierFile();
+    }
+    EXPECT_TRUE(m_ui.Events().empty());
 }
 
 TEST_F(ZelvanDoc, OpenCommandOpensTheChosenFileIntoThisDocument) {
