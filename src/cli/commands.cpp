@@ -1,12 +1,16 @@
 #include "cli/commands.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
 #include "document/paths.h"
+#include "document/zelvan_doc.h"
 #include "fourier/fourier.h"
+#include "fourier/fourier_dialogs.h"
+#include "fourier/fourier_settings.h"
 #include "fourier/size_fit.h"
 #include "image/bmp_file.h"
 #include "image/dib.h"
@@ -17,9 +21,9 @@
 
 namespace {
 
-constexpr int kJpegQuality = 90;
-
-int Fail() { return 1; }
+int Fail() {
+    return 1;
+}
 
 // Reads a ".bmp" or ".jpg" file into a 24-bit picture; the readers show their messages.
 bool ReadPicture(const std::string& path, DibHandle& dib, CSize& size) {
@@ -110,14 +114,13 @@ int RunTransform(const std::string& input, const std::string& output, std::optio
     CSize chosen;
     const int32_t n = FitSize(pictureSize.cx, pictureSize.cy, chosen);
     if (n == 0) {
-        ShowMessage(Format("No working size fits a %i x %i picture.", pictureSize.cx,
-                           pictureSize.cy));
+        ShowMessage(
+            Format("No working size fits a %i x %i picture.", pictureSize.cx, pictureSize.cy));
         return Fail();
     }
     if (size && (ui.PreferredSizeRefused() || !(chosen == *size))) {
         std::string offered;
-        for (const CSize& entry : SizeList())
-            offered += Format(" %ix%i", entry.cx, entry.cy);
+        for (const CSize& entry : SizeList()) offered += Format(" %ix%i", entry.cx, entry.cy);
         ShowMessage(Format("%ix%i is not among the sizes available:", size->cx, size->cy) +
                     offered);
         return Fail();
@@ -174,10 +177,10 @@ int RunInverse(const std::string& input, const std::string& output, const CliCom
     }
     const int64_t width64 = 2 * static_cast<int64_t>(halfSize.cx);
     const int64_t height64 = 2 * static_cast<int64_t>(halfSize.cy);
-    const int32_t n = (width64 > 0 && height64 > 0 && width64 <= 4096 && height64 <= 4096)
-                          ? TransformLength(static_cast<int32_t>(width64),
-                                            static_cast<int32_t>(height64))
-                          : 0;
+    const int32_t n =
+        (width64 > 0 && height64 > 0 && width64 <= 4096 && height64 <= 4096)
+            ? TransformLength(static_cast<int32_t>(width64), static_cast<int32_t>(height64))
+            : 0;
     if (n == 0) {
         ShowMessage("Error in CFourier file size data. ");
         return Fail();
@@ -232,4 +235,150 @@ int RunConvert(const std::string& input, const std::string& output) {
     if (!WritePicture(output, dib, ui)) return Fail();
     std::printf("Picture: %i x %i written to %s\n", size.cx, size.cy, output.c_str());
     return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// The document's road: open, run, save
+
+namespace {
+
+// The working sizes offered for the picture, for a refused --size.
+std::string OfferedSizes() {
+    std::string offered;
+    for (const CSize& entry : SizeList()) offered += Format(" %ix%i", entry.cx, entry.cy);
+    return offered;
+}
+
+// Opens a file into the document as the desktop does; false, with the system's message or
+// ours, when it gives no picture (or not the size asked for).
+bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize> size,
+                  const CTerminalUi& ui) {
+    SetApplicationCommandLine(input);
+    const int before = ui.MessageCount();
+    const bool opened = doc.OnOpenDocument(input);
+    if (!opened) {
+        if (ui.MessageCount() == before)
+            ShowMessage(input + " is not a file this program opens (.bmp, .jpg or .ft).");
+        return false;
+    }
+    if (doc.m_hDIB.IsNull()) {
+        if (ui.MessageCount() == before)
+            ShowMessage(Format("No working size fits a %i x %i picture.", doc.m_sizeDoc.cx,
+                               doc.m_sizeDoc.cy));
+        return false;
+    }
+    if (size && (ui.PreferredSizeRefused() || !(doc.m_sizeDoc == *size))) {
+        ShowMessage(Format("%ix%i is not among the sizes available:", size->cx, size->cy) +
+                    OfferedSizes());
+        return false;
+    }
+    // A ".ft" file shows its picture through the driver, which may fail.
+    if (FileKind(input) == kFileFourier && !doc.LastRunCompleted()) return false;
+    std::printf("Opened: %s, %i x %i, N = %i\n", input.c_str(), doc.m_sizeDoc.cx, doc.m_sizeDoc.cy,
+                doc.m_fourier.Length());
+    return true;
+}
+
+// The Time Elapsed column of the Fourier Operations dialog, rows that hold a time.
+void PrintElapsedTimes(const FourierSettings& settings) {
+    for (int32_t kind = kKindFourier; kind <= kLastFourierOpsKind; ++kind) {
+        const std::string& text = FourierOpsTimeText(settings, kind);
+        if (!text.empty() && text != " ")
+            std::printf("Time elapsed, %s: %s\n", FourierKindCaption(kind), text.c_str());
+    }
+}
+
+// Saves as the desktop's Save As does; the writers show their messages.
+bool SaveDocument(CZelvanDoc& doc, const std::string& output, const CTerminalUi& ui) {
+    const int before = ui.MessageCount();
+    const bool present = doc.m_settings.m_bPresent;
+    const std::string spectrum = doc.m_strFourierPath;
+    if (doc.DoSave(output, true) != 1) {
+        if (ui.MessageCount() == before) ShowMessage(output + " was not written.");
+        return false;
+    }
+    std::printf("Saved: %s\n", output.c_str());
+    // The spectrum moved with the picture, or stayed where it was.
+    if (present)
+        std::printf("Spectrum: %s\n",
+                    (doc.m_settings.m_bPresent ? doc.m_strFourierPath : spectrum).c_str());
+    return true;
+}
+
+void SetUpTerminal(CTerminalUi& ui, std::optional<CSize> size, const CliCommon& common) {
+    ui.SetPreferredSize(size);
+    ui.SetAnswer(common.answer);
+    ui.SetShowProgress(common.progress);
+}
+
+}  // namespace
+
+std::optional<int32_t> ParseFourierKind(const std::string& text) {
+    static const char* const kNames[] = {"fourier",  "1/r",     "1/r2",  "1/r3", "1/e",
+                                         "constant", "amplify", "one",   "half", "double",
+                                         "shift",    "third",   "triple"};
+    std::string lower;
+    for (const char c : text)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (int32_t kind = 0; kind <= kLastFourierKind; ++kind)
+        if (lower == kNames[kind] || lower == std::to_string(kind)) return kind;
+    return std::nullopt;
+}
+
+int RunOpen(const std::string& input, const std::string& output, std::optional<CSize> size,
+            const CliCommon& common) {
+    CTerminalUi ui;
+    SetUpTerminal(ui, size, common);
+    CUiScope scope(ui);
+    CZelvanDoc doc;
+    if (!OpenDocument(doc, input, size, ui)) return Fail();
+    PrintElapsedTimes(doc.m_settings);
+    return SaveDocument(doc, output, ui) ? 0 : Fail();
+}
+
+int RunFourier(const std::string& input, const std::string& output, const CFourierRequest& request,
+               std::optional<CSize> size, const CliCommon& common) {
+    const int32_t kind = request.kind;
+    if (kind < 0 || kind > kLastFourierKind) return Fail();
+    const char* caption = FourierKindCaption(kind);
+    FourierSettings kinds;
+    if (request.param && FourierKindParameterMember(kinds, kind) == nullptr) {
+        std::fprintf(stderr, "--param is not used by %s.\n", caption);
+        return Fail();
+    }
+    const bool usesXY = kind == kKindOneFrequency || kind == kKindShiftPicture;
+    if ((request.x || request.y) && !usesXY) {
+        std::fprintf(stderr, "--x and --y are used by One Frequency and Shift Picture only.\n");
+        return Fail();
+    }
+
+    CTerminalUi ui;
+    SetUpTerminal(ui, size, common);
+    CUiScope scope(ui);
+    CZelvanDoc doc;
+    if (!OpenDocument(doc, input, size, ui)) return Fail();
+
+    const CStopwatch watch;
+    if (kind <= kLastFourierOpsKind) {
+        ui.SetFourierOperations(CFourierOpsPreset{kind, request.param});
+        CWaitCursor wait;
+        doc.RunOperation(0);
+    } else {
+        ui.SetNumberDialog(CNumberPreset{kind - kKindOneFrequency, request.x, request.y});
+        doc.OnSetOneFrequency();
+    }
+    if (ui.RefusedDialogs() != 0 || !doc.LastRunCompleted()) {
+        ShowMessage(Format("%s was not done.", caption));
+        return Fail();
+    }
+    std::printf("%s done in %.3f s\n", caption, watch.Seconds());
+    PrintElapsedTimes(doc.m_settings);
+
+    if (!request.spectrumPath.empty()) {
+        ui.SetFileDialogPath(request.spectrumPath);
+        doc.OnSaveFourierTransform();
+        if (!doc.AskDeleteFourierFileChecked()) return Fail();
+        std::printf("Spectrum saved: %s\n", doc.m_strFourierPath.c_str());
+    }
+    return SaveDocument(doc, output, ui) ? 0 : Fail();
 }

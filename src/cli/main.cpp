@@ -7,7 +7,7 @@
 int main(int argc, char** argv) {
     CLI::App app{
         "zelvanto-cli: study and repair blurred photographs in the frequency domain.\n"
-        "Pictures are .bmp or .jpg files; spectra are .ft files."};
+        "Pictures are .bmp or .jpg files; spectra are .ft files, kept beside the picture."};
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "Help for every command");
 
@@ -17,17 +17,19 @@ int main(int argc, char** argv) {
     int32_t width = 0;
     int32_t height = 0;
     CLI::App* sizes = app.add_subcommand(
-        "sizes", "List the working sizes a W x H picture can be fitted to, largest area first, "
-                 "then the chosen size and the transform length N");
+        "sizes",
+        "List the working sizes a W x H picture can be fitted to, largest area first, "
+        "then the chosen size and the transform length N");
     sizes->add_option("W", width, "Picture width in pixels")->required();
     sizes->add_option("H", height, "Picture height in pixels")->required();
 
     std::string input;
     std::string output;
     std::string sizeText;
-    CLI::App* transform = app.add_subcommand(
-        "transform", "Read a picture, fit it to a working size, cut it, transform it exactly "
-                     "into its centred spectrum and write the spectrum as a .ft file");
+    CLI::App* transform =
+        app.add_subcommand("transform",
+                           "Read a picture, fit it to a working size, cut it, transform it exactly "
+                           "into its centred spectrum and write the spectrum as a .ft file");
     transform->add_option("IN", input, "Picture to read (.bmp or .jpg)")->required();
     transform->add_option("OUT", output, "Fourier data file to write (.ft)")->required();
     transform->add_option("--size", sizeText,
@@ -44,7 +46,50 @@ int main(int argc, char** argv) {
     convert->add_option("IN", input, "Picture to read (.bmp or .jpg)")->required();
     convert->add_option("OUT", output, "Picture to write (.bmp or .jpg)")->required();
 
-    for (CLI::App* command : {transform, inverse}) {
+    CLI::App* open = app.add_subcommand(
+        "open",
+        "Open a .bmp, .jpg or .ft file as the desktop does (fit, cut, measure; a .ft "
+        "file shows the picture it holds) and save the picture as Save As does");
+    open->add_option("IN", input, "File to open (.bmp, .jpg or .ft)")->required();
+    open->add_option("-o,--output", output, "Picture to save (.bmp or .jpg)")->required();
+
+    std::string kindText;
+    CFourierRequest request;
+    std::string spectrumPath;
+    CLI::App* fourier = app.add_subcommand(
+        "fourier",
+        "Open a file, run one Fourier operation as the desktop does (transform once, keep the "
+        "untouched spectrum in the .ft file beside the input, modify, renormalise, transform "
+        "back), print the elapsed times and save the result as Save As does");
+    fourier->add_option("IN", input, "File to open (.bmp, .jpg or .ft)")->required();
+    fourier
+        ->add_option("--kind", kindText,
+                     "Operation, by number or name: 0 fourier, 1 1/r, 2 1/r2, 3 1/r3, 4 1/e, "
+                     "5 constant, 6 amplify, 7 one, 8 half, 9 double, 10 shift, 11 third, "
+                     "12 triple")
+        ->required();
+    fourier->add_option("--param", request.param,
+                        "Parameter of kinds 1 to 4 (0 to 1000; 1/e 0.01 to 100000000) and the "
+                        "exponent of kind 6; default 2, and 1 for kind 6");
+    fourier->add_option("--x", request.x, "Frequency X of kind 7, columns to shift for kind 10");
+    fourier->add_option("--y", request.y, "Frequency Y of kind 7, rows to shift for kind 10");
+    fourier->add_option("-o,--output", output, "Picture to save (.bmp or .jpg)")->required();
+    fourier->add_option("--save-ft", spectrumPath,
+                        "Also save the untouched spectrum under this name (Save Fourier "
+                        "Transform); on closing the document asks whether to delete it");
+
+    for (CLI::App* command : {open, fourier}) {
+        command->add_option("--size", sizeText,
+                            "Working size WxH, one of those the picture can be fitted to; "
+                            "without it the largest is taken");
+        CLI::Option* yes = command->add_flag_callback(
+            "--yes", [&common] { common.answer = true; }, "Answer Yes to every question");
+        command
+            ->add_flag_callback(
+                "--no", [&common] { common.answer = false; }, "Answer No to every question")
+            ->excludes(yes);
+    }
+    for (CLI::App* command : {transform, inverse, open, fourier}) {
         command->add_flag("--progress,!--no-progress", common.progress,
                           "Show a progress line on stderr (default: when stderr is a terminal)");
     }
@@ -52,17 +97,28 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
 
     if (*sizes) return RunSizes(width, height);
-    if (*transform) {
-        std::optional<CSize> size;
-        if (!sizeText.empty()) {
-            size = ParseSize(sizeText);
-            if (!size) {
-                std::fprintf(stderr, "--size takes WxH, for example 640x480, not \"%s\".\n",
-                             sizeText.c_str());
-                return 1;
-            }
+    std::optional<CSize> size;
+    if (!sizeText.empty()) {
+        size = ParseSize(sizeText);
+        if (!size) {
+            std::fprintf(stderr, "--size takes WxH, for example 640x480, not \"%s\".\n",
+                         sizeText.c_str());
+            return 1;
         }
-        return RunTransform(input, output, size, common);
+    }
+    if (*transform) return RunTransform(input, output, size, common);
+    if (*open) return RunOpen(input, output, size, common);
+    if (*fourier) {
+        const std::optional<int32_t> kind = ParseFourierKind(kindText);
+        if (!kind) {
+            std::fprintf(stderr,
+                         "--kind takes 0 to 12 or a name (fourier, 1/r, ...), not \"%s\".\n",
+                         kindText.c_str());
+            return 1;
+        }
+        request.kind = *kind;
+        request.spectrumPath = spectrumPath;
+        return RunFourier(input, output, request, size, common);
     }
     if (*inverse) return RunInverse(input, output, common);
     if (*convert) return RunConvert(input, output);

@@ -7,12 +7,14 @@
 
 void CTerminalUi::Message(const std::string& text, MessageIcon /*icon*/) {
     ++m_messageCount;
+    std::fflush(stdout);  // reports on stdout stay in order with the messages
     std::fprintf(m_out, "%s\n", text.c_str());
     std::fflush(m_out);
 }
 
 bool CTerminalUi::AskYesNo(const std::string& text, bool defaultNo) {
     const bool yes = m_answer.value_or(!defaultNo);
+    std::fflush(stdout);
     std::fprintf(m_out, "%s [%s]\n", text.c_str(), yes ? "Yes" : "No");
     std::fflush(m_out);
     return yes;
