@@ -1,0 +1,673 @@
+// The desktop program driven as a person would: the real main frame, views and dialogs on
+// Qt's offscreen platform. Messages are recorded instead of shown, so each test can check
+// the exact text; every dialog is the real one, answered by a timer inside its event loop.
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolBar>
+#include <QtTest>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "document/zelvan_doc.h"
+#include "fourier/dialogs/fourier_ops_dlg.h"
+#include "fourier/dialogs/number_dlg.h"
+#include "fourier/dialogs/sizes_dlg.h"
+#include "image/bmp_file.h"
+#include "shell/command_table.h"
+#include "shell/desktop_ui.h"
+#include "shell/main_frame.h"
+#include "shell/zelvan_app.h"
+#include "support/temp_dir.h"
+#include "view/dib_image.h"
+#include "view/zelvan_view.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The desktop port with message boxes and questions recorded instead of shown.
+class CRecordingUi : public CDesktopUi {
+public:
+    void Message(const std::string& text, MessageIcon icon) override {
+        messages.push_back(text);
+        icons.push_back(icon);
+    }
+    bool AskYesNo(const std::string& text, bool defaultNo) override {
+        messages.push_back(text);
+        return !defaultNo;
+    }
+    SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
+    bool ReportProgress(double fraction) override {
+        ++progressReports;
+        if (cancelProgress && Progress()) Progress()->cancel();
+        return CDesktopUi::ReportProgress(fraction);
+    }
+
+    std::vector<std::string> messages;
+    std::vector<MessageIcon> icons;
+    int progressReports = 0;
+    bool cancelProgress = false;
+};
+
+// A 24-bit picture with a pattern that changes in both directions and in every channel.
+DibHandle PatternPicture(int width, int height, int seed) {
+    DibHandle dib;
+    NewGreyPicture(width, height, dib);
+    uint8_t* pixels = dib.Data() + kInfoHeaderBytes;
+    const int stride = RowBytes(width * 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                pixels[y * stride + 3 * x + c] =
+                    static_cast<uint8_t>((x * (3 + c) + y * (5 + 2 * c) + seed * 40) % 256);
+    return dib;
+}
+
+// A packed bitmap with a colour table, made field by field (little-endian host).
+DibHandle IndexedPicture(int width, int height, int bitCount, const std::vector<uint8_t>& rows,
+                         const std::vector<uint32_t>& table) {
+    const int stride = RowBytes(width * bitCount);
+    const size_t bytes = 40 + 4 * table.size() + static_cast<size_t>(stride) * height;
+    DibHandle dib(CMemoryBlock::Allocate(bytes));
+    uint8_t* h = dib.Data();
+    const int32_t fields[] = {40, width, height};
+    std::memcpy(h, fields, sizeof fields);
+    const uint16_t planes[] = {1, static_cast<uint16_t>(bitCount)};
+    std::memcpy(h + 12, planes, sizeof planes);
+    const uint32_t used = static_cast<uint32_t>(table.size());
+    std::memcpy(h + 32, &used, 4);
+    std::memcpy(h + 40, table.data(), 4 * table.size());
+    std::memcpy(h + 40 + 4 * table.size(), rows.data(), rows.size());
+    return dib;
+}
+
+std::string WritePicture(const fs::path& dir, const std::string& name, int width, int height,
+                         int seed = 0) {
+    DibHandle dib = PatternPicture(width, height, seed);
+    const std::string path = (dir / name).string();
+    if (WriteBmpFile(path, dib, 0) != 1) qFatal("cannot write %s", path.c_str());
+    return path;
+}
+
+std::vector<uint8_t> Bytes(const DibHandle& dib) {
+    return std::vector<uint8_t>(dib.Data(), dib.Data() + dib.Size());
+}
+
+// Runs `answer` on the first modal dialog of type T once it is open.
+template <class T>
+void WhenModal(std::function<void(T*)> answer) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            answer(dialog);
+        }
+    });
+    timer->start();
+}
+
+}  // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CRecordingUi> m_ui;
+    std::unique_ptr<CZelvanApp> m_app;
+    fs::path m_dir;
+    std::string m_picture;  // 64 x 48
+
+    CMainFrame& Frame() { return *m_app->MainFrame(); }
+    CZelvanView& View() { return *Frame().ActiveView(); }
+    void Start(const QStringList& arguments, bool expected = true) {
+        QCOMPARE(m_app->InitInstance(arguments), expected);
+        Frame().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&Frame()));
+    }
+    bool Enabled(int id) {
+        Frame().UpdateCommandUi();
+        return Frame().Action(id)->isEnabled();
+    }
+    void Paint(CZelvanView& view) { view.viewport()->repaint(); }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        m_dir = TestTempDir("desktop");
+        m_picture = WritePicture(m_dir, "pattern.bmp", 64, 48);
+    }
+
+    void init() {
+        QSettings().clear();
+        QApplication::clipboard()->clear();
+        CFourier::SetEngine(FourierEngine::Projection);
+        m_ui = std::make_unique<CRecordingUi>();
+        m_app = std::make_unique<CZelvanApp>(*m_ui);
+    }
+
+    void cleanup() {
+        m_app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_ui.reset();
+    }
+
+    void startsWithTheCommandLineFile() {
+        Start({QString::fromStdString(m_picture)});
+        QCOMPARE(Frame().Views().size(), size_t{1});
+        CZelvanDoc& doc = View().GetDocument();
+        QCOMPARE(doc.m_sizeDoc, (CSize{64, 48}));
+        QVERIFY(!doc.m_hOriginal.IsNull());
+        QCOMPARE(Frame().windowTitle(),
+                 QStringLiteral("Zavovo Zovozoz Ividarudedav - pattern.bmp"));
+        // The document's menu set is in place, with the menus of a document window.
+        QVERIFY(Frame().Menu(QStringLiteral("Fourier && &Colors")) != nullptr);
+        QVERIFY(Frame().Menu(QStringLiteral("&Edit ")) != nullptr);
+        // The path went to the recent files in the settings.
+        QCOMPARE(QSettings().value(QStringLiteral("Recent File List/File1")).toString(),
+                 QString::fromStdString(fs::absolute(m_picture).string()));
+        QVERIFY(m_ui->messages.empty());
+    }
+
+    void startsWithAnEmptyDocumentOrFailsOnABadFile() {
+        Start({});
+        QCOMPARE(Frame().Views().size(), size_t{1});
+        QCOMPARE(View().GetDocument().GetTitle(), std::string("Fourier1"));
+        QVERIFY(View().GetDocument().m_hDIB.IsNull());
+        QVERIFY(!Enabled(kCmdEditCopy));
+        cleanup();
+        init();
+        const std::string missing = (m_dir / "missing.bmp").string();
+        Start({QString::fromStdString(missing)}, false);
+        QCOMPARE(m_ui->messages, std::vector<std::string>{"Failed to open: " + missing});
+        QVERIFY(Frame().Views().empty());
+        QVERIFY(Frame().Menu(QStringLiteral("Fourier && &Colors")) == nullptr);
+    }
+
+    void sizePaneShowsTheLastPaintedSize() {
+        Start({QString::fromStdString(m_picture)});
+        QLabel* pane = Frame().SizePane();
+        const int width = pane->width();
+        Paint(View());
+        QCOMPARE(QString::fromStdString(SizeText()), QStringLiteral("Size :     X: 64     Y: 48"));
+        QCOMPARE(pane->text(), QString::fromStdString(SizeText()));
+        QCOMPARE(pane->width(), width);
+        // A new empty document paints only the background but still its size, 1 x 1.
+        CZelvanView* empty = m_app->OnFileNew();
+        Paint(*empty);
+        QCOMPARE(pane->text(), QStringLiteral("Size :     X: 1     Y: 1"));
+        QCOMPARE(empty->viewport()->grab().toImage().pixelColor(5, 5), QColor(200, 200, 200));
+    }
+
+    void zoomCyclesAndScrollSizes() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanView& view = View();
+        view.parentWidget()->resize(120, 100);
+        QCOMPARE(view.Zoom(), 1);
+        const int next[] = {2, 4, 0, 1};
+        for (int zoom : next) {
+            QVERIFY(Frame().RouteCommand(kCmdNextMagn));
+            QCOMPARE(view.Zoom(), zoom);
+        }
+        const int previous[] = {0, 4, 2, 1};
+        for (int zoom : previous) {
+            QVERIFY(Frame().RouteCommand(kCmdPrevMagn));
+            QCOMPARE(view.Zoom(), zoom);
+        }
+        QVERIFY(Frame().RouteCommand(kCmdView200));
+        QCOMPARE(view.ScrollSizes(), (CSize{128, 96}));
+        QVERIFY(Frame().Action(kCmdView200)->isChecked());
+        QVERIFY(!Frame().Action(kCmdView100)->isChecked());
+        QCOMPARE(view.horizontalScrollBar()->maximum(), 128 - view.viewport()->width());
+        QCOMPARE(view.verticalScrollBar()->maximum(), 96 - view.viewport()->height());
+        // At 200 % each picture pixel covers two screen pixels.
+        view.horizontalScrollBar()->setValue(0);
+        view.verticalScrollBar()->setValue(0);
+        const QImage shown = view.viewport()->grab().toImage();
+        const QImage picture = DibToImage(view.GetDocument().m_hDIB);
+        QCOMPARE(shown.pixelColor(3, 5), picture.pixelColor(1, 2));
+        // Fitting to the window scrolls over the client area itself: no scroll bars.
+        QVERIFY(Frame().RouteCommand(kCmdViewFit));
+        QCOMPARE(view.ScrollSizes(), (CSize{view.viewport()->width(), view.viewport()->height()}));
+        QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(view.verticalScrollBar()->maximum(), 0);
+    }
+
+    void enterRunsTheFourierOperationsDialog() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        const std::vector<uint8_t> before = Bytes(doc.m_hDIB);
+        bool seen = false;
+        WhenModal<CFourierOpsDlg>([&](CFourierOpsDlg* dialog) {
+            seen = true;
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Fourier Operations"));
+            QCOMPARE(dialog->PresentLabel()->text(), QStringLiteral("Not Present"));
+            QVERIFY(dialog->Radio(0)->isChecked());
+            dialog->Radio(1)->click();
+            dialog->ParameterEdit(1)->setText(QStringLiteral("0.5"));
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("button1")),
+                              Qt::LeftButton);
+        });
+        QTest::keyClick(View().viewport(), Qt::Key_Return);
+        QVERIFY(seen);
+        QCOMPARE(doc.m_settings.m_nKind, 1);
+        QCOMPARE(doc.m_settings.m_dParamR1, 0.5);
+        QVERIFY(doc.m_settings.m_bPresent);
+        QVERIFY(!doc.m_settings.m_strTimeR1.empty());
+        QVERIFY(fs::exists(m_dir / "pattern.ft"));
+        QVERIFY(Bytes(doc.m_hDIB) != before);
+        QCOMPARE(m_ui->WaitDepth(), 0);
+        QVERIFY(m_ui->Progress() == nullptr);
+
+        // The next time the dialog shows what was chosen and that a spectrum is present.
+        WhenModal<CFourierOpsDlg>([&](CFourierOpsDlg* dialog) {
+            QVERIFY(dialog->Radio(1)->isChecked());
+            QCOMPARE(dialog->PresentLabel()->text(), QStringLiteral("Present"));
+            QCOMPARE(dialog->TimeLabel(1)->text(),
+                     QString::fromStdString(doc.m_settings.m_strTimeR1));
+            dialog->reject();
+        });
+        QVERIFY(Frame().RouteCommand(kCmdFourierModifications));
+        fs::remove(m_dir / "pattern.ft");
+    }
+
+    void cancelledTransformLeavesTheDocument() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        const std::vector<uint8_t> before = Bytes(doc.m_hDIB);
+        m_ui->cancelProgress = true;
+        WhenModal<CFourierOpsDlg>([](CFourierOpsDlg* dialog) {
+            dialog->Radio(2)->click();
+            dialog->accept();
+        });
+        QVERIFY(Frame().RouteCommand(kCmdFourierModifications));
+        QVERIFY(m_ui->progressReports > 0);
+        QCOMPARE(Bytes(doc.m_hDIB), before);
+        QVERIFY(!doc.m_settings.m_bPresent);
+        QVERIFY(m_ui->Progress() == nullptr);
+        QCOMPARE(m_ui->WaitDepth(), 0);
+    }
+
+    void progressDialogCancels() {
+        Start({});
+        CDesktopUi& ui = *m_ui;
+        ui.BeginWaitCursor();
+        QVERIFY(ui.ReportProgress(0.1));
+        QVERIFY(ui.Progress() != nullptr);
+        QCOMPARE(ui.Progress()->windowTitle(), QStringLiteral("Dedozi Rivarav Eviduruvere"));
+        QTest::mouseClick(ui.Progress()->findChild<QPushButton*>(), Qt::LeftButton);
+        QVERIFY(!ui.ReportProgress(0.2));
+        ui.EndWaitCursor();
+        QVERIFY(ui.Progress() == nullptr);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void fourierOperationsDialogRules() {
+        FourierSettings settings;
+        settings.m_nKind = 4;
+        settings.m_bPresent = true;
+        settings.m_strSource = "00 : 00 : 03";
+        CFourierOpsDlg dialog(settings);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.Radio(2)->text(), QString::fromUtf8("1/R²  Distribution"));
+        QCOMPARE(dialog.PresentLabel()->text(), QStringLiteral("Present"));
+        QCOMPARE(dialog.TimeLabel(0)->text(), QStringLiteral("00 : 00 : 03"));
+        QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("button1"))->text(),
+                 QStringLiteral("Okay"));
+        // Exactly the edit of the chosen kind is enabled; kinds 0 and 5 enable none.
+        const int kinds[] = {0, 1, 2, 3, 4, 5, 6};
+        for (int kind : kinds) {
+            dialog.Radio(kind)->click();
+            for (int other : {1, 2, 3, 4, 6})
+                QCOMPARE(dialog.ParameterEdit(other)->isEnabled(), other == kind);
+        }
+        // Range and number messages; the dialog stays open and the bad edit gets the focus.
+        struct Case {
+            int kind;
+            const char* text;
+            const char* message;
+        };
+        const Case cases[] = {
+            {1, "1000.5", "Please enter a number between 0 and 1000."},
+            {3, "-1", "Please enter a number between 0 and 1000."},
+            {4, "0.001", "Please enter a number between 0.01 and 100000000."},
+            {6, "abc", "Please enter a number."},
+        };
+        for (const Case& c : cases) {
+            m_ui->messages.clear();
+            dialog.Radio(c.kind)->click();
+            QLineEdit* edit = dialog.ParameterEdit(c.kind);
+            const QString good = edit->text();
+            edit->setText(QString::fromUtf8(c.text));
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(m_ui->messages, std::vector<std::string>{c.message});
+            QCOMPARE(QApplication::focusWidget(), edit);
+            edit->setText(good);
+        }
+        // A radio click exchanges the data too: a refused edit is reported at once.
+        m_ui->messages.clear();
+        dialog.ParameterEdit(2)->setText(QStringLiteral("5000"));
+        dialog.Radio(1)->click();
+        QCOMPARE(m_ui->messages.size(), size_t{1});
+        dialog.ParameterEdit(2)->setText(QStringLiteral("7.25"));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.Settings().m_nKind, 1);
+        QCOMPARE(dialog.Settings().m_dParamR2, 7.25);
+    }
+
+    void numberDialogRules() {
+        CNumberData data;
+        data.m_nChoice = 1;
+        data.m_nX = 3;
+        data.m_nY = -2;
+        data.m_nHalfWidth = 32;
+        data.m_nHalfHeight = 24;
+        CNumberDlg dialog(data);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Dialog Number"));
+        QVERIFY(dialog.Radio(1)->isChecked());
+        for (int choice = 0; choice <= 5; ++choice) {
+            dialog.Radio(choice)->click();
+            QCOMPARE(dialog.EditX()->isEnabled(), choice == 0 || choice == 3);
+            QCOMPARE(dialog.EditY()->isEnabled(), choice == 0 || choice == 3);
+        }
+        // X = W/2 is refused for every choice, Half Frequency included.
+        dialog.Radio(1)->click();
+        dialog.EditX()->setText(QStringLiteral("32"));
+        dialog.accept();
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(m_ui->messages,
+                 std::vector<std::string>{"Freq X must be between or equal to -32 and 31\n"
+                                          "Freq Y must be between or equal to -24 and 23"});
+        m_ui->messages.clear();
+        dialog.EditX()->setText(QStringLiteral("x1"));
+        dialog.accept();
+        QCOMPARE(m_ui->messages, std::vector<std::string>{"Please enter an integer."});
+        dialog.EditX()->setText(QStringLiteral("-32"));
+        dialog.EditY()->setText(QStringLiteral("23"));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.Data().m_nChoice, 1);
+        QCOMPARE(dialog.Data().m_nX, -32);
+        QCOMPARE(dialog.Data().m_nY, 23);
+    }
+
+    void sizesDialogChoosesByDoubleClick() {
+        Start({});
+        // 70 x 50 does not fit: the person picks the second size with a double click.
+        const std::string odd = WritePicture(m_dir, "odd.bmp", 70, 50);
+        QStringList lines;
+        WhenModal<CSizesDlg>([&](CSizesDlg* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Dialog Sizes New Picture"));
+            for (int i = 0; i < dialog->List()->count(); ++i)
+                lines << dialog->List()->item(i)->text();
+            QListWidgetItem* second = dialog->List()->item(1);
+            const QRect rect = dialog->List()->visualItemRect(second);
+            QTest::mouseClick(dialog->List()->viewport(), Qt::LeftButton, {}, rect.center());
+            QTest::mouseDClick(dialog->List()->viewport(), Qt::LeftButton, {}, rect.center());
+        });
+        CZelvanView* view = m_app->OpenDocumentFile(odd);
+        QVERIFY(view != nullptr);
+        QVERIFY(lines.size() > 1);
+        QCOMPARE(lines.front(), QStringLiteral("X, 64, Y= 50"));
+        const QStringList size =
+            lines[1].split(QRegularExpression(QStringLiteral("[^0-9]+")), Qt::SkipEmptyParts);
+        QCOMPARE(view->GetDocument().m_sizeDoc, (CSize{size[0].toInt(), size[1].toInt()}));
+
+        // OK without a selection keeps the best size; Cancel opens nothing.
+        CSizesDlg plain({{64, 50}, {60, 50}});
+        plain.accept();
+        QCOMPARE(plain.Selection(), -1);
+        WhenModal<CSizesDlg>([](CSizesDlg* dialog) { dialog->reject(); });
+        QVERIFY(m_app->OpenDocumentFile(WritePicture(m_dir, "odd2.bmp", 70, 50)) != nullptr);
+        QVERIFY(Frame().ActiveView()->GetDocument().m_hDIB.IsNull());
+    }
+
+    void copyAndPasteThroughTheClipboard() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanView& source = View();
+        QVERIFY(Enabled(kCmdEditCopy));
+        QVERIFY(!Enabled(kCmdEditPaste));
+        QVERIFY(Frame().RouteCommand(kCmdEditCopy));
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        QCOMPARE(data->data(QString::fromUtf8(kDibMimeType)),
+                 DibBytes(source.GetDocument().m_hDIB));
+        QVERIFY(data->hasImage());
+        QVERIFY(Enabled(kCmdEditPaste));
+
+        // Paste into an empty document: picture, original and Fourier file name are new.
+        CZelvanView* empty = m_app->OnFileNew();
+        QVERIFY(!Enabled(kCmdEditCopy));
+        QVERIFY(Frame().RouteCommand(kCmdEditPaste));
+        CZelvanDoc& doc = empty->GetDocument();
+        QCOMPARE(doc.m_sizeDoc, (CSize{64, 48}));
+        QCOMPARE(Bytes(doc.m_hDIB), Bytes(source.GetDocument().m_hDIB));
+        QCOMPARE(Bytes(doc.m_hOriginal), Bytes(doc.m_hDIB));
+        QCOMPARE(doc.m_strFourierPath, std::string("Fourier1.ft"));
+        QVERIFY(doc.IsModified());
+        QVERIFY(Enabled(kCmdEditCopy));
+
+        // A plain image from another program pastes as well.
+        QImage image(8, 6, QImage::Format_RGB888);
+        image.fill(QColor(10, 20, 30));
+        QApplication::clipboard()->setImage(image);
+        QVERIFY(Enabled(kCmdEditPaste));
+        QVERIFY(Frame().RouteCommand(kCmdEditPaste));
+        QCOMPARE(doc.m_sizeDoc, (CSize{8, 6}));
+        QCOMPARE(DibToImage(doc.m_hDIB).pixelColor(0, 0), QColor(10, 20, 30));
+    }
+
+    void copyToResultNeedsTheSameSize() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        const std::vector<uint8_t> picture = Bytes(doc.m_hDIB);
+        const std::vector<uint8_t> original = Bytes(doc.m_hOriginal);
+
+        DibHandle small = PatternPicture(32, 24, 1);
+        auto* mime = new QMimeData;
+        mime->setData(QString::fromUtf8(kDibMimeType), DibBytes(small));
+        QApplication::clipboard()->setMimeData(mime);
+        QVERIFY(Enabled(kCmdCopyToResult));
+        QVERIFY(Frame().RouteCommand(kCmdCopyToResult));
+        QCOMPARE(Bytes(doc.m_hDIB), picture);
+        QCOMPARE(Bytes(doc.m_hOriginal), original);
+        QCOMPARE(m_ui->messages.size(), size_t{1});
+        QVERIFY(m_ui->messages[0] != "Clipboard picture copied to Result.");
+
+        // The same size replaces the Result and keeps the Original.
+        m_ui->messages.clear();
+        DibHandle same = PatternPicture(64, 48, 2);
+        mime = new QMimeData;
+        mime->setData(QString::fromUtf8(kDibMimeType), DibBytes(same));
+        QApplication::clipboard()->setMimeData(mime);
+        QVERIFY(Frame().RouteCommand(kCmdCopyToResult));
+        QCOMPARE(Bytes(doc.m_hDIB), Bytes(same));
+        QCOMPARE(Bytes(doc.m_hOriginal), original);
+        QCOMPARE(m_ui->messages, std::vector<std::string>{"Clipboard picture copied to Result."});
+    }
+
+    void characterKeys() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanView* first = &View();
+        CZelvanView* second = m_app->OpenDocumentFile(WritePicture(m_dir, "b.bmp", 32, 24, 3));
+        QCOMPARE(Frame().ActiveView(), second);
+        QTest::keyClick(second->viewport(), 'n');
+        QCOMPARE(Frame().ActiveView(), first);
+        QTest::keyClick(first->viewport(), 'S');
+        QTest::keyClick(first->viewport(), 'N');
+        QVERIFY(m_ui->messages.empty());
+        QCOMPARE(Frame().ActiveView(), first);
+        QTest::keyClick(first->viewport(), 's');
+        QCOMPARE(m_ui->messages.size(), size_t{3});
+        QVERIFY(m_ui->messages[0].starts_with("Red, Aver Var:     "));
+        QVERIFY(m_ui->messages[1].starts_with("Green, Aver Var:   "));
+        QVERIFY(m_ui->messages[2].starts_with("Blue, Aver, Var:   "));
+        QCOMPARE(m_ui->icons[0], MessageIcon::Exclamation);
+        const CFourier& fourier = first->GetDocument().m_fourier;
+        QCOMPARE(m_ui->messages[2],
+                 "Blue, Aver, Var:   " + std::to_string(static_cast<int>(fourier.Mean(0))) + "  " +
+                     std::to_string(static_cast<int>(fourier.Deviation(0))));
+        // '+' puts the kept Original back into the Result.
+        CZelvanDoc& doc = first->GetDocument();
+        std::memset(doc.m_hDIB.Data() + kInfoHeaderBytes, 0, 64 * 3);
+        QTest::keyClick(first->viewport(), '+');
+        QCOMPARE(Bytes(doc.m_hDIB), Bytes(doc.m_hOriginal));
+    }
+
+    void commandsWithoutHandlersAreDisabled() {
+        Start({QString::fromStdString(m_picture)});
+        for (const CCommandEntry& entry : CommandTable()) {
+            if (entry.level == CommandLevel::NotBuilt)
+                QVERIFY2(!Enabled(entry.id), entry.text ? entry.text : entry.keys);
+        }
+        QVERIFY(Enabled(kCmdFourierModifications));
+        QCOMPARE(Frame().Action(kCmdFourierModifications)->statusTip(),
+                 QStringLiteral("Fourier Operation Menu"));
+        QCOMPARE(Frame().Action(kCmdEditCopy)->shortcuts(),
+                 (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+C")),
+                                      QKeySequence(QStringLiteral("Ctrl+Ins"))}));
+        // Nine buttons with three separators, in the order of the toolbar resource.
+        QList<QAction*> buttons = Frame().ToolBar()->actions();
+        QCOMPARE(buttons.size(), 12);
+        QCOMPARE(buttons[10], Frame().Action(kCmdFourierModifications));
+        QVERIFY(buttons[4]->isSeparator());
+        // The fast engine is a check mark kept in the settings.
+        QVERIFY(!Frame().Action(kCmdFastTransform)->isChecked());
+        QVERIFY(Frame().RouteCommand(kCmdFastTransform));
+        QCOMPARE(CFourier::Engine(), FourierEngine::Fft);
+        QVERIFY(Frame().Action(kCmdFastTransform)->isChecked());
+        QCOMPARE(QSettings().value(QStringLiteral("Settings/FastTransform")).toBool(), true);
+        // Closing the last window brings back the menus without a document.
+        QTest::keyClick(View().viewport(), Qt::Key_F4, Qt::ControlModifier);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        QVERIFY(Frame().Views().empty());
+        QVERIFY(Frame().Menu(QStringLiteral("&Edit ")) == nullptr);
+        QVERIFY(!Enabled(kCmdEditCopy));
+        QVERIFY(Enabled(kCmdFileOpen));
+    }
+
+    void droppedFilesOpen() {
+        Start({});
+        auto* mime = new QMimeData;
+        mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(m_picture))});
+        // The drop goes where the drag entered, as the window system delivers it.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&Frame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&Frame(), &drop);
+        QCOMPARE(Frame().Views().size(), size_t{2});
+        QCOMPARE(View().GetDocument().m_sizeDoc, (CSize{64, 48}));
+        delete mime;
+    }
+
+    void packedBitmapsAsImages() {
+        // Stored rows run bottom-up in blue, green, red; the image is top-down RGB.
+        DibHandle dib = PatternPicture(4, 2, 0);
+        uint8_t* bottom = dib.Data() + kInfoHeaderBytes;
+        bottom[0] = 1, bottom[1] = 2, bottom[2] = 3;
+        const QImage image = DibToImage(dib);
+        QCOMPARE(image.size(), QSize(4, 2));
+        QCOMPARE(image.pixelColor(0, 1), QColor(3, 2, 1));
+        QCOMPARE(Bytes(DibFromImage(image)), Bytes(dib));
+
+        // 8 and 1 bits per pixel go through the colour table (entries blue, green, red, 0).
+        const std::vector<uint32_t> table = {0x00102030, 0x00A0B0C0};
+        DibHandle eight = IndexedPicture(3, 1, 8, {1, 0, 1, 0}, table);
+        QCOMPARE(DibToImage(eight).pixelColor(0, 0), QColor(0xA0, 0xB0, 0xC0));
+        QCOMPARE(DibToImage(eight).pixelColor(1, 0), QColor(0x10, 0x20, 0x30));
+        DibHandle one = IndexedPicture(10, 1, 1, {0b01000000, 0b01000000, 0, 0}, table);
+        const QImage bits = DibToImage(one);
+        QCOMPARE(bits.pixelColor(1, 0), QColor(0xA0, 0xB0, 0xC0));
+        QCOMPARE(bits.pixelColor(9, 0), QColor(0xA0, 0xB0, 0xC0));
+        QCOMPARE(bits.pixelColor(8, 0), QColor(0x10, 0x20, 0x30));
+
+        // Clipboard bytes that stop inside the rows are no picture.
+        QByteArray bytes = DibBytes(dib);
+        QVERIFY(!DibFromBytes(bytes).IsNull());
+        bytes.chop(4);
+        QVERIFY(DibFromBytes(bytes).IsNull());
+        QVERIFY(DibToImage(DibHandle()).isNull());
+    }
+
+    void fileFiltersAndRecentFiles() {
+        QCOMPARE(CDesktopUi::NameFilters(kOpenFilter),
+                 (QStringList{
+                     QStringLiteral("Bitmap files (*.bmp)"), QStringLiteral("Jpeg files (*.jpg)"),
+                     QStringLiteral("CFourier files (*.ft)"), QStringLiteral("Stamp files (*.stp)"),
+                     QStringLiteral("All files(*.*)")}));
+        QCOMPARE(CDesktopUi::NameFilters("Pictures|*.bmp;*.jpg||"),
+                 QStringList{QStringLiteral("Pictures (*.bmp *.jpg)")});
+
+        // Four recent files, the latest first; opening one moves it to the front.
+        Start({});
+        std::vector<std::string> paths;
+        for (int i = 0; i < 5; ++i) {
+            paths.push_back(WritePicture(m_dir, "recent" + std::to_string(i) + ".bmp", 8, 4));
+            QVERIFY(m_app->OpenDocumentFile(paths.back()) != nullptr);
+        }
+        QCOMPARE(m_app->RecentFiles().size(), 4);
+        QCOMPARE(m_app->RecentFiles().front(), QString::fromStdString(paths[4]));
+        QCOMPARE(QSettings().value(QStringLiteral("Recent File List/File4")).toString(),
+                 QString::fromStdString(paths[1]));
+        QStringList entries;
+        for (QAction* action : Frame().Menu(QStringLiteral("&File"))->actions())
+            if (action->text().startsWith(QLatin1Char('&')) && action->text().at(1).isDigit())
+                entries << action->text();
+        QCOMPARE(entries.size(), 4);
+        QVERIFY(entries[0].startsWith(QStringLiteral("&1 ")));
+        // A recent file that has gone is dropped from the list when it fails to open.
+        Frame().MdiArea()->closeAllSubWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        fs::remove(paths[3]);
+        m_app->OpenRecentFile(1);
+        QCOMPARE(m_ui->messages.back(), "Failed to open: " + paths[3]);
+        QCOMPARE(m_app->RecentFiles().size(), 3);
+        QVERIFY(!m_app->RecentFiles().contains(QString::fromStdString(paths[3])));
+    }
+
+    void printRectKeepsThePhysicalAspect() {
+        // A landscape picture on a portrait page fills the width ...
+        QCOMPARE(PrintRect(640, 480, 4800, 6600, 600, 600), QRect(0, 0, 4800, 3600));
+        // ... a portrait one the height; unequal resolutions keep physical proportions.
+        QCOMPARE(PrintRect(100, 400, 4800, 6600, 600, 600), QRect(0, 0, 1650, 6600));
+        QCOMPARE(PrintRect(640, 480, 4800, 3300, 600, 300), QRect(0, 0, 4800, 1800));
+
+        // The page as printing draws it: the picture across the page width, the rest blank.
+        Start({QString::fromStdString(m_picture)});
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString((m_dir / "page.pdf").string()));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        View().PrintPage(printer);
+        QVERIFY(fs::file_size(m_dir / "page.pdf") > 1000);
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "desktop_test.moc"

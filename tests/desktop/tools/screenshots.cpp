@@ -1,0 +1,115 @@
+// Screenshots of the desktop program for a person to look at: the main window with two
+// pictures open and each dialog. Run on a real display (an X server such as Xvfb):
+//   zelvanto_screenshots OUTPUT_FOLDER PICTURE1 PICTURE2
+
+#include <QApplication>
+#include <QDir>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+#include <cstdio>
+
+#include "fourier/dialogs/fourier_ops_dlg.h"
+#include "fourier/dialogs/number_dlg.h"
+#include "fourier/dialogs/sizes_dlg.h"
+#include "fourier/size_fit.h"
+#include "shell/about_dlg.h"
+#include "shell/desktop_ui.h"
+#include "shell/main_frame.h"
+#include "shell/zelvan_app.h"
+#include "view/zelvan_view.h"
+
+namespace {
+
+void Settle() {
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+void Save(const QPixmap& pixmap, const QString& folder, const QString& name) {
+    const QString path = QDir(folder).filePath(name);
+    if (!pixmap.save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+void ShotOf(QWidget& widget, const QString& folder, const QString& name) {
+    widget.show();
+    Settle();
+    Save(widget.grab(), folder, name);
+    widget.hide();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: zelvanto_screenshots OUTPUT_FOLDER PICTURE1 PICTURE2\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QCoreApplication::setOrganizationName(QStringLiteral("ZelvantoScreenshots"));
+
+    CDesktopUi ui;
+    CZelvanApp app(ui);
+    if (!app.InitInstance({QString::fromLocal8Bit(argv[2])})) return 1;
+    CMainFrame& frame = *app.MainFrame();
+    frame.resize(1000, 700);
+    app.OpenDocumentFile(argv[3]);
+    frame.MdiArea()->tileSubWindows();
+    Settle();
+    Save(frame.grab(), folder, QStringLiteral("main.png"));
+
+    // The Fourier menu open over the window.
+    if (QMenu* menu = frame.Menu(QStringLiteral("Fourier && &Colors"))) {
+        frame.UpdateCommandUi();
+        const QRect item = frame.menuBar()->actionGeometry(menu->menuAction());
+        menu->popup(frame.menuBar()->mapToGlobal(item.bottomLeft()));
+        Settle();
+        Save(QGuiApplication::primaryScreen()->grabWindow(0), folder, QStringLiteral("menu.png"));
+        menu->hide();
+    }
+
+    FourierSettings settings;
+    settings.m_nKind = 1;
+    settings.m_bPresent = true;
+    settings.m_strSource = "00 : 00 : 02";
+    settings.m_strTimeR1 = "00 : 00 : 04";
+    CFourierOpsDlg fourier(settings, &frame);
+    ShotOf(fourier, folder, QStringLiteral("fourier_ops.png"));
+
+    CNumberData number;
+    number.m_nHalfWidth = 80;
+    number.m_nHalfHeight = 60;
+    CNumberDlg numberDialog(number, &frame);
+    ShotOf(numberDialog, folder, QStringLiteral("number.png"));
+
+    CSize chosen;
+    struct CQuietUi : CDesktopUi {
+        SizeChoice ChooseSize(const std::vector<CSize>&) override { return {}; }
+    } quiet;
+    {
+        CUiScope scope(quiet);
+        FitSize(700, 700, chosen);
+    }
+    CSizesDlg sizes(SizeList(), &frame);
+    ShotOf(sizes, folder, QStringLiteral("sizes.png"));
+
+    CAboutDlg about(&frame);
+    ShotOf(about, folder, QStringLiteral("about.png"));
+
+    ui.BeginWaitCursor();
+    for (int i = 0; i <= 30 && ui.ReportProgress(i / 100.0); ++i) QThread::msleep(20);
+    if (ui.Progress()) {
+        Settle();
+        Save(ui.Progress()->grab(), folder, QStringLiteral("progress.png"));
+    }
+    ui.EndWaitCursor();
+    return 0;
+}
