@@ -14,6 +14,7 @@
 #include <QWindow>
 #include <cstdio>
 
+#include "document/zelvan_doc.h"
 #include "fourier/dialogs/fourier_ops_dlg.h"
 #include "fourier/dialogs/number_dlg.h"
 #include "fourier/dialogs/sizes_dlg.h"
@@ -45,6 +46,22 @@ void ShotOf(QWidget& widget, const QString& folder, const QString& name) {
     widget.hide();
 }
 
+// Takes one picture of the screen while a transform runs, half-way through.
+class CShootingUi : public CDesktopUi {
+public:
+    QString folder;
+    bool taken = false;
+    bool ReportProgress(double fraction) override {
+        const bool goOn = CDesktopUi::ReportProgress(fraction);
+        if (!taken && fraction > 0.5 && Progress() && Progress()->isVisible()) {
+            taken = true;
+            Save(QGuiApplication::primaryScreen()->grabWindow(0), folder,
+                 QStringLiteral("during_transform.png"));
+        }
+        return goOn;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,7 +73,8 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QCoreApplication::setOrganizationName(QStringLiteral("ZelvantoScreenshots"));
 
-    CDesktopUi ui;
+    CShootingUi ui;
+    ui.folder = folder;
     CZelvanApp app(ui);
     if (!app.InitInstance({QString::fromLocal8Bit(argv[2])})) return 1;
     CMainFrame& frame = *app.MainFrame();
@@ -65,6 +83,20 @@ int main(int argc, char** argv) {
     frame.MdiArea()->tileSubWindows();
     Settle();
     Save(frame.grab(), folder, QStringLiteral("main.png"));
+
+    // A 1/R distribution run on the first picture, with its progress dialog.
+    if (CZelvanView* first = frame.Views().front()) {
+        frame.ActivateView(first);
+        CZelvanDoc& doc = first->GetDocument();
+        doc.m_settings.m_nKind = 1;
+        {
+            CWaitCursor wait;
+            doc.RunOperation(2);
+        }
+        doc.UpdateAllViews();
+        Settle();
+        Save(frame.grab(), folder, QStringLiteral("main_after_run.png"));
+    }
 
     // The Fourier menu open over the window.
     if (QMenu* menu = frame.Menu(QStringLiteral("Fourier && &Colors"))) {
