@@ -213,8 +213,11 @@ CZelvanView* CMainFrame::CreateView(const std::shared_ptr<CZelvanDoc>& document)
     // A new window takes the size of its picture, within most of the free area.
     const QSize free = m_mdiArea->viewport()->size();
     QSize wanted = window->sizeHint();
-    if (free.width() > 100 && free.height() > 100)
+    if (free.width() > 100 && free.height() > 100) {
+        // A window without a picture gets room for the one that will be opened or pasted.
+        if (document->m_hDIB.IsNull()) wanted = QSize(free.width() * 3 / 5, free.height() * 3 / 5);
         wanted = wanted.boundedTo(QSize(free.width() * 4 / 5, free.height() * 4 / 5));
+    }
     window->resize(wanted);
     view->show();
     window->show();

@@ -182,9 +182,8 @@ void CZelvanView::UpdateScrollSizes() {
     verticalScrollBar()->setRange(0, std::max(0, m_sizeTotal.cy - client.height()));
     verticalScrollBar()->setPageStep(std::max(1, m_sizeTotal.cy / 10));
     verticalScrollBar()->setSingleStep(std::max(1, m_sizeTotal.cy / 100));
-    if (m_nZoom == 0) {
-        m_sizeTotal = CSize{viewport()->width(), viewport()->height()};
-    }
+    // Scroll bars that came or went changed the client area the fitted picture fills.
+    if (m_nZoom == 0) m_sizeTotal = CSize{viewport()->width(), viewport()->height()};
 }
 
 void CZelvanView::paintEvent(QPaintEvent*) {
