@@ -305,6 +305,15 @@ bool SaveDocument(CZelvanDoc& doc, const std::string& output, const CTerminalUi&
     return true;
 }
 
+// The document moves the working folder to where it saves, as the desktop does: every name
+// it keeps must not depend on the folder the command started in.
+std::string Absolute(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
+}
+
 void SetUpTerminal(CTerminalUi& ui, std::optional<CSize> size, const CliCommon& common) {
     ui.SetPreferredSize(size);
     ui.SetAnswer(common.answer);
@@ -331,9 +340,9 @@ int RunOpen(const std::string& input, const std::string& output, std::optional<C
     SetUpTerminal(ui, size, common);
     CUiScope scope(ui);
     CZelvanDoc doc;
-    if (!OpenDocument(doc, input, size, ui)) return Fail();
+    if (!OpenDocument(doc, Absolute(input), size, ui)) return Fail();
     PrintElapsedTimes(doc.m_settings);
-    return SaveDocument(doc, output, ui) ? 0 : Fail();
+    return SaveDocument(doc, Absolute(output), ui) ? 0 : Fail();
 }
 
 int RunFourier(const std::string& input, const std::string& output, const CFourierRequest& request,
@@ -356,7 +365,7 @@ int RunFourier(const std::string& input, const std::string& output, const CFouri
     SetUpTerminal(ui, size, common);
     CUiScope scope(ui);
     CZelvanDoc doc;
-    if (!OpenDocument(doc, input, size, ui)) return Fail();
+    if (!OpenDocument(doc, Absolute(input), size, ui)) return Fail();
 
     const CStopwatch watch;
     if (kind <= kLastFourierOpsKind) {
@@ -375,10 +384,10 @@ int RunFourier(const std::string& input, const std::string& output, const CFouri
     PrintElapsedTimes(doc.m_settings);
 
     if (!request.spectrumPath.empty()) {
-        ui.SetFileDialogPath(request.spectrumPath);
+        ui.SetFileDialogPath(Absolute(request.spectrumPath));
         doc.OnSaveFourierTransform();
         if (!doc.AskDeleteFourierFileChecked()) return Fail();
         std::printf("Spectrum saved: %s\n", doc.m_strFourierPath.c_str());
     }
-    return SaveDocument(doc, output, ui) ? 0 : Fail();
+    return SaveDocument(doc, Absolute(output), ui) ? 0 : Fail();
 }

@@ -105,7 +105,8 @@ TEST_F(CliFourier, OpenFitsTheSamplesAndSavesThePicture) {
 
     r = Run("open notes.txt -o x.bmp");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "notes.txt is not a file this program opens (.bmp, .jpg or .ft).\n");
+    EXPECT_EQ(r.err,
+              Path("notes.txt") + " is not a file this program opens (.bmp, .jpg or .ft).\n");
 }
 
 TEST_F(CliFourier, TheMainRoadGivesTheSamePictureTwiceAndKeepsTheSpectrumBesideTheInput) {
@@ -115,7 +116,7 @@ TEST_F(CliFourier, TheMainRoadGivesTheSamePictureTwiceAndKeepsTheSpectrumBesideT
     EXPECT_TRUE(Has(r.out, "1/R Distribution done in")) << r.out;
     EXPECT_TRUE(Has(r.out, "Time elapsed, Fourier: 00 : 00 : 0")) << r.out;
     EXPECT_TRUE(Has(r.out, "Time elapsed, 1/R Distribution: 00 : 00 : 0")) << r.out;
-    EXPECT_TRUE(Has(r.out, "Spectrum: in.ft\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "Spectrum: " + Path("in.ft") + "\n")) << r.out;
     EXPECT_EQ(r.err, "Rename the CFourier transform file too? [No]\n");
     EXPECT_EQ(fs::file_size(Path("in.ft")), 8u + 48u * 16 * 12);
 
@@ -145,27 +146,31 @@ TEST_F(CliFourier, SaveAsMovesTheSpectrumOnYesAndKeepsItOtherwise) {
     EXPECT_EQ(r.err, "Rename the CFourier transform file too? [Yes]\n");
     EXPECT_FALSE(fs::exists(Path("a.ft")));
     EXPECT_TRUE(fs::exists(Path("b.ft")));
-    EXPECT_TRUE(Has(r.out, "Spectrum: b.ft\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "Spectrum: " + Path("b.ft") + "\n")) << r.out;
 
-    r = Run("fourier a.bmp --kind 0 -o c.bmp --no");
+    fs::create_directories(m_dir / "sub");
+    r = Run("fourier a.bmp --kind 0 -o sub/c.bmp --no");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(Path("a.ft")));
-    EXPECT_FALSE(fs::exists(Path("c.ft")));
+    EXPECT_TRUE(fs::exists(Path("sub/c.bmp")));
+    EXPECT_FALSE(fs::exists(Path("sub/c.ft")));
 
     // Save Fourier Transform, then Save As, as on the desktop. Kept with No; with Yes it
     // moves to the new name and the document, closing, asks to delete it there.
     r = Run("fourier a.bmp --kind 0 -o d.bmp --save-ft kept.ft --no");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Has(r.out, "Spectrum saved: kept.ft\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "Spectrum saved: " + Path("kept.ft") + "\n")) << r.out;
     EXPECT_EQ(r.err, "Rename the CFourier transform file too? [No]\n");
     EXPECT_TRUE(ReadFile(Path("kept.ft")) == ReadFile(Path("a.ft")));
-    r = Run("fourier a.bmp --kind 0 -o e.bmp --save-ft gone.ft --yes");
+    r = Run("fourier a.bmp --kind 0 -o sub/e.bmp --save-ft gone.ft --yes");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err,
               "Rename the CFourier transform file too? [Yes]\n"
-              "Delete CFourier Transform file:\ne.ft ? [Yes]\n");
+              "Delete CFourier Transform file:\n" +
+                  Path("sub/e.ft") + " ? [Yes]\n");
     EXPECT_FALSE(fs::exists(Path("gone.ft")));
-    EXPECT_FALSE(fs::exists(Path("e.ft")));
+    EXPECT_FALSE(fs::exists(Path("sub/e.ft")));
+    EXPECT_TRUE(fs::exists(Path("sub/e.bmp")));
 }
 
 TEST_F(CliFourier, TheDialogsRangesAndChecksRefuseBadEntries) {

@@ -273,6 +273,14 @@ TEST_F(ZelvanDoc, WorkBuffersAreKeptWhileTheyHoldThePicture) {
     EXPECT_GE(doc.m_hRealPicture.Size(), static_cast<size_t>(RowBytes(6 * 24)) * 32 * 8);
     EXPECT_EQ(doc.AllocateWorkBuffers(0, 4), 0);
     EXPECT_TRUE(m_ui.Events().empty());
+
+    // A spectrum beyond what a block can hold: reported, and no buffers are left.
+    doc.m_sizeDoc = {8192, 8192};
+    doc.RunOperation('Q');
+    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Could not allocate memory for CFourier",
+                                                         "no mem for CFourier"}));
+    EXPECT_TRUE(doc.m_hSpectrum.IsNull() && doc.m_hRealPicture.IsNull() && doc.m_hFlags.IsNull());
+    EXPECT_EQ(doc.m_nBufferBytes, 0);
 }
 
 TEST_F(ZelvanDoc, WritingGoesByTheKindOfThePath) {
