@@ -117,6 +117,7 @@ void CZelvanDoc::FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum,
     // Nothing of the document changes until the run has done its work: a cancelled run
     // leaves the picture, the flags and the texts as they were.
     bool fresh = false;
+    bool stored = false;
     std::string sourceText;
     if (transforms) {
         const int64_t start = WallClockSeconds();
@@ -125,9 +126,11 @@ void CZelvanDoc::FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum,
         fresh = true;
         m_bSpectrumKept = true;
         sourceText = FormatTimeSpan(end - start);
-        m_fourier.WriteFourierFile(m_strFourierPath, spectrum);
+        // A spectrum counts as present only once its file holds it; otherwise the next run
+        // transforms again rather than trust whatever the file holds.
+        stored = m_fourier.WriteFourierFile(m_strFourierPath, spectrum) == 1;
         if (!modifies) {
-            m_settings.m_bPresent = true;
+            m_settings.m_bPresent = stored;
             m_settings.m_strSource = sourceText;
             m_colorCurrent.m_nResultShare = 100;
             m_bLastRunCompleted = true;
@@ -141,10 +144,10 @@ void CZelvanDoc::FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum,
     }
 
     const int64_t start = WallClockSeconds();
-    // Every modification starts from the untouched spectrum in the file. When the file
-    // cannot be read, the buffer may hold a spectrum an earlier run already modified:
-    // only the one this run has just computed may stand in for the file.
-    if (m_fourier.ReadFourierFile(m_strFourierPath, spectrum) != 1 && !fresh) {
+    // Every modification starts from the untouched spectrum in the file; the one this run
+    // has just computed is that spectrum already. When the file cannot be read, the buffer
+    // may hold a spectrum an earlier run modified: that must not be modified again.
+    if (!fresh && m_fourier.ReadFourierFile(m_strFourierPath, spectrum) != 1) {
         ShowMessage("Read CFourier error");
         return;
     }
@@ -193,7 +196,7 @@ void CZelvanDoc::FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum,
     const int64_t end = WallClockSeconds();
 
     if (fresh) {
-        m_settings.m_bPresent = true;
+        m_settings.m_bPresent = stored;
         m_settings.m_strSource = sourceText;
     }
     m_colorCurrent.m_nResultShare = 100;

@@ -165,6 +165,9 @@ TEST_F(Driver, ARunThatCannotReadItsFourierFileLeavesThePictureAlone) {
     other.m_strFourierPath = Path("no/such/folder/q.ft");
     Run(other, 1, 2.0);
     EXPECT_TRUE(m_ui.Messages().empty());
+    EXPECT_TRUE(other.LastRunCompleted());
+    // Nothing holds that spectrum: the next run transforms again.
+    EXPECT_FALSE(other.m_settings.m_bPresent);
     CZelvanDoc reference;
     Open(reference, "r.bmp");
     Run(reference, 1, 2.0);
