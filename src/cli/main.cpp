@@ -75,8 +75,9 @@ int main(int argc, char** argv) {
     fourier->add_option("--y", request.y, "Frequency Y of kind 7, rows to shift for kind 10");
     fourier->add_option("-o,--output", output, "Picture to save (.bmp or .jpg)")->required();
     fourier->add_option("--save-ft", spectrumPath,
-                        "Also save the untouched spectrum under this name (Save Fourier "
-                        "Transform); on closing the document asks whether to delete it");
+                        "First save the untouched spectrum under this name (Save Fourier "
+                        "Transform); on closing, the document offers to delete its spectrum "
+                        "file (kept unless the answer is --yes)");
 
     for (CLI::App* command : {open, fourier}) {
         command->add_option("--size", sizeText,
