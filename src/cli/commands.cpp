@@ -65,8 +65,12 @@ uintmax_t FileBytes(const std::string& path) {
     return error ? 0 : bytes;
 }
 
+const char* EngineName() {
+    return CFourier::Engine() == FourierEngine::Fft ? "fft engine" : "projection engine";
+}
+
 void PrintElapsed(const char* what, int64_t startSeconds, const CStopwatch& watch) {
-    std::printf("%s: %s (%.3f s)\n", what,
+    std::printf("%s (%s): %s (%.3f s)\n", what, EngineName(),
                 FormatTimeSpan(WallClockSeconds() - startSeconds).c_str(), watch.Seconds());
 }
 

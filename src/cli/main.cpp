@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "fourier/fourier.h"
 
 int main(int argc, char** argv) {
     CLI::App app{
@@ -90,14 +91,27 @@ int main(int argc, char** argv) {
                 "--no", [&common] { common.answer = false; }, "Answer No to every question")
             ->excludes(yes);
     }
+    std::string engineText = "projection";
+    int32_t threads = 0;
     for (CLI::App* command : {transform, inverse, open, fourier}) {
         command->add_flag("--progress,!--no-progress", common.progress,
                           "Show a progress line on stderr (default: when stderr is a terminal)");
+        command
+            ->add_option("--engine", engineText,
+                         "Transform engine: projection (exact, the default) or fft (fast, for "
+                         "large pictures; equal to within rounding)")
+            ->check(CLI::IsMember({"projection", "fft"}));
+        command
+            ->add_option("--threads", threads,
+                         "Threads the transform may use (default 0: every core)")
+            ->check(CLI::Range(0, 256));
     }
 
     CLI11_PARSE(app, argc, argv);
 
     if (*sizes) return RunSizes(width, height);
+    CFourier::SetEngine(engineText == "fft" ? FourierEngine::Fft : FourierEngine::Projection);
+    CFourier::SetThreadCount(threads);
     std::optional<CSize> size;
     if (!sizeText.empty()) {
         size = ParseSize(sizeText);

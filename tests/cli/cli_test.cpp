@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -270,4 +272,42 @@ TEST_F(CliTest, EveryCommandHasHelp) {
         EXPECT_NE(r.out.find("Usage"), std::string::npos) << command;
     }
     EXPECT_NE(Run("").status, 0);
+}
+
+TEST_F(CliTest, TheFastEngineIsChosenOnTheCommandLineAndAgreesWithTheExactOne) {
+    const std::string photo = std::string(ZELVANTO_SAMPLES_DIR) + "/coffee_160x120.bmp";
+    Result r = Run("transform '" + photo + "' '" + Path("exact.ft") + "' --threads 1");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("(projection engine)"), std::string::npos) << r.out;
+    r = Run("transform '" + photo + "' '" + Path("fast.ft") + "' --engine fft");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("(fft engine)"), std::string::npos) << r.out;
+
+    // The same layout and size, values equal to within 1e-9 of the largest magnitude.
+    const std::string exact = ReadFile(Path("exact.ft"));
+    const std::string fast = ReadFile(Path("fast.ft"));
+    ASSERT_EQ(exact.size(), fast.size());
+    ASSERT_EQ(exact.compare(0, 8, fast, 0, 8), 0);
+    const auto* a = reinterpret_cast<const uint8_t*>(exact.data());
+    const auto* b = reinterpret_cast<const uint8_t*>(fast.data());
+    double largest = 0.0;
+    double worst = 0.0;
+    for (size_t offset = 8; offset + 8 <= exact.size(); offset += 8) {
+        largest = std::max(largest, std::fabs(LoadLEDouble(a + offset)));
+        worst = std::max(worst, std::fabs(LoadLEDouble(a + offset) - LoadLEDouble(b + offset)));
+    }
+    EXPECT_GT(largest, 1.0);
+    EXPECT_LE(worst, 1e-9 * largest);
+
+    r = Run("inverse '" + Path("fast.ft") + "' '" + Path("fast.bmp") + "' --engine fft");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string original = ReadFile(photo);
+    const std::string back = ReadFile(Path("fast.bmp"));
+    ASSERT_EQ(original.size(), back.size());
+    int differing = 0;
+    for (size_t i = 0; i < original.size(); ++i) differing += original[i] != back[i];
+    EXPECT_LE(differing, 5);
+
+    r = Run("transform '" + photo + "' '" + Path("x.ft") + "' --engine dft");
+    EXPECT_NE(r.status, 0);
 }
