@@ -7,6 +7,8 @@
 #include <mutex>
 #include <new>
 
+#include "fourier/parallel_ranges.h"
+
 namespace {
 
 // FFTW's planner is shared by the whole process and is not thread-safe: planning and
@@ -21,7 +23,9 @@ void InitialiseThreads() {
     (void)ready;
 }
 
-fftw_plan AsPlan(void* p) { return static_cast<fftw_plan>(p); }
+fftw_plan AsPlan(void* p) {
+    return static_cast<fftw_plan>(p);
+}
 
 }  // namespace
 
@@ -58,9 +62,13 @@ CFftPlan::~CFftPlan() {
     fftw_free(m_buffer);
 }
 
-void CFftPlan::ExecuteForwardOnly() { fftw_execute(AsPlan(m_forward)); }
+void CFftPlan::ExecuteForwardOnly() {
+    fftw_execute(AsPlan(m_forward));
+}
 
-void CFftPlan::ExecuteInverseOnly() { fftw_execute(AsPlan(m_inverse)); }
+void CFftPlan::ExecuteInverseOnly() {
+    fftw_execute(AsPlan(m_inverse));
+}
 
 void CFftPlan::ClearBuffer() {
     std::memset(m_buffer, 0,
@@ -78,34 +86,39 @@ bool CFftPlan::Transform(const uint8_t* picture, int32_t rowStride, Complex* spe
     for (int32_t channel = 0; channel < 3; ++channel) {
         // Row Y' of the input is picture row (Y' + H/2) mod H, and column X' is pixel
         // (X' + W/2) mod W, times (-1)^(X' + Y').
-        for (int32_t yy = 0; yy < h; ++yy) {
-            const int32_t y = yy < halfH ? yy + halfH : yy - halfH;
-            const uint8_t* p = picture + channel + static_cast<std::ptrdiff_t>(y) * rowStride;
-            double* q = m_buffer + yy * realRow;
-            const double even = (yy & 1) != 0 ? -1.0 : 1.0;
-            for (int32_t xx = 0; xx < halfW; ++xx) {
-                const double a = p[3 * (xx + halfW)];
-                q[xx] = (xx & 1) != 0 ? -even * a : even * a;
+        ParallelRanges(h, m_threads, w, [&](int32_t begin, int32_t end) {
+            for (int32_t yy = begin; yy < end; ++yy) {
+                const int32_t y = yy < halfH ? yy + halfH : yy - halfH;
+                const uint8_t* p = picture + channel + static_cast<std::ptrdiff_t>(y) * rowStride;
+                double* q = m_buffer + yy * realRow;
+                const double even = (yy & 1) != 0 ? -1.0 : 1.0;
+                for (int32_t xx = 0; xx < halfW; ++xx) {
+                    const double a = p[3 * (xx + halfW)];
+                    q[xx] = (xx & 1) != 0 ? -even * a : even * a;
+                }
+                for (int32_t xx = halfW; xx < w; ++xx) {
+                    const double a = p[3 * (xx - halfW)];
+                    q[xx] = (xx & 1) != 0 ? -even * a : even * a;
+                }
             }
-            for (int32_t xx = halfW; xx < w; ++xx) {
-                const double a = p[3 * (xx - halfW)];
-                q[xx] = (xx & 1) != 0 ? -even * a : even * a;
-            }
-        }
+        });
         fftw_execute(AsPlan(m_forward));
         // Columns 0 .. W/2 come straight from the half plane; the others are conjugates
         // of the mirrored frequency, (H - v) mod H, W - u.
         Complex* plane = spectrum + static_cast<std::ptrdiff_t>(channel) * w * h;
-        for (int32_t v = 0; v < h; ++v) {
-            const Complex* from = half + static_cast<std::ptrdiff_t>(v) * m_halfColumns;
-            const Complex* mirror =
-                half + static_cast<std::ptrdiff_t>(v == 0 ? 0 : h - v) * m_halfColumns;
-            Complex* out = plane + static_cast<std::ptrdiff_t>(v) * w;
-            for (int32_t u = 0; u <= halfW; ++u)
-                out[u] = Complex(from[u].re * invH * invW, from[u].im * invH * invW);
-            for (int32_t u = halfW + 1; u < w; ++u)
-                out[u] = Complex(mirror[w - u].re * invH * invW, -mirror[w - u].im * invH * invW);
-        }
+        ParallelRanges(h, m_threads, w, [&](int32_t begin, int32_t end) {
+            for (int32_t v = begin; v < end; ++v) {
+                const Complex* from = half + static_cast<std::ptrdiff_t>(v) * m_halfColumns;
+                const Complex* mirror =
+                    half + static_cast<std::ptrdiff_t>(v == 0 ? 0 : h - v) * m_halfColumns;
+                Complex* out = plane + static_cast<std::ptrdiff_t>(v) * w;
+                for (int32_t u = 0; u <= halfW; ++u)
+                    out[u] = Complex(from[u].re * invH * invW, from[u].im * invH * invW);
+                for (int32_t u = halfW + 1; u < w; ++u)
+                    out[u] =
+                        Complex(mirror[w - u].re * invH * invW, -mirror[w - u].im * invH * invW);
+            }
+        });
         if (progress && !progress(static_cast<double>(channel + 1) / 3.0)) return false;
     }
     return true;
@@ -119,28 +132,33 @@ bool CFftPlan::InverseTransform(double* real, int32_t rowStride, const Complex* 
     for (int32_t channel = 0; channel < 3; ++channel) {
         // The Hermitian part (F(u, v) + conj F(-u, -v)) / 2 of the plane, indices mod W, H.
         const Complex* plane = spectrum + static_cast<std::ptrdiff_t>(channel) * w * h;
-        for (int32_t v = 0; v < h; ++v) {
-            const Complex* row = plane + static_cast<std::ptrdiff_t>(v) * w;
-            const Complex* mirror = plane + static_cast<std::ptrdiff_t>(v == 0 ? 0 : h - v) * w;
-            Complex* out = half + static_cast<std::ptrdiff_t>(v) * m_halfColumns;
-            out[0] = Complex(0.5 * (row[0].re + mirror[0].re), 0.5 * (row[0].im - mirror[0].im));
-            for (int32_t u = 1; u <= halfW; ++u)
-                out[u] = Complex(0.5 * (row[u].re + mirror[w - u].re),
-                                 0.5 * (row[u].im - mirror[w - u].im));
-        }
+        ParallelRanges(h, m_threads, halfW, [&](int32_t begin, int32_t end) {
+            for (int32_t v = begin; v < end; ++v) {
+                const Complex* row = plane + static_cast<std::ptrdiff_t>(v) * w;
+                const Complex* mirror = plane + static_cast<std::ptrdiff_t>(v == 0 ? 0 : h - v) * w;
+                Complex* out = half + static_cast<std::ptrdiff_t>(v) * m_halfColumns;
+                out[0] =
+                    Complex(0.5 * (row[0].re + mirror[0].re), 0.5 * (row[0].im - mirror[0].im));
+                for (int32_t u = 1; u <= halfW; ++u)
+                    out[u] = Complex(0.5 * (row[u].re + mirror[w - u].re),
+                                     0.5 * (row[u].im - mirror[w - u].im));
+            }
+        });
         fftw_execute(AsPlan(m_inverse));
         // Pixel (x, y) is output (X', Y') = ((x - W/2) mod W, (y - H/2) mod H), times
         // (-1)^(X' + Y').
-        for (int32_t y = 0; y < h; ++y) {
-            const int32_t yy = y < halfH ? y + halfH : y - halfH;
-            const double* b = m_buffer + yy * realRow;
-            double* out = real + channel + static_cast<std::ptrdiff_t>(y) * rowStride;
-            const double even = (yy & 1) != 0 ? -1.0 : 1.0;
-            for (int32_t x = 0; x < w; ++x) {
-                const int32_t xx = x < halfW ? x + halfW : x - halfW;
-                out[3 * x] = (xx & 1) != 0 ? -even * b[xx] : even * b[xx];
+        ParallelRanges(h, m_threads, w, [&](int32_t begin, int32_t end) {
+            for (int32_t y = begin; y < end; ++y) {
+                const int32_t yy = y < halfH ? y + halfH : y - halfH;
+                const double* b = m_buffer + yy * realRow;
+                double* out = real + channel + static_cast<std::ptrdiff_t>(y) * rowStride;
+                const double even = (yy & 1) != 0 ? -1.0 : 1.0;
+                for (int32_t x = 0; x < w; ++x) {
+                    const int32_t xx = x < halfW ? x + halfW : x - halfW;
+                    out[3 * x] = (xx & 1) != 0 ? -even * b[xx] : even * b[xx];
+                }
             }
-        }
+        });
         if (progress && !progress(static_cast<double>(channel + 1) / 3.0)) return false;
     }
     return true;

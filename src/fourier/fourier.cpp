@@ -10,6 +10,7 @@
 
 #include "fourier/fft_engine.h"
 #include "fourier/fourier_plan.h"
+#include "fourier/parallel_ranges.h"
 
 // The engines' plans for the current size. Each is made on its engine's first transform;
 // the FFT plan again when the thread count changed.
@@ -24,13 +25,21 @@ std::atomic<FourierEngine> g_engine{FourierEngine::Projection};
 std::atomic<int32_t> g_threadCount{0};
 }  // namespace
 
-void CFourier::SetEngine(FourierEngine engine) { g_engine.store(engine); }
+void CFourier::SetEngine(FourierEngine engine) {
+    g_engine.store(engine);
+}
 
-FourierEngine CFourier::Engine() { return g_engine.load(); }
+FourierEngine CFourier::Engine() {
+    return g_engine.load();
+}
 
-void CFourier::SetThreadCount(int32_t count) { g_threadCount.store(count < 0 ? 0 : count); }
+void CFourier::SetThreadCount(int32_t count) {
+    g_threadCount.store(count < 0 ? 0 : count);
+}
 
-int32_t CFourier::ThreadCount() { return ResolveThreadCount(g_threadCount.load()); }
+int32_t CFourier::ThreadCount() {
+    return ResolveThreadCount(g_threadCount.load());
+}
 
 CEngineState& CFourier::State() {
     if (!m_cache.m_state) m_cache.m_state = std::make_shared<CEngineState>();
@@ -375,7 +384,8 @@ bool CFourier::TransformProjection(const uint8_t* picture, Complex* spectrum, ui
     // As many progress calls as the serial loops make: one per row of each channel.
     bool done = false;
     try {
-        if (plan != nullptr) done = plan->Transform(picture, spectrum, ThreadCount(), 3 * m_height, progress);
+        if (plan != nullptr)
+            done = plan->Transform(picture, spectrum, ThreadCount(), 3 * m_height, progress);
     } catch (const std::bad_alloc&) {
         plan = nullptr;
     }
@@ -431,10 +441,12 @@ void CFourier::ClearMap(uint8_t* map, uint8_t value) const {
 
 void CFourier::RealsToBytes(uint8_t* picture, const double* real) const {
     const int32_t rowValues = 3 * m_width;
-    for (int32_t y = 0; y < m_height; ++y) {
-        const ptrdiff_t row = static_cast<ptrdiff_t>(y) * m_rowStride;
-        for (int32_t i = 0; i < rowValues; ++i) picture[row + i] = ByteFromReal(real[row + i]);
-    }
+    ParallelRanges(m_height, ThreadCount(), rowValues, [&](int32_t begin, int32_t end) {
+        for (int32_t y = begin; y < end; ++y) {
+            const ptrdiff_t row = static_cast<ptrdiff_t>(y) * m_rowStride;
+            for (int32_t i = 0; i < rowValues; ++i) picture[row + i] = ByteFromReal(real[row + i]);
+        }
+    });
 }
 
 void CFourier::BytesToReals(const uint8_t* picture, double* real) const {

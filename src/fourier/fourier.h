@@ -16,11 +16,13 @@ constexpr int32_t ZigZag(int32_t n) {
 }
 
 // A real value to a pixel byte: floor(v + 0.5), then clamped to 0..255 (NaN gives 0).
+// floor(t) is negative exactly when t is, and above 255 exactly when t >= 256; in
+// between, truncation is the floor, so no call to floor is needed.
 inline uint8_t ByteFromReal(double v) {
-    const double rounded = std::floor(v + 0.5);
-    if (!(rounded >= 0.0)) return 0;
-    if (rounded > 255.0) return 255;
-    return static_cast<uint8_t>(rounded);
+    const double t = v + 0.5;
+    if (!(t >= 0.0)) return 0;
+    if (t >= 256.0) return 255;
+    return static_cast<uint8_t>(t);
 }
 
 // Which engine Transform and InverseTransform use. The projection engine is exact and the

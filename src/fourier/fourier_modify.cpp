@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "fourier/fourier.h"
+#include "fourier/parallel_ranges.h"
 #include "platform/user_interface.h"
 
 namespace {
@@ -67,18 +68,22 @@ CFourier::Distribution CFourier::DistributionOfKind(int32_t kind) {
 
 void CFourier::ApplyDistribution(Complex* spectrum, double p, Distribution distribution) const {
     if (m_planeSize == 0 || distribution == nullptr) return;
-    for (int32_t channel = 0; channel < 3; ++channel) {
-        Complex* plane = spectrum + static_cast<ptrdiff_t>(channel) * m_planeSize;
-        for (int32_t fy = -m_halfHeight; fy < m_halfHeight; ++fy) {
-            for (int32_t fx = -m_halfWidth; fx < m_halfWidth; ++fx) {
-                if (fx == 0 && fy == 0) continue;
-                Complex& f = plane[FrequencyIndex(fx, fy)];
-                const double s = f.SquaredMagnitude();
-                if (!(s > 1e-20)) continue;
-                f *= distribution(std::sqrt(s), p, s, fx, fy);
+    // Each value changes on its own, so the rows (of all three planes) may be shared out.
+    ParallelRanges(
+        3 * m_height, ThreadCount(), 16 * int64_t{m_width}, [&](int32_t begin, int32_t end) {
+            for (int32_t row = begin; row < end; ++row) {
+                const int32_t channel = row / m_height;
+                const int32_t fy = row % m_height - m_halfHeight;
+                Complex* plane = spectrum + static_cast<ptrdiff_t>(channel) * m_planeSize;
+                for (int32_t fx = -m_halfWidth; fx < m_halfWidth; ++fx) {
+                    if (fx == 0 && fy == 0) continue;
+                    Complex& f = plane[FrequencyIndex(fx, fy)];
+                    const double s = f.SquaredMagnitude();
+                    if (!(s > 1e-20)) continue;
+                    f *= distribution(std::sqrt(s), p, s, fx, fy);
+                }
             }
-        }
-    }
+        });
 }
 
 void CFourier::Normalise(Complex* spectrum, int32_t channel, double mean, double target) const {
