@@ -11,21 +11,17 @@
 #include "image/bmp_file.h"
 #include "image/dib.h"
 #include "platform/scripted_ui.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = CliResult;
 
 std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return ReadFileBytes(p);
 }
 
 bool Has(const std::string& text, const std::string& part) {
@@ -40,22 +36,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    Result Run(const std::string& args) {
-        const fs::path errPath = m_dir / "stderr.txt";
-        const std::string command = "cd '" + m_dir.string() + "' && '" + ZELVANTO_CLI_PATH + "' " +
-                                    args + " 2>'" + errPath.string() + "' </dev/null";
-        Result result;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return result;
-        char buffer[4096];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            result.out.append(buffer, got);
-        const int status = ::pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.err = ReadFile(errPath);
-        return result;
-    }
+    Result Run(const std::string& args) { return RunCli(m_dir, args); }
 
     std::string Path(const std::string& name) const { return (m_dir / name).string(); }
 

@@ -8,18 +8,9 @@
 #include <vector>
 
 #include "fourier/fourier.h"
+#include "support/engine_settings.h"
 
 namespace {
-
-struct CEngineSettings {
-    CEngineSettings() = default;
-    CEngineSettings(const CEngineSettings&) = delete;
-    CEngineSettings& operator=(const CEngineSettings&) = delete;
-    ~CEngineSettings() {
-        CFourier::SetEngine(FourierEngine::Projection);
-        CFourier::SetThreadCount(0);
-    }
-};
 
 struct CCase {
     int w, h, stride;
@@ -36,7 +27,8 @@ struct CCase {
         EXPECT_TRUE(engine.SetUp(w, h, stride, h, std::lcm(w, h)));
     }
     void Fill(uint32_t seed) {
-        for (uint8_t& b : picture) b = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+        for (uint8_t& b : picture)
+            b = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
     }
     std::vector<Complex> Spectrum(FourierEngine which) {
         CFourier::SetEngine(which);
@@ -71,7 +63,8 @@ TEST(FftEngine, FourByTwoExampleGivesTheKnownSpectrumAndBytesBack) {
     CEngineSettings restore;
     CCase c(4, 2);
     const uint8_t blue[8] = {10, 20, 30, 40, 50, 60, 70, 80};
-    for (int i = 0; i < 8; ++i) c.picture[static_cast<size_t>(3 * (i % 4) + (i / 4) * c.stride)] = blue[i];
+    for (int i = 0; i < 8; ++i)
+        c.picture[static_cast<size_t>(3 * (i % 4) + (i / 4) * c.stride)] = blue[i];
     const std::vector<Complex> s = c.Spectrum(FourierEngine::Fft);
     auto at = [&](int fx, int fy) { return s[static_cast<size_t>((fy + 1) * 4 + fx + 2)]; };
     const struct {

@@ -10,19 +10,9 @@
 
 #include "fourier/fourier.h"
 #include "fourier/fourier_plan.h"
+#include "support/engine_settings.h"
 
 namespace {
-
-// Restores the process-wide engine settings a test changes.
-struct CEngineSettings {
-    CEngineSettings() = default;
-    CEngineSettings(const CEngineSettings&) = delete;
-    CEngineSettings& operator=(const CEngineSettings&) = delete;
-    ~CEngineSettings() {
-        CFourier::SetEngine(FourierEngine::Projection);
-        CFourier::SetThreadCount(0);
-    }
-};
 
 struct CCase {
     int w, h, stride, n;
@@ -88,7 +78,7 @@ TEST(FourierParallel, SpectrumAndRealsAreTheSerialBitsForEveryThreadCount) {
     CEngineSettings restore;
     CFourier::SetEngine(FourierEngine::Projection);
     // N = 60, 60, 16 (a power of two), 32 (a power of two), 120, 192; one with padding.
-    const int sizes[][3] = {{12, 10, 0}, {20, 6, 4}, {16, 8, 0},
+    const int sizes[][3] = {{12, 10, 0}, {20, 6, 4},  {16, 8, 0},
                             {32, 16, 0}, {40, 30, 0}, {64, 48, 0}};
     for (const auto& [w, h, padding] : sizes) {
         CCase c(w, h, padding);

@@ -11,6 +11,7 @@
 #include "fourier/fourier_dialogs.h"
 #include "image/bmp_file.h"
 #include "platform/scripted_ui.h"
+#include "support/files.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -19,8 +20,7 @@ using Kind = CScriptedUi::Kind;
 namespace {
 
 std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return ReadFileBytes(p);
 }
 
 std::vector<uint8_t> Pixels(const DibHandle& dib) {

@@ -14,6 +14,7 @@
 #include "image/bmp_file.h"
 #include "platform/byte_order.h"
 #include "platform/scripted_ui.h"
+#include "support/files.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -22,8 +23,7 @@ using Kind = CScriptedUi::Kind;
 namespace {
 
 std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return ReadFileBytes(p);
 }
 
 // Picture bytes of a 24-bit picture as a vector (rows of RowBytes, bottom row first).
