@@ -1,5 +1,6 @@
 #include "platform/terminal_ui.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "fourier/fourier_dialogs.h"
@@ -21,15 +22,24 @@ bool CTerminalUi::AskYesNo(const std::string& text, bool defaultNo) {
 }
 
 SizeChoice CTerminalUi::ChooseSize(const std::vector<CSize>& sizes) {
+    // Like the other questions, the choice is told on the stream: the picture does not
+    // fit, and which of the offered sizes is taken (without a preset, the largest).
     SizeChoice choice;
-    if (!m_size) return choice;
-    for (size_t i = 0; i < sizes.size(); ++i) {
-        if (sizes[i] == *m_size) {
-            choice.index = static_cast<int>(i);
-            return choice;
+    if (m_size) {
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            if (sizes[i] == *m_size) {
+                choice.index = static_cast<int>(i);
+                break;
+            }
         }
+        if (choice.index < 0) m_sizeRefused = true;
     }
-    m_sizeRefused = true;
+    if (!sizes.empty() && !m_sizeRefused) {
+        const CSize& taken = sizes[static_cast<size_t>(std::max(choice.index, 0))];
+        std::fprintf(m_out, "Sizes to choose from: %zu, largest area first; taking %i x %i\n",
+                     sizes.size(), taken.cx, taken.cy);
+        std::fflush(m_out);
+    }
     return choice;
 }
 
