@@ -49,6 +49,22 @@ ReadResult ReadBytes(std::FILE* file, uint8_t* bytes, size_t count) {
     return std::ferror(file) != 0 ? ReadResult::Error : ReadResult::Short;
 }
 
+// The 8-byte header. A file too short for it fails quietly; a read error shows the path
+// followed by the reader's error text.
+bool ReadHeader(std::FILE* file, const std::string& path, const char* errorText,
+                uint8_t (&header)[kHeaderBytes]) {
+    switch (ReadBytes(file, header, kHeaderBytes)) {
+        case ReadResult::Done:
+            return true;
+        case ReadResult::Short:
+            return false;
+        case ReadResult::Error:
+            break;
+    }
+    ShowMessage(path + errorText, MessageIcon::Exclamation);
+    return false;
+}
+
 std::unique_ptr<uint8_t[]> ChunkBuffer() {
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[kChunkEntries * kEntryBytes]);
 }
@@ -86,15 +102,7 @@ int CFourier::ReadFourierFile(const std::string& path, Complex* spectrum) const 
     if (!file) return 0;
 
     uint8_t header[kHeaderBytes];
-    switch (ReadBytes(file.get(), header, sizeof header)) {
-        case ReadResult::Done:
-            break;
-        case ReadResult::Short:
-            return 0;
-        case ReadResult::Error:
-            ShowMessage(path + "File error", MessageIcon::Exclamation);
-            return 0;
-    }
+    if (!ReadHeader(file.get(), path, "File error", header)) return 0;
     if (LoadLE32s(header) != m_halfWidth || LoadLE32s(header + 4) != m_halfHeight) {
         ShowMessage("Error in CFourier file size data. ");
         return 0;
@@ -129,15 +137,7 @@ int CFourier::ReadFourierFileSize(const std::string& path, CSize& halfSize) cons
     if (!file) return 0;
 
     uint8_t header[kHeaderBytes];
-    switch (ReadBytes(file.get(), header, sizeof header)) {
-        case ReadResult::Done:
-            break;
-        case ReadResult::Short:
-            return 0;
-        case ReadResult::Error:
-            ShowMessage(path + "Read CFourier Size error", MessageIcon::Exclamation);
-            return 0;
-    }
+    if (!ReadHeader(file.get(), path, "Read CFourier Size error", header)) return 0;
     halfSize.cx = LoadLE32s(header);
     halfSize.cy = LoadLE32s(header + 4);
     return 1;

@@ -12,22 +12,13 @@
 #include "image/bmp_file.h"
 #include "platform/scripted_ui.h"
 #include "support/files.h"
+#include "support/pictures.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using Kind = CScriptedUi::Kind;
 
 namespace {
-
-std::string ReadFile(const fs::path& p) {
-    return ReadFileBytes(p);
-}
-
-std::vector<uint8_t> Pixels(const DibHandle& dib) {
-    const PictureDescription d = DescribePicture(dib.Data());
-    const uint8_t* p = dib.Data() + d.pixelOffset;
-    return {p, p + static_cast<size_t>(RowBytes(d.size.cx * 24)) * d.size.cy};
-}
 
 bool IsTimeText(const std::string& text) {
     return std::regex_match(text, std::regex("[0-9]{2,} : [0-5][0-9] : [0-5][0-9]"));
@@ -80,7 +71,7 @@ protected:
 TEST_F(Driver, FourierKindTransformsKeepsTheSpectrumBesideThePictureAndChangesNothingElse) {
     CZelvanDoc doc;
     Open(doc);
-    const std::vector<uint8_t> before = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> before = PictureBytes(doc.m_hDIB);
     doc.m_colorCurrent.m_nResultShare = 40;
 
     // Cancel: nothing happens.
@@ -96,7 +87,7 @@ TEST_F(Driver, FourierKindTransformsKeepsTheSpectrumBesideThePictureAndChangesNo
     EXPECT_TRUE(doc.m_settings.m_bPresent);
     EXPECT_TRUE(IsTimeText(doc.m_settings.m_strSource)) << doc.m_settings.m_strSource;
     EXPECT_EQ(doc.m_colorCurrent.m_nResultShare, 100);
-    EXPECT_EQ(Pixels(doc.m_hDIB), before);
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
     EXPECT_EQ(fs::file_size(Path("p.ft")), 8u + 48u * 16 * 12);
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{});
 
@@ -105,15 +96,15 @@ TEST_F(Driver, FourierKindTransformsKeepsTheSpectrumBesideThePictureAndChangesNo
     Run(doc, 0);
     EXPECT_TRUE(m_ui.FourierOpsShown()[2].m_bPresent);
     EXPECT_TRUE(fs::exists(Path("p.ft")));
-    EXPECT_EQ(Pixels(doc.m_hDIB), before);
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
 }
 
 TEST_F(Driver, ModificationsStartFromTheUntouchedSpectrumEveryTime) {
     CZelvanDoc doc;
     Open(doc);
     Run(doc, 1, 2.0);
-    const std::string spectrum = ReadFile(Path("p.ft"));
-    const std::vector<uint8_t> once = Pixels(doc.m_hDIB);
+    const std::string spectrum = ReadFileBytes(Path("p.ft"));
+    const std::vector<uint8_t> once = PictureBytes(doc.m_hDIB);
     EXPECT_TRUE(IsTimeText(doc.m_settings.m_strTimeR1));
     EXPECT_TRUE(IsTimeText(doc.m_settings.m_strSource));
     EXPECT_TRUE(doc.IsModified());
@@ -121,13 +112,13 @@ TEST_F(Driver, ModificationsStartFromTheUntouchedSpectrumEveryTime) {
     EXPECT_EQ(ByteFromReal(doc.m_hRealPicture.As<double>()[5]), once[5]);
 
     Run(doc, 1, 2.0);
-    EXPECT_EQ(Pixels(doc.m_hDIB), once);
-    EXPECT_TRUE(ReadFile(Path("p.ft")) == spectrum);
-    EXPECT_NE(once, Pixels(doc.m_hOriginal));
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), once);
+    EXPECT_TRUE(ReadFileBytes(Path("p.ft")) == spectrum);
+    EXPECT_NE(once, PictureBytes(doc.m_hOriginal));
 
     // (De) Amplification with P = 1 gives the opened picture back, whatever came before.
     Run(doc, 6, 1.0);
-    EXPECT_EQ(Pixels(doc.m_hDIB), Pixels(doc.m_hOriginal));
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), PictureBytes(doc.m_hOriginal));
     EXPECT_TRUE(IsTimeText(doc.m_settings.m_strTimeAmplify));
     EXPECT_EQ(doc.m_settings.m_strTimeR2, "");
 
@@ -141,7 +132,7 @@ TEST_F(Driver, ModificationsStartFromTheUntouchedSpectrumEveryTime) {
     // Code 2 runs the settings without the dialog.
     doc.m_settings.m_nKind = 1;
     doc.RunOperation(2);
-    EXPECT_EQ(Pixels(doc.m_hDIB), once);
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), once);
     EXPECT_EQ(m_ui.FourierOpsShown().size(), 4u);
 }
 
@@ -149,13 +140,13 @@ TEST_F(Driver, ARunThatCannotReadItsFourierFileLeavesThePictureAlone) {
     CZelvanDoc doc;
     Open(doc);
     Run(doc, 2, 1.0);
-    const std::vector<uint8_t> result = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> result = PictureBytes(doc.m_hDIB);
     fs::remove(Path("p.ft"));
     m_ui.Clear();
     Run(doc, 6, 3.0);  // the buffer holds the 1/R² spectrum of the run before
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Read CFourier error"});
     EXPECT_FALSE(doc.LastRunCompleted());
-    EXPECT_EQ(Pixels(doc.m_hDIB), result);
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), result);
     EXPECT_EQ(doc.m_settings.m_strTimeAmplify, "");
 
     // When the file cannot be written at all, the spectrum this run has just computed
@@ -171,7 +162,7 @@ TEST_F(Driver, ARunThatCannotReadItsFourierFileLeavesThePictureAlone) {
     CZelvanDoc reference;
     Open(reference, "r.bmp");
     Run(reference, 1, 2.0);
-    EXPECT_EQ(Pixels(other.m_hDIB), Pixels(reference.m_hDIB));
+    EXPECT_EQ(PictureBytes(other.m_hDIB), PictureBytes(reference.m_hDIB));
 }
 
 TEST_F(Driver, SetOneFrequencyChecksItsRangeAndRunsTheChosenOperation) {
@@ -193,7 +184,7 @@ TEST_F(Driver, SetOneFrequencyChecksItsRangeAndRunsTheChosenOperation) {
     EXPECT_EQ(RememberedNumberChoice(), 0);
 
     // "Shift Picture" by (3, 2): the content moves 3 columns right and 2 rows on.
-    const std::vector<uint8_t> before = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> before = PictureBytes(doc.m_hDIB);
     m_ui.Clear();
     m_ui.ScriptNumberDialog(3, 3, 2);
     doc.OnSetOneFrequency();
@@ -202,7 +193,7 @@ TEST_F(Driver, SetOneFrequencyChecksItsRangeAndRunsTheChosenOperation) {
     EXPECT_EQ(RememberedNumberChoice(), 3);
     EXPECT_GE(m_ui.WaitCount(), 1);
     EXPECT_EQ(m_ui.WaitDepth(), 0);
-    const std::vector<uint8_t> after = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> after = PictureBytes(doc.m_hDIB);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 16; ++x)
             for (int c = 0; c < 3; ++c)
@@ -230,7 +221,7 @@ TEST_F(Driver, SetOneFrequencyChecksItsRangeAndRunsTheChosenOperation) {
     m_ui.ScriptNumberDialog(0, 0, 0);
     doc.OnSetOneFrequency();
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>(3, "Too small variation, result set at 1"));
-    const std::vector<uint8_t> flat = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> flat = PictureBytes(doc.m_hDIB);
     for (int i = 0; i < 16 * 12 * 3; ++i)
         ASSERT_EQ(flat[i], ByteFromReal(doc.m_fourier.Mean(i % 3)));
     RememberNumberChoice(0);
@@ -240,13 +231,13 @@ TEST_F(Driver, AFourierFileOpensAsItsOwnDocumentAndShowsItsPicture) {
     CZelvanDoc doc;
     Open(doc, "source.bmp");
     Run(doc, 0);
-    const std::vector<uint8_t> picture = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> picture = PictureBytes(doc.m_hDIB);
 
     CZelvanDoc spectrum;
     ASSERT_TRUE(spectrum.OnOpenDocument(Path("source.ft")));
     EXPECT_EQ(spectrum.m_sizeDoc, (CSize{16, 12}));
-    EXPECT_EQ(Pixels(spectrum.m_hDIB), picture);
-    EXPECT_EQ(Pixels(spectrum.m_hOriginal), picture);
+    EXPECT_EQ(PictureBytes(spectrum.m_hDIB), picture);
+    EXPECT_EQ(PictureBytes(spectrum.m_hOriginal), picture);
     EXPECT_TRUE(spectrum.m_settings.m_bPresent);
     EXPECT_EQ(spectrum.m_settings.m_strSource, "File Source");
     EXPECT_TRUE(IsTimeText(spectrum.m_settings.m_strTimeAmplify));
@@ -257,25 +248,25 @@ TEST_F(Driver, AFourierFileOpensAsItsOwnDocumentAndShowsItsPicture) {
     m_ui.Clear();
     Run(spectrum, 1, 2.0);
     Run(doc, 1, 2.0);
-    EXPECT_EQ(Pixels(spectrum.m_hDIB), Pixels(doc.m_hDIB));
+    EXPECT_EQ(PictureBytes(spectrum.m_hDIB), PictureBytes(doc.m_hDIB));
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{});
 
     // A file shorter than its header promises shows grey with the read error.
     {
         std::ofstream ft(Path("short.ft"), std::ios::binary);
-        ft << ReadFile(Path("source.ft")).substr(0, 100);
+        ft << ReadFileBytes(Path("source.ft")).substr(0, 100);
     }
     m_ui.Clear();
     CZelvanDoc broken;
     ASSERT_TRUE(broken.OnOpenDocument(Path("short.ft")));
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Read CFourier error"});
-    EXPECT_EQ(Pixels(broken.m_hDIB), std::vector<uint8_t>(48 * 12, 50));
+    EXPECT_EQ(PictureBytes(broken.m_hDIB), std::vector<uint8_t>(48 * 12, 50));
 }
 
 TEST_F(Driver, CancelledRunsLeaveTheDocumentAsItWas) {
     CZelvanDoc doc;
     Open(doc);
-    const std::vector<uint8_t> before = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> before = PictureBytes(doc.m_hDIB);
     const std::vector<double> reals(doc.m_hRealPicture.As<double>(),
                                     doc.m_hRealPicture.As<double>() + 48 * 12);
 
@@ -287,7 +278,7 @@ TEST_F(Driver, CancelledRunsLeaveTheDocumentAsItWas) {
     EXPECT_EQ(doc.m_settings.m_strSource, "");
     EXPECT_EQ(doc.m_settings.m_strTimeR1, "");
     EXPECT_FALSE(fs::exists(Path("p.ft")));
-    EXPECT_EQ(Pixels(doc.m_hDIB), before);
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
 
     // During the inverse transform (the forward one reports 36 times, one per row and
     // channel): picture, real picture, flag and texts as they were.
@@ -298,7 +289,7 @@ TEST_F(Driver, CancelledRunsLeaveTheDocumentAsItWas) {
     EXPECT_EQ(m_ui.ProgressReports(), 40);
     EXPECT_FALSE(doc.m_settings.m_bPresent);
     EXPECT_EQ(doc.m_settings.m_strSource, "");
-    EXPECT_EQ(Pixels(doc.m_hDIB), before);
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
     EXPECT_TRUE(std::equal(reals.begin(), reals.end(), doc.m_hRealPicture.As<double>()));
 
     // Uncancelled, the same run reports its progress through to the end.
@@ -308,23 +299,23 @@ TEST_F(Driver, CancelledRunsLeaveTheDocumentAsItWas) {
     EXPECT_EQ(m_ui.ProgressReports(), 72);
     EXPECT_TRUE(doc.m_settings.m_bPresent);
     EXPECT_TRUE(doc.LastRunCompleted());
-    const std::vector<uint8_t> result = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> result = PictureBytes(doc.m_hDIB);
     m_ui.Clear();
     m_ui.CancelAtProgress(3);
     Run(doc, 1, 5.0);
     EXPECT_FALSE(doc.LastRunCompleted());
     EXPECT_TRUE(doc.m_settings.m_bPresent);
-    EXPECT_EQ(Pixels(doc.m_hDIB), result);
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), result);
 }
 
 TEST_F(Driver, ChecksRestoreAndCodesWithoutTheirToolsYet) {
     CZelvanDoc doc;
     Open(doc);
     Run(doc, 3, 1.0);
-    ASSERT_NE(Pixels(doc.m_hDIB), Pixels(doc.m_hOriginal));
+    ASSERT_NE(PictureBytes(doc.m_hDIB), PictureBytes(doc.m_hOriginal));
     m_ui.Clear();
     doc.RunOperation('p');
-    EXPECT_EQ(Pixels(doc.m_hDIB), Pixels(doc.m_hOriginal));
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), PictureBytes(doc.m_hOriginal));
     for (const int32_t code : {int32_t{'Z'}, int32_t{45}, int32_t{'B'}, int32_t{'x'}})
         doc.RunOperation(code);
     EXPECT_TRUE(m_ui.Events().empty());
@@ -349,14 +340,14 @@ TEST_F(Driver, ExampleFilesGetTheirFourierFileWhenTheyHaveTheDocumentsSize) {
     uint8_t* flags = doc.m_hFlags.Data();
     EXPECT_EQ(doc.EnsureFourierFile(Path("good.any"), 16, 12, spectrum, flags), 1);
     EXPECT_EQ(fs::file_size(Path("good.ft")), 8u + 48u * 16 * 12);
-    const std::string made = ReadFile(Path("good.ft"));
+    const std::string made = ReadFileBytes(Path("good.ft"));
     // Present: nothing is made again.
     std::ofstream(Path("good.ft"), std::ios::binary) << std::string(8, '\0');
     EXPECT_EQ(doc.EnsureFourierFile(good, 16, 12, spectrum, flags), 1);
     EXPECT_EQ(fs::file_size(Path("good.ft")), 8u);
 
     EXPECT_EQ(doc.MakeFourierFile(good, 16, 12, spectrum, flags), 1);
-    EXPECT_TRUE(ReadFile(Path("good.ft")) == made);
+    EXPECT_TRUE(ReadFileBytes(Path("good.ft")) == made);
     EXPECT_EQ(doc.MakeFourierFile(Path("wide.bmp"), 20, 12, spectrum, flags), 0);
     EXPECT_EQ(doc.MakeFourierFile(Path("wide.bmp"), 16, 12, spectrum, flags), 0);
     EXPECT_EQ(doc.MakeFourierFile(Path("good.ft"), 16, 12, spectrum, flags), 0);

@@ -15,23 +15,13 @@
 #include "platform/byte_order.h"
 #include "platform/scripted_ui.h"
 #include "support/files.h"
+#include "support/pictures.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using Kind = CScriptedUi::Kind;
 
 namespace {
-
-std::string ReadFile(const fs::path& p) {
-    return ReadFileBytes(p);
-}
-
-// Picture bytes of a 24-bit picture as a vector (rows of RowBytes, bottom row first).
-std::vector<uint8_t> Pixels(const DibHandle& dib) {
-    const PictureDescription d = DescribePicture(dib.Data());
-    const uint8_t* p = dib.Data() + d.pixelOffset;
-    return {p, p + static_cast<size_t>(RowBytes(d.size.cx * 24)) * d.size.cy};
-}
 
 class ZelvanDoc : public testing::Test {
 protected:
@@ -102,9 +92,9 @@ TEST_F(ZelvanDoc, OpeningABitmapPreparesItAndFindsItsFourierFileBesideIt) {
     EXPECT_EQ(doc.m_fourier.Length(), 48);
     EXPECT_FALSE(doc.m_settings.m_bPresent);
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(Pixels(doc.m_hOriginal), Pixels(doc.m_hDIB));
+    EXPECT_EQ(PictureBytes(doc.m_hOriginal), PictureBytes(doc.m_hDIB));
     // The real picture holds the bytes.
-    const std::vector<uint8_t> bytes = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> bytes = PictureBytes(doc.m_hDIB);
     for (size_t i = 0; i < bytes.size(); ++i)
         ASSERT_EQ(doc.m_hRealPicture.As<double>()[i], bytes[i]);
     ASSERT_EQ(m_ui.Events().size(), 1u);
@@ -136,7 +126,7 @@ TEST_F(ZelvanDoc, PicturesOfOtherSizesAreFittedByChoiceAndCut) {
     const CSize chosen = m_ui.OfferedSizes()[0][1];
     EXPECT_EQ(doc.m_sizeDoc, chosen);
     // The first stored rows and the left columns are kept.
-    const std::vector<uint8_t> bytes = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> bytes = PictureBytes(doc.m_hDIB);
     for (int32_t y = 0; y < chosen.cy; ++y)
         for (int32_t i = 0; i < 3 * chosen.cx; ++i)
             ASSERT_EQ(bytes[y * 3 * chosen.cx + i], (7 * i + 13 * y) % 256);
@@ -181,11 +171,11 @@ TEST_F(ZelvanDoc, OpeningFailsForUnknownKindsBadFilesAndImpossibleSpectra) {
 
     // A file that cannot be read leaves the picture in hand alone.
     std::ofstream(Path("bad.bmp"), std::ios::binary) << "BM no bitmap";
-    const std::vector<uint8_t> before = Pixels(doc.m_hDIB);
+    const std::vector<uint8_t> before = PictureBytes(doc.m_hDIB);
     m_ui.Clear();
     EXPECT_FALSE(doc.OnOpenDocument(Path("bad.bmp")));
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Failed to read 2: " + Path("bad.bmp")});
-    EXPECT_EQ(Pixels(doc.m_hDIB), before);
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
     EXPECT_EQ(doc.m_strBasePath, Path("start"));
 
     // Spectrum headers no picture of this system can have.
@@ -241,7 +231,7 @@ TEST_F(ZelvanDoc, PreparingConvertsPalettePicturesAndThirtyTwoBits) {
         ASSERT_FALSE(doc.m_hDIB.IsNull());
         EXPECT_EQ(doc.m_nBitCount, 24);
         EXPECT_EQ(doc.m_nColors, 0);
-        const std::vector<uint8_t> out = Pixels(doc.m_hDIB);
+        const std::vector<uint8_t> out = PictureBytes(doc.m_hDIB);
         for (int32_t y = 0; y < h; ++y)
             for (int32_t k = 0; k < w; ++k)
                 ASSERT_EQ(std::memcmp(&out[y * 24 + 3 * k], colours[(k + y) % 2], 3), 0) << k;
@@ -280,9 +270,9 @@ TEST_F(ZelvanDoc, WritingGoesByTheKindOfThePath) {
     ASSERT_TRUE(doc.OnOpenDocument(picture));
     m_ui.Clear();
     EXPECT_EQ(doc.WritePictureFile(Path("copy.bmp")), 1);
-    EXPECT_TRUE(ReadFile(Path("copy.bmp")) == ReadFile(picture));
+    EXPECT_TRUE(ReadFileBytes(Path("copy.bmp")) == ReadFileBytes(picture));
     EXPECT_EQ(doc.WritePictureFile(Path("copy.jpg")), 1);
-    EXPECT_EQ(ReadFile(Path("copy.jpg")).substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(ReadFileBytes(Path("copy.jpg")).substr(0, 2), "\xFF\xD8");
     EXPECT_EQ(doc.WritePictureFile(Path("copy.png")), 0);
     // No spectrum yet: nothing to write as ".ft".
     EXPECT_EQ(doc.WritePictureFile(Path("other.ft")), 0);
@@ -291,12 +281,12 @@ TEST_F(ZelvanDoc, WritingGoesByTheKindOfThePath) {
     // With a spectrum, ".ft" goes to the companion path whatever the name given.
     m_ui.ScriptFourierOperations(0);
     doc.RunOperation(0);
-    const std::string spectrum = ReadFile(Path("w.ft"));
+    const std::string spectrum = ReadFileBytes(Path("w.ft"));
     ASSERT_EQ(spectrum.size(), 8u + 48u * 16 * 12);
     fs::remove(Path("w.ft"));
     EXPECT_EQ(doc.WritePictureFile(Path("other.ft")), 1);
     EXPECT_FALSE(fs::exists(Path("other.ft")));
-    EXPECT_TRUE(ReadFile(Path("w.ft")) == spectrum);
+    EXPECT_TRUE(ReadFileBytes(Path("w.ft")) == spectrum);
 }
 
 TEST_F(ZelvanDoc, SaveAsAsksToRenameTheFourierFileAndMovesItOnYes) {
@@ -308,7 +298,7 @@ TEST_F(ZelvanDoc, SaveAsAsksToRenameTheFourierFileAndMovesItOnYes) {
     m_ui.ScriptFourierOperations(1, 2.0);
     doc.RunOperation(0);
     ASSERT_TRUE(doc.m_settings.m_bPresent);
-    const std::string spectrum = ReadFile(Path("first.ft"));
+    const std::string spectrum = ReadFileBytes(Path("first.ft"));
     m_ui.Clear();
 
     // Yes: the ".ft" goes with the picture; the extension follows the new name.
@@ -329,7 +319,7 @@ TEST_F(ZelvanDoc, SaveAsAsksToRenameTheFourierFileAndMovesItOnYes) {
     EXPECT_TRUE(m_ui.Events().back().answer);
     EXPECT_TRUE(fs::exists(Path("second.jpg")));
     EXPECT_FALSE(fs::exists(Path("first.ft")));
-    EXPECT_TRUE(ReadFile(Path("second.ft")) == spectrum);
+    EXPECT_TRUE(ReadFileBytes(Path("second.ft")) == spectrum);
     EXPECT_EQ(doc.m_strFourierPath, Path("second.ft"));
     EXPECT_EQ(doc.GetTitle(), Path("second"));
     EXPECT_EQ(doc.m_szExtension, ".jpg");
@@ -370,7 +360,7 @@ TEST_F(ZelvanDoc, SaveAsRewritesTheUntouchedSpectrumWhenTheOldFileIsGone) {
     ASSERT_TRUE(doc.OnOpenDocument(picture));
     m_ui.ScriptFourierOperations(0);
     doc.RunOperation(0);
-    const std::string untouched = ReadFile(Path("gone.ft"));
+    const std::string untouched = ReadFileBytes(Path("gone.ft"));
     m_ui.ScriptFourierOperations(2, 3.0);
     doc.RunOperation(0);  // the buffer now holds a modified spectrum
 
@@ -386,11 +376,11 @@ TEST_F(ZelvanDoc, SaveAsRewritesTheUntouchedSpectrumWhenTheOldFileIsGone) {
     doc.RunOperation('P');
     m_ui.ScriptFourierOperations(0);
     doc.RunOperation(0);
-    EXPECT_TRUE(ReadFile(Path("moved.ft")) == untouched);
+    EXPECT_TRUE(ReadFileBytes(Path("moved.ft")) == untouched);
     fs::remove(Path("moved.ft"));
     m_ui.ScriptAnswer(true);
     EXPECT_EQ(doc.DoSave(Path("again.bmp"), true), 1);
-    EXPECT_TRUE(ReadFile(Path("again.ft")) == untouched);
+    EXPECT_TRUE(ReadFileBytes(Path("again.ft")) == untouched);
     EXPECT_TRUE(doc.m_settings.m_bPresent);
 }
 
@@ -404,7 +394,7 @@ TEST_F(ZelvanDoc, SaveFourierTransformWritesTheUntouchedSpectrumAndOffersToDelet
 
     m_ui.ScriptFourierOperations(0);
     doc->RunOperation(0);
-    const std::string untouched = ReadFile(Path("keep.ft"));
+    const std::string untouched = ReadFileBytes(Path("keep.ft"));
     m_ui.ScriptFourierOperations(6, 2.0);
     doc->RunOperation(0);
     m_ui.Clear();
@@ -414,7 +404,7 @@ TEST_F(ZelvanDoc, SaveFourierTransformWritesTheUntouchedSpectrumAndOffersToDelet
     EXPECT_EQ(m_ui.FileRequests()[0].defaultExtension, ".ft");
     EXPECT_EQ(m_ui.FileRequests()[0].initialName, Path("keep.ft"));
     EXPECT_EQ(m_ui.FileRequests()[0].filter, "CFourier files (*.ft)|*.ft|All files(*.*)|*.*||");
-    EXPECT_TRUE(ReadFile(Path("saved.ft")) == untouched);
+    EXPECT_TRUE(ReadFileBytes(Path("saved.ft")) == untouched);
     EXPECT_EQ(doc->m_strFourierPath, Path("saved.ft"));
     EXPECT_EQ(doc->GetPathName(), Path("saved.bmp"));
     EXPECT_TRUE(doc->AskDeleteFourierFileChecked());
