@@ -116,15 +116,14 @@ void Projection(benchmark::State& state, int32_t w, int32_t h, Kind kind, int32_
         else
             done = serial ? engine.InverseTransformSerial(b.real.data(), b.spectrum.data(),
                                                           b.map.data())
-                          : engine.InverseTransform(b.real.data(), b.spectrum.data(),
-                                                    b.map.data());
+                          : engine.InverseTransform(b.real.data(), b.spectrum.data(), b.map.data());
         if (!done) state.SkipWithError("transform failed");
         benchmark::DoNotOptimize(b.spectrum.data());
         benchmark::DoNotOptimize(b.real.data());
     }
     const CProjectionPlan plan(engine);
-    const double lines = static_cast<double>(
-        (kind == Kind::Forward ? plan.Forward() : plan.Inverse()).lines.size());
+    const double lines =
+        static_cast<double>((kind == Kind::Forward ? plan.Forward() : plan.Inverse()).lines.size());
     const double cores = serial ? 1.0 : static_cast<double>(CFourier::ThreadCount());
     state.counters["lines"] = lines;
     state.counters["threads"] = cores;
@@ -200,12 +199,12 @@ void Register() {
     using benchmark::RegisterBenchmark;
     const std::pair<int32_t, int32_t> sizes[] = {{160, 120}, {320, 240}, {640, 480}};
     for (const auto& [w, h] : sizes) {
-        RegisterBenchmark(Name("projection_forward", w, h).c_str(), Projection, w, h,
-                          Kind::Forward, 0, false)
+        RegisterBenchmark(Name("projection_forward", w, h).c_str(), Projection, w, h, Kind::Forward,
+                          0, false)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
-        RegisterBenchmark(Name("projection_inverse", w, h).c_str(), Projection, w, h,
-                          Kind::Inverse, 0, false)
+        RegisterBenchmark(Name("projection_inverse", w, h).c_str(), Projection, w, h, Kind::Inverse,
+                          0, false)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
         RegisterBenchmark(Name("projection1_forward", w, h).c_str(), Projection, w, h,
@@ -219,19 +218,20 @@ void Register() {
             ->UseRealTime()
             ->Iterations(1);
         if (w <= 320) {  // the plain loops take minutes beyond
-            RegisterBenchmark(Name("serial_forward", w, h).c_str(), Projection, w, h,
-                              Kind::Forward, 1, true)
+            RegisterBenchmark(Name("serial_forward", w, h).c_str(), Projection, w, h, Kind::Forward,
+                              1, true)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime()
                 ->Iterations(1);
-            RegisterBenchmark(Name("serial_inverse", w, h).c_str(), Projection, w, h,
-                              Kind::Inverse, 1, true)
+            RegisterBenchmark(Name("serial_inverse", w, h).c_str(), Projection, w, h, Kind::Inverse,
+                              1, true)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime()
                 ->Iterations(1);
         }
     }
-    const std::pair<int32_t, int32_t> fftSizes[] = {{160, 120}, {320, 240}, {640, 480}, {4096, 2048}};
+    const std::pair<int32_t, int32_t> fftSizes[] = {
+        {160, 120}, {320, 240}, {640, 480}, {4096, 2048}};
     for (const auto& [w, h] : fftSizes) {
         RegisterBenchmark(Name("fft_forward", w, h).c_str(), Fft, w, h, Kind::Forward)
             ->Unit(benchmark::kMillisecond)

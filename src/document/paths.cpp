@@ -4,7 +4,9 @@
 
 namespace {
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 bool EndsWithNoCase(const std::string& text, const char* tail3) {
     if (text.size() < 3) return false;

@@ -112,9 +112,9 @@ bool RunPlannedLines(int32_t threads, const CLinePlan& plan, int32_t batch, int3
     auto report = [&](uint64_t doneCost, bool last) {
         while (!cancelled && reported < steps) {
             const int32_t step = reported + 1;
-            if (step == steps ? !last
-                              : doneCost * static_cast<uint64_t>(steps) <
-                                    static_cast<uint64_t>(step) * total)
+            if (step == steps
+                    ? !last
+                    : doneCost * static_cast<uint64_t>(steps) < static_cast<uint64_t>(step) * total)
                 return;
             reported = step;
             if (!progress(static_cast<double>(step) / static_cast<double>(steps))) {
@@ -459,8 +459,7 @@ void CProjectionPlan::InverseBatch(std::size_t first, std::size_t last, double* 
 }
 
 bool CProjectionPlan::InverseTransform(double* real, const Complex* spectrum, int32_t threads,
-                                       int32_t steps,
-                                       const std::function<bool(double)>& progress) {
+                                       int32_t steps, const std::function<bool(double)>& progress) {
     threads = std::max(threads, 1);
     EnsureWorkers(threads);
     // The three planes side by side, one frequency's three values in a row, so that a

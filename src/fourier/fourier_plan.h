@@ -95,10 +95,10 @@ private:
 // thread only, in `steps` calls spread evenly over the summed cost (the last one once all
 // work is done); when it returns false the workers stop after their current batch and the
 // result is false.
-bool RunPlannedLines(int32_t threads, const CLinePlan& plan, int32_t batch, int32_t steps,
-                     const std::function<bool(double)>& progress,
-                     const std::function<void(int32_t worker, std::size_t first,
-                                              std::size_t last)>& work);
+bool RunPlannedLines(
+    int32_t threads, const CLinePlan& plan, int32_t batch, int32_t steps,
+    const std::function<bool(double)>& progress,
+    const std::function<void(int32_t worker, std::size_t first, std::size_t last)>& work);
 
 // Number of threads for a requested count: 0 or less means every hardware thread.
 int32_t ResolveThreadCount(int32_t requested);

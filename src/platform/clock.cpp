@@ -4,7 +4,9 @@
 
 #include "platform/user_interface.h"
 
-int64_t WallClockSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t WallClockSeconds() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
 
 std::string FormatTimeSpan(int64_t seconds) {
     if (seconds < 0) seconds = 0;

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
-void CMemoryBlock::FreeDeleter::operator()(uint8_t* p) const noexcept { std::free(p); }
+void CMemoryBlock::FreeDeleter::operator()(uint8_t* p) const noexcept {
+    std::free(p);
+}
 
 CMemoryBlock CMemoryBlock::Allocate(size_t bytes) {
     CMemoryBlock block;

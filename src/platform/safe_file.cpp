@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <vector>
 
-CSafeFileWriter::~CSafeFileWriter() { Abort(); }
+CSafeFileWriter::~CSafeFileWriter() {
+    Abort();
+}
 
 int CSafeFileWriter::Open(const std::string& path) {
     Abort();

@@ -1,8 +1,6 @@
 #include "image/bmp_file.h"
 
 #include <gtest/gtest.h>
-
-#include "support/temp_dir.h"
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -14,13 +12,16 @@
 
 #include "platform/byte_order.h"
 #include "platform/scripted_ui.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-fs::path TempDir(const char* name) { return TestTempDir("bmp_" + std::string(name)); }
+fs::path TempDir(const char* name) {
+    return TestTempDir("bmp_" + std::string(name));
+}
 
 void WriteBytes(const fs::path& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)

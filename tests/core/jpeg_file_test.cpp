@@ -1,8 +1,6 @@
 #include "image/jpeg_file.h"
 
 #include <gtest/gtest.h>
-
-#include "support/temp_dir.h"
 #include <jpeglib.h>
 #include <sys/resource.h>
 
@@ -18,13 +16,16 @@
 
 #include "platform/byte_order.h"
 #include "platform/scripted_ui.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-fs::path TempDir(const char* name) { return TestTempDir("jpeg_" + std::string(name)); }
+fs::path TempDir(const char* name) {
+    return TestTempDir("jpeg_" + std::string(name));
+}
 
 void WriteBytes(const fs::path& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)

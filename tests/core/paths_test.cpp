@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "document/paths.h"
+
+#include <gtest/gtest.h>
 
 TEST(Paths, FileKindLooksAtTheLastThreeCharactersOnly) {
     EXPECT_EQ(FileKind("photo.bmp"), kFileBmp);

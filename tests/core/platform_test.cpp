@@ -19,7 +19,9 @@ std::string ReadText(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-fs::path TempDir(const char* name) { return TestTempDir("platform_" + std::string(name)); }
+fs::path TempDir(const char* name) {
+    return TestTempDir("platform_" + std::string(name));
+}
 
 }  // namespace
 
