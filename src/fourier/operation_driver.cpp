@@ -41,6 +41,8 @@ struct CRealTarget {
 
 void CZelvanDoc::RunOperation(int32_t code) {
     code = UpperCase(code);
+    // A run that cannot even start has not completed either.
+    if (code == 0 || code == 1 || code == 2) m_bLastRunCompleted = false;
     if (m_nBitCount < 24) {
         ShowNumbers("Number of colors should be true color\n This file has ", m_nBitCount, 0);
         return;
@@ -67,8 +69,6 @@ void CZelvanDoc::RunOperation(int32_t code) {
 
     // Codes that do not touch the spectrum keep what the buffer is known to hold.
     if (code != 'P' && code != 'Q' && code != 'X') m_bSpectrumKept = false;
-
-    if (code == 0 || code == 1 || code == 2) m_bLastRunCompleted = false;
 
     switch (code) {
         case 0:
