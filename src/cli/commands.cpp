@@ -253,8 +253,8 @@ std::string OfferedSizes() {
     return offered;
 }
 
-// Opens a file into the document as the desktop does; false, with the system's message or
-// ours, when it gives no picture (or not the size asked for).
+}  // namespace
+
 bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize> size,
                   const CTerminalUi& ui) {
     SetApplicationCommandLine(input);
@@ -283,6 +283,8 @@ bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize
     return true;
 }
 
+namespace {
+
 // The Time Elapsed column of the Fourier Operations dialog, rows that hold a time.
 void PrintElapsedTimes(const FourierSettings& settings) {
     for (int32_t kind = kKindFourier; kind <= kLastFourierOpsKind; ++kind) {
@@ -309,8 +311,8 @@ bool SaveDocument(CZelvanDoc& doc, const std::string& output, const CTerminalUi&
     return true;
 }
 
-// The document moves the working folder to where it saves, as the desktop does: every name
-// it keeps must not depend on the folder the command started in.
+}  // namespace
+
 std::string Absolute(const std::string& path) {
     if (path.empty()) return path;
     std::error_code error;
@@ -323,8 +325,6 @@ void SetUpTerminal(CTerminalUi& ui, std::optional<CSize> size, const CliCommon& 
     ui.SetAnswer(common.answer);
     ui.SetShowProgress(common.progress);
 }
-
-}  // namespace
 
 std::optional<int32_t> ParseFourierKind(const std::string& text) {
     static const char* const kNames[] = {"fourier",  "1/r",     "1/r2",  "1/r3", "1/e",

@@ -5,6 +5,9 @@
 
 #include "platform/geometry.h"
 
+class CTerminalUi;
+class CZelvanDoc;
+
 // The computing commands of zelvanto-cli. Each returns the process exit status
 // (0 success, 1 failure); messages of the system go to stderr through the port,
 // reports of what was done go to stdout.
@@ -48,3 +51,15 @@ std::optional<int32_t> ParseFourierKind(const std::string& text);
 
 // "640x480" into a size; nullopt when it is not two positive numbers.
 std::optional<CSize> ParseSize(const std::string& text);
+
+// Shared by the commands that open documents.
+
+// Opens a file into the document as the desktop does and prints what was opened; false,
+// with the system's message or ours, when it gives no picture (or not the size asked for).
+bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize> size,
+                  const CTerminalUi& ui);
+// The path made absolute: the document moves the working folder to where it saves, as the
+// desktop does, so every name it keeps must not depend on the folder the command started in.
+std::string Absolute(const std::string& path);
+// The preset size, the answer to questions and the progress line of the command line.
+void SetUpTerminal(CTerminalUi& ui, std::optional<CSize> size, const CliCommon& common);

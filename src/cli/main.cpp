@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "cli/queue_command.h"
 #include "fourier/fourier.h"
 
 int main(int argc, char** argv) {
@@ -80,7 +81,35 @@ int main(int argc, char** argv) {
                         "Transform); on closing, the document offers to delete its spectrum "
                         "file (kept unless the answer is --yes)");
 
-    for (CLI::App* command : {open, fourier}) {
+    CQueueRequest queueRequest;
+    std::vector<std::string> entryTexts;
+    std::string formatText;
+    CLI::App* queue = app.add_subcommand(
+        "queue",
+        "Open each picture, fill its Fourier queue with the entries in the order given, run "
+        "the queue (entries in the order of their suffixes, each from the untouched spectrum "
+        "kept in the .ft file beside the picture) and write one result per entry: base path + "
+        "suffix + .jpg or .bmp. Exit status 1 when any entry of any picture failed");
+    queue->add_option("IN", queueRequest.inputs, "Pictures to open (.bmp, .jpg or .ft)")
+        ->required();
+    queue
+        ->add_option("--entry", entryTexts,
+                     "SUFFIX=KIND[:PARAM]: a name suffix (at most 5 characters, unique without "
+                     "regard to case, at most 10 entries), the kind as for fourier --kind, the "
+                     "parameter of a distribution or X,Y of one and shift; repeat for more")
+        ->required();
+    queue
+        ->add_option("--format", formatText,
+                     "Result files: jpg or bmp (default: bmp for a .bmp picture, else jpg, as "
+                     "the queue dialog starts)")
+        ->check(CLI::IsMember({"jpg", "bmp"}, CLI::ignore_case));
+    queue
+        ->add_option("--jobs", queueRequest.jobs,
+                     "Pictures run at once, each in a process of its own with its engine on "
+                     "one thread unless --threads says otherwise (default 0: one per core)")
+        ->check(CLI::Range(0, 256));
+
+    for (CLI::App* command : {open, fourier, queue}) {
         command->add_option("--size", sizeText,
                             "Working size WxH, one of those the picture can be fitted to; "
                             "without it the largest is taken");
@@ -93,7 +122,8 @@ int main(int argc, char** argv) {
     }
     std::string engineText = "projection";
     int32_t threads = 0;
-    for (CLI::App* command : {transform, inverse, open, fourier}) {
+    std::vector<CLI::Option*> threadOptions;
+    for (CLI::App* command : {transform, inverse, open, fourier, queue}) {
         command->add_flag("--progress,!--no-progress", common.progress,
                           "Show a progress line on stderr (default: when stderr is a terminal)");
         command
@@ -101,10 +131,11 @@ int main(int argc, char** argv) {
                          "Transform engine: projection (exact, the default) or fft (fast, for "
                          "large pictures; equal to within rounding)")
             ->check(CLI::IsMember({"projection", "fft"}));
-        command
-            ->add_option("--threads", threads,
-                         "Threads the transform may use (default 0: every core)")
-            ->check(CLI::Range(0, 256));
+        threadOptions.push_back(
+            command
+                ->add_option("--threads", threads,
+                             "Threads the transform may use (default 0: every core)")
+                ->check(CLI::Range(0, 256)));
     }
 
     CLI11_PARSE(app, argc, argv);
@@ -134,6 +165,21 @@ int main(int argc, char** argv) {
         request.kind = *kind;
         request.spectrumPath = spectrumPath;
         return RunFourier(input, output, request, size, common);
+    }
+    if (*queue) {
+        for (const std::string& text : entryTexts) {
+            std::string error;
+            const std::optional<CQueueEntryRequest> entry = ParseQueueEntry(text, error);
+            if (!entry) {
+                std::fprintf(stderr, "%s\n", error.c_str());
+                return 1;
+            }
+            queueRequest.entries.push_back(*entry);
+        }
+        if (!formatText.empty())
+            queueRequest.format = (formatText[0] == 'b' || formatText[0] == 'B') ? 1 : 0;
+        queueRequest.threadsGiven = threadOptions.back()->count() > 0;
+        return RunQueue(queueRequest, size, common);
     }
     if (*inverse) return RunInverse(input, output, common);
     if (*convert) return RunConvert(input, output);
