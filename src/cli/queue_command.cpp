@@ -1,12 +1,16 @@
 #include "cli/queue_command.h"
 
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
+#include <new>
 #include <thread>
 
 #include "document/paths.h"
@@ -95,12 +99,6 @@ void CopyOut(std::FILE* from, std::FILE* to) {
     while ((got = std::fread(buffer, 1, sizeof buffer, from)) > 0) std::fwrite(buffer, 1, got, to);
     std::fflush(to);
 }
-
-struct CPictureOutput {
-    std::FILE* out = nullptr;
-    std::FILE* err = nullptr;
-    bool done = false;
-};
 
 }  // namespace
 
@@ -204,117 +202,146 @@ int RunQueue(const CQueueRequest& request, std::optional<CSize> size, const CliC
     if (jobs < 1) jobs = 1;
     if (static_cast<size_t>(jobs) > tasks.size()) jobs = static_cast<int32_t>(tasks.size());
 
-    bool failed = false;
     if (jobs <= 1) {
+        bool failed = false;
         for (const std::string& input : request.inputs)
             if (RunQueuePicture(input, request, size, common) != 0) failed = true;
         return failed ? 1 : 0;
     }
 
-    // Several pictures at once: a process each, each engine on one thread unless told
-    // otherwise. What a picture prints goes to files of its own, passed on in input order.
+    // Several pictures at once: `jobs` worker processes, each engine on one thread unless
+    // told otherwise. A worker takes the next task from a counter the workers share (so the
+    // planning of the engine for a size is kept from picture to picture), prints each
+    // picture into files of its own and reports each task done on a pipe; the parent passes
+    // the files on in the order of the inputs.
     if (!request.threadsGiven) CFourier::SetThreadCount(1);
     CliCommon quiet = common;
     quiet.progress = false;  // progress lines of pictures running together say nothing
-    std::vector<CPictureOutput> outputs(request.inputs.size());
-    // The files of a task are made when it starts and closed once passed on.
-    const auto makeFiles = [&](const std::vector<size_t>& task) {
-        for (const size_t i : task) {
-            outputs[i].out = std::tmpfile();
-            outputs[i].err = std::tmpfile();
-            if (!outputs[i].out || !outputs[i].err) return false;
-        }
-        return true;
+
+    std::error_code error;
+    std::string folderTemplate =
+        (std::filesystem::temp_directory_path(error) / "zelvanto-queue-XXXXXX").string();
+    if (error || ::mkdtemp(folderTemplate.data()) == nullptr) {
+        std::fprintf(stderr, "No temporary folder for the output of the pictures.\n");
+        return 1;
+    }
+    const std::filesystem::path folder = folderTemplate;
+    const auto outPath = [&](size_t i, const char* stream) {
+        return (folder / (std::to_string(i) + stream)).string();
     };
-    size_t printed = 0;
-    const auto passOn = [&] {
-        while (printed < outputs.size() && outputs[printed].done) {
-            CopyOut(outputs[printed].out, stdout);
-            CopyOut(outputs[printed].err, stderr);
-            std::fclose(outputs[printed].out);
-            std::fclose(outputs[printed].err);
-            ++printed;
-        }
-    };
+    void* shared = ::mmap(nullptr, sizeof(std::atomic<uint64_t>), PROT_READ | PROT_WRITE,
+                          MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    int pipeFds[2] = {-1, -1};
+    if (shared == MAP_FAILED || ::pipe(pipeFds) != 0) {
+        std::fprintf(stderr, "No shared counter for the pictures.\n");
+        std::filesystem::remove_all(folder, error);
+        return 1;
+    }
+    auto* nextTask = new (shared) std::atomic<uint64_t>(0);
+
     const auto runTask = [&](const std::vector<size_t>& task) {
         int status = 0;
         for (const size_t i : task) {
+            std::FILE* out = std::fopen(outPath(i, ".out").c_str(), "w");
+            std::FILE* err = std::fopen(outPath(i, ".err").c_str(), "w");
             std::fflush(stdout);
             std::fflush(stderr);
-            ::dup2(::fileno(outputs[i].out), STDOUT_FILENO);
-            ::dup2(::fileno(outputs[i].err), STDERR_FILENO);
+            if (out) ::dup2(::fileno(out), STDOUT_FILENO);
+            if (err) ::dup2(::fileno(err), STDERR_FILENO);
             if (RunQueuePicture(request.inputs[i], request, size, quiet) != 0) status = 1;
             std::fflush(stdout);
             std::fflush(stderr);
+            if (out) std::fclose(out);
+            if (err) std::fclose(err);
         }
         return status;
     };
 
-    std::map<pid_t, size_t> running;
-    size_t next = 0;
     std::fflush(stdout);
     std::fflush(stderr);
-    while (next < tasks.size() || !running.empty()) {
-        while (next < tasks.size() && running.size() < static_cast<size_t>(jobs)) {
-            if (!makeFiles(tasks[next])) {
-                std::fprintf(stderr, "No temporary file for the output of a picture.\n");
-                return 1;
+    std::vector<pid_t> workers;
+    for (int32_t k = 0; k < jobs; ++k) {
+        const pid_t pid = ::fork();
+        if (pid < 0) break;  // fewer workers, or none: see below
+        if (pid == 0) {
+            ::close(pipeFds[0]);
+            for (;;) {
+                const uint64_t t = nextTask->fetch_add(1);
+                if (t >= tasks.size()) break;
+                const uint64_t record[2] = {t, static_cast<uint64_t>(runTask(tasks[t]))};
+                // Records are far shorter than PIPE_BUF: each arrives whole.
+                if (::write(pipeFds[1], record, sizeof record) != sizeof record) break;
             }
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                const int status = runTask(tasks[next]);
-                std::_Exit(status);
-            }
-            if (pid < 0) {
-                // No process to spare: this task runs here, after those under way.
-                if (!running.empty()) {
-                    for (const size_t i : tasks[next]) {
-                        std::fclose(outputs[i].out);
-                        std::fclose(outputs[i].err);
-                    }
-                    break;
-                }
-                const int saved = ::dup(STDOUT_FILENO);
-                const int savedErr = ::dup(STDERR_FILENO);
-                if (runTask(tasks[next]) != 0) failed = true;
-                ::dup2(saved, STDOUT_FILENO);
-                ::dup2(savedErr, STDERR_FILENO);
-                ::close(saved);
-                ::close(savedErr);
-                for (const size_t i : tasks[next]) outputs[i].done = true;
-                ++next;
-                passOn();
-                continue;
-            }
-            running.emplace(pid, next++);
+            std::_Exit(0);
         }
-        if (running.empty()) continue;
-        int status = 0;
-        const pid_t pid = ::waitpid(-1, &status, 0);
-        if (pid < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        const auto it = running.find(pid);
-        if (it == running.end()) continue;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failed = true;
-        if (WIFSIGNALED(status))
-            for (const size_t i : tasks[it->second])
-                std::fprintf(outputs[i].err, "%s: stopped by signal %d.\n",
-                             request.inputs[i].c_str(), WTERMSIG(status));
-        for (const size_t i : tasks[it->second]) outputs[i].done = true;
-        running.erase(it);
-        passOn();
+        workers.push_back(pid);
     }
-    // A wait that failed leaves tasks unaccounted for: they count as failed.
-    for (CPictureOutput& output : outputs)
-        if (!output.done) {
-            if (!output.out) output.out = std::tmpfile();
-            if (!output.err) output.err = std::tmpfile();
-            if (!output.out || !output.err) return 1;
-            output.done = true;
-            failed = true;
+    ::close(pipeFds[1]);
+
+    std::vector<bool> done(request.inputs.size(), false);
+    size_t printed = 0;
+    const auto passOn = [&] {
+        while (printed < done.size() && done[printed]) {
+            for (const auto& [stream, to] :
+                 {std::pair{".out", stdout}, std::pair{".err", stderr}}) {
+                if (std::FILE* from = std::fopen(outPath(printed, stream).c_str(), "r")) {
+                    CopyOut(from, to);
+                    std::fclose(from);
+                }
+            }
+            ++printed;
         }
+    };
+    bool failed = false;
+    if (workers.empty()) {
+        // No process to spare: the pictures run here, one after the other.
+        ::close(pipeFds[0]);
+        const int savedOut = ::dup(STDOUT_FILENO);
+        const int savedErr = ::dup(STDERR_FILENO);
+        for (const std::vector<size_t>& task : tasks)
+            if (runTask(task) != 0) failed = true;
+        ::dup2(savedOut, STDOUT_FILENO);
+        ::dup2(savedErr, STDERR_FILENO);
+        ::close(savedOut);
+        ::close(savedErr);
+        done.assign(done.size(), true);
+    } else {
+        uint64_t record[2];
+        size_t got = 0;
+        for (;;) {
+            const ssize_t n =
+                ::read(pipeFds[0], reinterpret_cast<char*>(record) + got, sizeof record - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+            if (got < sizeof record) continue;
+            got = 0;
+            if (record[0] >= tasks.size()) continue;
+            if (record[1] != 0) failed = true;
+            for (const size_t i : tasks[record[0]]) done[i] = true;
+            passOn();
+        }
+        ::close(pipeFds[0]);
+        for (const pid_t pid : workers) {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failed = true;
+        }
+        // A worker that died leaves its picture unreported: it failed.
+        for (size_t i = 0; i < done.size(); ++i) {
+            if (done[i]) continue;
+            done[i] = true;
+            failed = true;
+            if (std::FILE* err = std::fopen(outPath(i, ".err").c_str(), "a")) {
+                std::fprintf(err, "%s: the process running it stopped before the end.\n",
+                             request.inputs[i].c_str());
+                std::fclose(err);
+            }
+        }
+    }
     passOn();
+    ::munmap(shared, sizeof(std::atomic<uint64_t>));
+    std::filesystem::remove_all(folder, error);
     return failed ? 1 : 0;
 }
