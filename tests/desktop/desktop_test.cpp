@@ -37,6 +37,7 @@
 #include "shell/zelvan_app.h"
 #include "support/temp_dir.h"
 #include "view/dib_image.h"
+#include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace fs = std::filesystem;
@@ -666,6 +667,97 @@ private slots:
         printer.setPageSize(QPageSize(QPageSize::A4));
         View().PrintPage(printer);
         QVERIFY(fs::file_size(m_dir / "page.pdf") > 1000);
+    }
+
+    void fourierQueueDialog() {
+        CFourier::SetEngine(FourierEngine::Fft);
+        const std::string picture = WritePicture(m_dir, "queue.bmp", 64, 48, 3);
+        Start({QString::fromStdString(picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        // Adds an entry as a person does: types the suffix, presses New, picks a kind.
+        const auto add = [](CFourierQueueDlg* dialog, const char* suffix, int kind) {
+            dialog->SuffixEdit()->clear();
+            QTest::keyClicks(dialog->SuffixEdit(), QString::fromUtf8(suffix));
+            WhenModal<CFourierOpsDlg>([kind](CFourierOpsDlg* ops) {
+                ops->Radio(kind)->click();
+                ops->accept();
+            });
+            dialog->Button(kIdQueueNew)->click();
+        };
+        bool seen = false;
+        WhenModal<CFourierQueueDlg>([&](CFourierQueueDlg* dialog) {
+            seen = true;
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Dialog Fourier Queue"));
+            QCOMPARE(dialog->Button(kIdQueueExecute)->text(),
+                     QStringLiteral("Execute Queued Tasks "));
+            QVERIFY(dialog->FormatRadio(1)->isChecked());  // a .bmp picture
+            QVERIFY(!dialog->Button(kIdQueueNew)->isEnabled());
+            QVERIFY(dialog->Button(kIdQueueOk)->isDefault());
+            // Six characters cannot be typed; typing makes New the default button.
+            QTest::keyClicks(dialog->SuffixEdit(), QStringLiteral("abcdef"));
+            QCOMPARE(dialog->SuffixEdit()->text(), QStringLiteral("abcde"));
+            QVERIFY(dialog->Button(kIdQueueNew)->isEnabled());
+            QVERIFY(dialog->Button(kIdQueueNew)->isDefault());
+            add(dialog, "z", 1);
+            add(dialog, "a", 2);
+            add(dialog, "m", 4);
+            QCOMPARE(dialog->List()->count(), 3);
+            QCOMPARE(dialog->List()->item(0)->text(), QStringLiteral("z"));
+            QCOMPARE(dialog->SuffixEdit()->text(), QString());
+            QVERIFY(dialog->Button(kIdQueueOk)->isDefault());
+            // A suffix that differs only in case is refused.
+            QTest::keyClicks(dialog->SuffixEdit(), QStringLiteral("Z"));
+            dialog->Button(kIdQueueNew)->click();
+            QCOMPARE(m_ui->messages.back(), std::string("Sorry, string not unique."));
+            QCOMPARE(dialog->List()->count(), 3);
+            // Delete and Modify follow the selection.
+            QVERIFY(!dialog->Button(kIdQueueDelete)->isEnabled());
+            dialog->List()->setCurrentRow(1);
+            QVERIFY(dialog->Button(kIdQueueDelete)->isEnabled());
+            QVERIFY(dialog->Button(kIdQueueModify)->isEnabled());
+            dialog->Button(kIdQueueHelp)->click();
+            QCOMPARE(m_ui->messages.back(), std::string(kQueueHelpMessage));
+            // Three entries: the question first (the recording port answers Yes).
+            dialog->Button(kIdQueueExecute)->click();
+        });
+        RunFourierQueueCommand(doc, &Frame());
+        QVERIFY(seen);
+        QCOMPARE(m_ui->messages.back(),
+                 std::string("You do realize this is a lenghty task. Continue ?"));
+        for (const char* name : {"queuea.bmp", "queuem.bmp", "queuez.bmp"})
+            QVERIFY2(fs::exists(m_dir / name), name);
+        QCOMPARE(doc.m_queue[0].m_strSpare, std::string("a"));
+        QCOMPARE(doc.m_queue[0].m_nKind, 2);
+
+        // Reopened, the dialog lists the entries in the order they ran; OK runs nothing.
+        seen = false;
+        WhenModal<CFourierQueueDlg>([&](CFourierQueueDlg* dialog) {
+            seen = true;
+            QCOMPARE(dialog->List()->count(), 3);
+            QCOMPARE(dialog->List()->item(0)->text(), QStringLiteral("a"));
+            QCOMPARE(dialog->List()->item(2)->text(), QStringLiteral("z"));
+            dialog->Button(kIdQueueOk)->click();
+        });
+        fs::remove(m_dir / "queuea.bmp");
+        RunFourierQueueCommand(doc, &Frame());
+        QVERIFY(seen);
+        QVERIFY(!fs::exists(m_dir / "queuea.bmp"));
+
+        // Execute All Queues: the active document's queue, then the other's, then it stops.
+        CZelvanView* second = m_app->OpenDocumentFile(WritePicture(m_dir, "other.bmp", 64, 48, 5));
+        QVERIFY(second);
+        CZelvanDoc& other = second->GetDocument();
+        other.m_queue[0].m_strSpare = "q";
+        other.m_queue[0].m_nKind = 1;
+        other.m_nQueueFormat = 0;
+        Frame().ActivateView(second);
+        RunExecuteAllQueuesCommand();
+        QVERIFY(fs::exists(m_dir / "otherq.jpg"));
+        QVERIFY(fs::exists(m_dir / "queuea.bmp"));  // in the format its dialog stored
+        QCOMPARE(Frame().ActiveView(), second);
+        for (const char* name : {"queuea.bmp", "queuem.bmp", "queuez.bmp", "queuea.jpg",
+                                 "queuem.jpg", "queuez.jpg", "otherq.jpg", "queue.ft", "other.ft"})
+            fs::remove(m_dir / name);
     }
 };
 

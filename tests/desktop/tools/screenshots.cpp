@@ -4,9 +4,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QThread>
@@ -23,6 +26,7 @@
 #include "shell/desktop_ui.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
+#include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace {
@@ -135,6 +139,33 @@ int main(int argc, char** argv) {
 
     CAboutDlg about(&frame);
     ShotOf(about, folder, QStringLiteral("about.png"));
+
+    // The Fourier queue dialog over the main window: three entries, the second selected,
+    // a new suffix typed. Also the whole screen through ImageMagick's import when it is there.
+    if (CZelvanView* first = frame.Views().front()) {
+        frame.ActivateView(first);
+        CZelvanDoc& doc = first->GetDocument();
+        const char* suffixes[] = {"a1", "b2", "sharp"};
+        for (int i = 0; i < 3; ++i) {
+            doc.m_queue[static_cast<size_t>(i)].m_strSpare = suffixes[i];
+            doc.m_queue[static_cast<size_t>(i)].m_nKind = i + 1;
+        }
+        CFourierQueueDlgModel model(ActiveDocumentOfApplication);
+        model.m_nFormat = kQueueFormatBmp;
+        CFourierQueueDlg queue(model, &frame);
+        queue.show();
+        Settle();
+        queue.List()->setCurrentRow(1);
+        queue.SuffixEdit()->setText(QStringLiteral("blurry"));  // the edit keeps five
+        Settle();
+        Save(queue.grab(), folder, QStringLiteral("queue.png"));
+        Save(QGuiApplication::primaryScreen()->grabWindow(0), folder,
+             QStringLiteral("queue_screen.png"));
+        QProcess::execute(QStringLiteral("import"),
+                          {QStringLiteral("-window"), QStringLiteral("root"),
+                           QDir(folder).filePath(QStringLiteral("queue_root.png"))});
+        queue.hide();
+    }
 
     ui.BeginWaitCursor();
     for (int i = 0; i <= 30 && ui.ReportProgress(i / 100.0); ++i) QThread::msleep(20);
