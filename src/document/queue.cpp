@@ -71,6 +71,7 @@ QueueNewCheck CheckNewSuffix(const std::vector<std::string>& listed, const std::
     if (listed.size() >= static_cast<size_t>(kQueueEntries)) return QueueNewCheck::Full;
     if (suffix.empty()) return QueueNewCheck::Empty;
     if (SuffixCharacters(suffix) > kQueueSuffixMaxChars) return QueueNewCheck::TooLong;
+    if (suffix.find('/') != std::string::npos) return QueueNewCheck::Separator;
     for (const std::string& item : listed)
         if (SameSuffixIgnoringCase(item, suffix)) return QueueNewCheck::NotUnique;
     return QueueNewCheck::Accept;
@@ -82,6 +83,8 @@ std::string QueueNewMessage(QueueNewCheck check) {
             return kQueueFull;
         case QueueNewCheck::NotUnique:
             return kQueueNotUnique;
+        case QueueNewCheck::Separator:
+            return "Sorry, a name suffix cannot hold a '/'.";
         case QueueNewCheck::TooLong:
             return Format("Sorry, a name suffix has at most %i characters.", kQueueSuffixMaxChars);
         default:
@@ -207,7 +210,7 @@ int CFourierQueueDlgModel::QueueAction(const std::string& suffix, int action) {
             found->m_strSpare.clear();
             break;
         case kQueueNew: {
-            if (exists || suffix.empty()) return -1;
+            if (exists || suffix.empty() || suffix.find('/') != std::string::npos) return -1;
             const auto slot =
                 std::find_if(queue.begin(), queue.end(),
                              [](const FourierSettings& s) { return s.m_strSpare.empty(); });

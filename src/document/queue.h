@@ -89,7 +89,8 @@ std::string LimitSuffix(const std::string& text);
 bool SameSuffixIgnoringCase(const std::string& a, const std::string& b);
 
 // What "New" does with a suffix, given the suffixes listed.
-enum class QueueNewCheck { Accept, Empty, TooLong, NotUnique, Full };
+// A suffix with a '/' would put its result file into another folder: it is refused.
+enum class QueueNewCheck { Accept, Empty, TooLong, NotUnique, Full, Separator };
 QueueNewCheck CheckNewSuffix(const std::vector<std::string>& listed, const std::string& suffix);
 // The dialog's message of a refusal ("Sorry, string not unique." ...); empty for Accept
 // and Empty (New does nothing then). TooLong cannot be typed in the dialog: the command line

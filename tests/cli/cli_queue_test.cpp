@@ -75,6 +75,7 @@ TEST_F(CliQueue, RefusesEntriesTheDialogWouldRefuse) {
     const std::pair<const char*, const char*> cases[] = {
         {"--entry ab=1 --entry AB=2", "Sorry, string not unique."},
         {"--entry abcdef=1", "at most 5 characters"},
+        {"--entry /x=1", "cannot hold a '/'"},
         {"--entry =1", "empty"},
         {"--entry a=seven", "the kind is 0 to 12"},
         {"--entry a=half:2", "takes no parameter"},

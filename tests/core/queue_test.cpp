@@ -100,6 +100,9 @@ TEST(QueueRules, SuffixesAreFiveCharactersUniqueWithoutCaseAndTenAtMost) {
     EXPECT_EQ(CheckNewSuffix(listed, "mOON"), QueueNewCheck::NotUnique);
     EXPECT_EQ(CheckNewSuffix(listed, ""), QueueNewCheck::Empty);
     EXPECT_EQ(CheckNewSuffix(listed, "abcdef"), QueueNewCheck::TooLong);
+    // A result file never lands in another folder.
+    EXPECT_EQ(CheckNewSuffix(listed, "../x"), QueueNewCheck::Separator);
+    EXPECT_FALSE(QueueNewMessage(QueueNewCheck::Separator).empty());
     EXPECT_EQ(QueueNewMessage(QueueNewCheck::NotUnique), "Sorry, string not unique.");
     std::vector<std::string> ten;
     for (int i = 0; i < 10; ++i) ten.push_back(std::to_string(i));
