@@ -15,6 +15,7 @@
 #include "image/bmp_file.h"
 #include "image/dib.h"
 #include "image/jpeg_file.h"
+#include "image/picture_file.h"
 #include "platform/clock.h"
 #include "platform/memory_block.h"
 #include "platform/terminal_ui.h"
@@ -25,29 +26,13 @@ int Fail() {
     return 1;
 }
 
-// Reads a ".bmp" or ".jpg" file into a 24-bit picture; the readers show their messages.
+// Reads a picture file into a 24-bit picture; the readers show their messages.
 bool ReadPicture(const std::string& path, DibHandle& dib, CSize& size) {
-    switch (FileKind(path)) {
-        case kFileBmp:
-            return ReadBmpFile(path, dib, size) == 1;
-        case kFileJpg:
-            return ReadJpegFile(path, dib, size) == 1;
-        default:
-            ShowMessage(path + " is not a picture this program reads (.bmp or .jpg).");
-            return false;
-    }
+    return ReadPictureFile(path, dib, size) == 1;
 }
 
 int WritePictureByKind(const std::string& path, DibHandle& dib) {
-    switch (FileKind(path)) {
-        case kFileBmp:
-            return WriteBmpFile(path, dib, 0);
-        case kFileJpg:
-            return WriteJpegFile(path, dib, kJpegQuality);
-        default:
-            ShowMessage(path + " is not a picture this program writes (.bmp or .jpg).");
-            return 0;
-    }
+    return WritePictureFile(path, dib);
 }
 
 // Writes by the kind of the path. Some refusals of the writers are silent (a picture
@@ -174,23 +159,15 @@ int RunInverse(const std::string& input, const std::string& output, const CliCom
     CUiScope scope(ui);
 
     CFourier fourier;
-    CSize halfSize;
-    if (fourier.ReadFourierFileSize(input, halfSize) != 1) {
-        ShowMessage("Read CFourier error");
-        return Fail();
-    }
-    const int64_t width64 = 2 * static_cast<int64_t>(halfSize.cx);
-    const int64_t height64 = 2 * static_cast<int64_t>(halfSize.cy);
-    const int32_t n =
-        (width64 > 0 && height64 > 0 && width64 <= 4096 && height64 <= 4096)
-            ? TransformLength(static_cast<int32_t>(width64), static_cast<int32_t>(height64))
-            : 0;
+    CSize size;
+    if (CFourier::ReadFourierPictureSize(input, size) != 1) return Fail();
+    const int32_t width = size.cx;
+    const int32_t height = size.cy;
+    const int32_t n = TransformLength(width, height);
     if (n == 0) {
         ShowMessage("Error in CFourier file size data. ");
         return Fail();
     }
-    const int32_t width = static_cast<int32_t>(width64);
-    const int32_t height = static_cast<int32_t>(height64);
     std::printf("Spectrum: %i x %i, N = %i\n", width, height, n);
 
     DibHandle dib;

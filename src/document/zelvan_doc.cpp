@@ -9,6 +9,7 @@
 #include "fourier/size_fit.h"
 #include "image/bmp_file.h"
 #include "image/jpeg_file.h"
+#include "image/picture_file.h"
 #include "platform/user_interface.h"
 
 namespace {
@@ -33,17 +34,6 @@ bool MoveFile(const std::string& from, const std::string& to) {
     if (!fs::is_regular_file(from, error)) return false;
     if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, error)) return false;
     fs::remove(from, error);
-    return true;
-}
-
-// The picture size a ".ft" header stands for; false when it is no size a spectrum of this
-// system can have.
-bool SpectrumSize(const CSize& half, CSize& size) {
-    const int64_t width = 2 * static_cast<int64_t>(half.cx);
-    const int64_t height = 2 * static_cast<int64_t>(half.cy);
-    if (width <= 0 || height <= 0 || width > CFourier::kMaxLength || height > CFourier::kMaxLength)
-        return false;
-    size = {static_cast<int32_t>(width), static_cast<int32_t>(height)};
     return true;
 }
 
@@ -153,13 +143,8 @@ bool CZelvanDoc::OnOpenDocument(const std::string& requested) {
             m_settings.m_strSource = "File Source";
         }
     } else if (kind == kFileFourier) {
-        CSize half;
-        if (m_fourier.ReadFourierFileSize(path, half) != 1) return false;
         CSize size;
-        if (!SpectrumSize(half, size)) {
-            ShowMessage("Error in CFourier file size data. ");
-            return false;
-        }
+        if (CFourier::ReadFourierPictureSize(path, size) != 1) return false;
         DibHandle grey;
         if (NewGreyPicture(size.cx, size.cy, grey) != 1) {
             ShowMessage("No mem allocated");
@@ -197,59 +182,7 @@ bool CZelvanDoc::OnOpenDocument(const std::string& requested) {
 // Preparing a picture
 
 bool CZelvanDoc::ConvertTo24Bits() {
-    const PictureDescription d = DescribePicture(m_hDIB.Data());
-    const int32_t width = d.size.cx;
-    const int32_t height = d.size.cy;
-    DibHandle target;
-    bool done = false;
-    if (d.bitCount > 23) {
-        if (d.bitCount == 32 && NewGreyPicture(width, height, target) == 1) {
-            const uint8_t* source = m_hDIB.Data() + d.pixelOffset;
-            uint8_t* pixels = PicturePixels(target.Data(), 0);
-            const size_t sourceRow = static_cast<size_t>(width) * 4;
-            const size_t targetRow = static_cast<size_t>(RowBytes(width * 24));
-            for (int32_t y = 0; y < height; ++y) {
-                const uint8_t* s = source + static_cast<size_t>(y) * sourceRow;
-                uint8_t* t = pixels + static_cast<size_t>(y) * targetRow;
-                for (int32_t x = 0; x < width; ++x, s += 4, t += 3) std::memcpy(t, s, 3);
-            }
-            done = true;
-        }
-    } else if (NewGreyPicture(width, height, target) == 1) {
-        // The colour table as (blue, green, red) triples.
-        const int32_t entryBytes = d.isInfoHeader ? 4 : 3;
-        const uint8_t* table = m_hDIB.Data() + d.colorTableOffset;
-        const int32_t colors = std::max(0, (d.pixelOffset - d.colorTableOffset) / entryBytes);
-        const uint8_t* source = m_hDIB.Data() + d.pixelOffset;
-        const size_t sourceRow = static_cast<size_t>(RowBytes64(int64_t{width} * d.bitCount));
-        const size_t targetRow = static_cast<size_t>(RowBytes(width * 24));
-        uint8_t* pixels = PicturePixels(target.Data(), 0);
-        for (int32_t y = 0; y < height; ++y) {
-            const uint8_t* row = source + static_cast<size_t>(y) * sourceRow;
-            uint8_t* t = pixels + static_cast<size_t>(y) * targetRow;
-            for (int32_t k = 0; k < width; ++k, t += 3) {
-                const uint8_t byte = row[static_cast<size_t>(k) * d.bitCount / 8];
-                int32_t index = 0;
-                if (d.bitCount == 1)
-                    index = (byte >> (7 - k % 8)) & 1;
-                else if (d.bitCount == 4)
-                    index = k % 2 == 0 ? byte >> 4 : byte & 0x0F;
-                else if (d.bitCount == 8)
-                    index = byte;
-                if (index < colors) {
-                    std::memcpy(t, table + static_cast<size_t>(index) * entryBytes, 3);
-                } else {
-                    t[0] = t[1] = t[2] = 0;  // beyond the table: black
-                }
-            }
-        }
-        done = true;
-    }
-    if (!done) {
-        m_hDIB.Free();
-        return false;
-    }
-    m_hDIB = std::move(target);
+    if (::ConvertTo24Bits(m_hDIB) != 1) return false;
     m_nColors = 0;
     m_nBitCount = 24;
     return true;

@@ -159,6 +159,10 @@ public:
     int ReadFourierFile(const std::string& path, Complex* spectrum) const;
     // Reads only the header: halfSize = (W/2, H/2) as stored in the file.
     int ReadFourierFileSize(const std::string& path, CSize& halfSize) const;
+    // The picture size (W, H) of a ".ft" file, when the file is one that can be read: half
+    // sizes giving 2 to kMaxLength pixels a side and a file long enough for the spectrum
+    // its header promises. 1, or 0 with a message saying what is wrong.
+    static int ReadFourierPictureSize(const std::string& path, CSize& size);
 
     int32_t Width() const { return m_width; }
     int32_t Height() const { return m_height; }

@@ -9,8 +9,6 @@
 // of the entries may leave the entries before it replaced. Writing goes beside the target and is
 // renamed over it only when complete, so a failed write keeps the file that was there.
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -18,6 +16,7 @@
 
 #include "fourier/fourier.h"
 #include "platform/byte_order.h"
+#include "platform/file_open.h"
 #include "platform/safe_file.h"
 #include "platform/user_interface.h"
 
@@ -26,20 +25,14 @@ namespace {
 constexpr size_t kHeaderBytes = 8;
 constexpr size_t kEntryBytes = 16;
 constexpr size_t kChunkEntries = 4096;  // 64 KB per read or write
+constexpr const char* kShorterThanHeader = "the file is shorter than its header promises";
 
-struct CFileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
-
-// Opens an existing regular file for reading; null when it cannot be opened.
+// Opens an existing regular file for reading; null when it cannot be opened (the reason
+// is kept as the last file error).
 CFilePtr OpenForReading(const std::string& path, uint64_t& fileBytes) {
-    CFilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) return nullptr;
-    struct stat info {};
-    if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-    fileBytes = static_cast<uint64_t>(info.st_size);
-    return file;
+    COpenedFile opened = OpenRegularFile(path);
+    fileBytes = opened.bytes;
+    return std::move(opened.file);
 }
 
 enum class ReadResult { Done, Short, Error };
@@ -102,14 +95,19 @@ int CFourier::ReadFourierFile(const std::string& path, Complex* spectrum) const 
     if (!file) return 0;
 
     uint8_t header[kHeaderBytes];
+    SetLastFileError(kShorterThanHeader);
     if (!ReadHeader(file.get(), path, "File error", header)) return 0;
+    SetLastFileError({});
     if (LoadLE32s(header) != m_halfWidth || LoadLE32s(header + 4) != m_halfHeight) {
         ShowMessage("Error in CFourier file size data. ");
         return 0;
     }
 
     const size_t entries = 3 * static_cast<size_t>(m_planeSize);
-    if (fileBytes < kHeaderBytes + entries * kEntryBytes) return 0;
+    if (fileBytes < kHeaderBytes + entries * kEntryBytes) {
+        SetLastFileError(kShorterThanHeader);
+        return 0;
+    }
     const auto buffer = ChunkBuffer();
     if (!buffer) return 0;
     for (size_t done = 0; done < entries;) {
@@ -140,5 +138,47 @@ int CFourier::ReadFourierFileSize(const std::string& path, CSize& halfSize) cons
     if (!ReadHeader(file.get(), path, "Read CFourier Size error", header)) return 0;
     halfSize.cx = LoadLE32s(header);
     halfSize.cy = LoadLE32s(header + 4);
+    return 1;
+}
+
+int CFourier::ReadFourierPictureSize(const std::string& path, CSize& size) {
+    uint64_t fileBytes = 0;
+    const CFilePtr file = OpenForReading(path, fileBytes);
+    if (!file) {
+        ShowMessage(WithReason("Read CFourier error", LastFileError()));
+        return 0;
+    }
+    const std::string sizeError = "Error in CFourier file size data. ";
+    uint8_t header[kHeaderBytes];
+    if (fileBytes < kHeaderBytes) {
+        ShowMessage(sizeError + Format("%s holds %llu bytes, fewer than the 8 of its header.",
+                                       path.c_str(), static_cast<unsigned long long>(fileBytes)));
+        return 0;
+    }
+    if (!ReadHeader(file.get(), path, "Read CFourier Size error", header)) {
+        ShowMessage(sizeError + path + " could not be read whole.");
+        return 0;
+    }
+    // Everything is checked before the caller allocates a picture or a spectrum for it.
+    const int64_t width = 2 * int64_t{LoadLE32s(header)};
+    const int64_t height = 2 * int64_t{LoadLE32s(header + 4)};
+    if (width <= 0 || height <= 0 || width > kMaxLength || height > kMaxLength) {
+        ShowMessage(sizeError + Format("%s is made for %lld x %lld pixels; the engine works on "
+                                       "2 to %i pixels a side.",
+                                       path.c_str(), static_cast<long long>(width),
+                                       static_cast<long long>(height), kMaxLength));
+        return 0;
+    }
+    const uint64_t needed = kHeaderBytes + 3 * kEntryBytes * static_cast<uint64_t>(width * height);
+    if (fileBytes < needed) {
+        ShowMessage(sizeError + Format("%s holds %llu bytes; the spectrum of a %lld x %lld "
+                                       "picture needs %llu.",
+                                       path.c_str(), static_cast<unsigned long long>(fileBytes),
+                                       static_cast<long long>(width),
+                                       static_cast<long long>(height),
+                                       static_cast<unsigned long long>(needed)));
+        return 0;
+    }
+    size = {static_cast<int32_t>(width), static_cast<int32_t>(height)};
     return 1;
 }

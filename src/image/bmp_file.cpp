@@ -1,11 +1,14 @@
 #include "image/bmp_file.h"
 
-#include <sys/stat.h>
 #include <sys/types.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "platform/byte_order.h"
+#include "platform/file_open.h"
 #include "platform/safe_file.h"
 #include "platform/user_interface.h"
 
@@ -13,82 +16,127 @@ namespace {
 
 constexpr int32_t kFileHeaderBytes = 14;
 constexpr uint16_t kBmpType = 0x4D42;  // "BM"
+constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiRle8 = 1;
 constexpr uint32_t kBiRle4 = 2;
+constexpr uint32_t kBiBitFields = 3;
+constexpr uint32_t kLargestInfoHeader = 124;  // BITMAPV5HEADER
 
-bool IsReadableBitCount(int32_t bitCount) {
+bool IsReadableBitCount(int64_t bitCount) {
     return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 || bitCount == 32;
 }
 
-// Checks the header, colour table and pixel rows read from a file against the bytes that
-// are actually there, before anything is taken from them.
-bool HoldsWholePicture(const uint8_t* data, size_t bytes, PictureDescription& d) {
-    if (bytes < 4) return false;
-    const uint32_t headerBytes = LoadLE32(data);
-    // Top-down, 108-byte and 124-byte headers are refused rather than misread.
-    if (headerBytes != kInfoHeaderBytes && headerBytes != kCoreHeaderBytes) return false;
-    if (bytes < headerBytes) return false;
-    d = DescribePicture(data);
-    if (d.size.cx <= 0 || d.size.cy <= 0 || d.planes != 1 || !IsReadableBitCount(d.bitCount))
-        return false;
-    // The 24-bit picture made from it must fit the system's 32-bit sizes.
-    if (Picture24Bytes(d.size.cx, d.size.cy) < 0) return false;
-    // A clamped (lying) colour count gives a pixel offset beyond any file read.
-    if (static_cast<size_t>(d.pixelOffset) > bytes) return false;
-    const int64_t rowBytes = RowBytes64(int64_t{d.size.cx} * d.bitCount);
-    const int64_t forRows = static_cast<int64_t>(bytes) - d.pixelOffset;
-    return d.size.cy <= forRows / rowBytes;
+// Info headers read: the core header, BITMAPINFOHEADER, its two extensions with masks
+// (52 and 56 bytes), BITMAPV4HEADER and BITMAPV5HEADER.
+bool IsReadableHeaderSize(uint32_t bytes) {
+    return bytes == 12 || bytes == 40 || bytes == 52 || bytes == 56 || bytes == 108 || bytes == 124;
 }
 
-// Writes the colour of a table entry; an index beyond the table leaves the pixel black
-// (the target block is zero-filled).
-inline void PutIndexed(const uint8_t* table, int32_t entryBytes, int32_t colors, uint32_t index,
-                       uint8_t* pixel) {
-    if (index >= static_cast<uint32_t>(colors)) return;
-    const uint8_t* entry = table + static_cast<size_t>(index) * static_cast<size_t>(entryBytes);
-    pixel[0] = entry[0];
-    pixel[1] = entry[1];
-    pixel[2] = entry[2];
+// What the file header and info header of a ".bmp" file say, positions from the file start.
+struct CBmpLayout {
+    uint32_t headerBytes = 0;
+    int64_t width = 0;
+    int64_t height = 0;  // always positive; topDown tells the row order
+    bool topDown = false;
+    int64_t bitCount = 0;
+    uint32_t compression = 0;
+    uint32_t masks[3] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu};
+    int64_t tableStart = 0;
+    int32_t entryBytes = 4;
+    int64_t colors = 0;  // entries present in the file and usable as indices
+    int64_t pixelStart = 0;
+    int64_t imageBytes = 0;
+};
+
+// Reads exactly count bytes; the result tells a short file from a failing stream.
+int ReadExactly(std::FILE* file, uint8_t* bytes, size_t count) {
+    if (std::fread(bytes, 1, count, file) == count) return kBmpStreamDone;
+    return std::ferror(file) ? kBmpStreamFileError : kBmpStreamRefused;
 }
 
-// Converts a 1, 4, 8 or 32-bit picture into a new 24-bit picture; row order is kept.
-CMemoryBlock ConvertTo24(const uint8_t* data, const PictureDescription& d) {
-    const int32_t width = d.size.cx;
-    const int32_t height = d.size.cy;
-    CMemoryBlock block = CMemoryBlock::Allocate(static_cast<size_t>(Picture24Bytes(width, height)));
-    if (block.IsNull()) return block;
-    InitHeader24(block.Data(), width, height);
+// Checks the headers against each other and against the file length, before anything is
+// allocated: the pixel rows and every colour table entry taken must lie inside the file.
+int ReadLayout(std::FILE* file, int64_t length, const uint8_t (&fileHeader)[kFileHeaderBytes],
+               CBmpLayout& layout) {
+    uint8_t header[kLargestInfoHeader] = {};
+    if (int r = ReadExactly(file, header, 4); r != kBmpStreamDone) return r;
+    layout.headerBytes = LoadLE32(header);
+    if (!IsReadableHeaderSize(layout.headerBytes)) return kBmpStreamRefused;
+    if (int r = ReadExactly(file, header + 4, layout.headerBytes - 4); r != kBmpStreamDone)
+        return r;
 
-    const uint8_t* table = data + d.colorTableOffset;
-    const int32_t entryBytes = d.isInfoHeader ? 4 : 3;
-    const uint8_t* source = data + d.pixelOffset;
-    const size_t sourceRow = static_cast<size_t>(RowBytes64(int64_t{width} * d.bitCount));
-    uint8_t* target = block.Data() + kInfoHeaderBytes;
-    const size_t targetRow = static_cast<size_t>(RowBytes(width * 24));
-
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* in = source + static_cast<size_t>(y) * sourceRow;
-        uint8_t* out = target + static_cast<size_t>(y) * targetRow;
-        for (int32_t x = 0; x < width; ++x, out += 3) {
-            const size_t ux = static_cast<size_t>(x);
-            switch (d.bitCount) {
-                case 1:  // eight indices a byte, the most significant bit first
-                    PutIndexed(table, entryBytes, d.colors, (in[ux / 8] >> (7 - ux % 8)) & 1u, out);
-                    break;
-                case 4:  // two indices a byte, the high four bits first
-                    PutIndexed(table, entryBytes, d.colors,
-                               ux % 2 == 0 ? in[ux / 2] >> 4 : in[ux / 2] & 0x0Fu, out);
-                    break;
-                case 8:
-                    PutIndexed(table, entryBytes, d.colors, in[ux], out);
-                    break;
-                default:  // 32: blue, green, red, and a fourth byte that is dropped
-                    std::memcpy(out, in + ux * 4, 3);
-                    break;
-            }
+    int64_t colorsUsed = 0;
+    int64_t planes = 0;
+    if (layout.headerBytes == kCoreHeaderBytes) {
+        layout.width = LoadLE16(header + kBcWidth);
+        layout.height = LoadLE16(header + kBcHeight);
+        planes = LoadLE16(header + kBcPlanes);
+        layout.bitCount = LoadLE16(header + kBcBitCount);
+        layout.entryBytes = 3;
+    } else {
+        layout.width = LoadLE32s(header + kBiWidth);
+        layout.height = LoadLE32s(header + kBiHeight);
+        planes = LoadLE16(header + kBiPlanes);
+        layout.bitCount = LoadLE16(header + kBiBitCount);
+        layout.compression = LoadLE32(header + kBiCompression);
+        colorsUsed = LoadLE32(header + kBiClrUsed);
+        if (layout.height < 0) {  // rows stored from the top of the image down
+            layout.topDown = true;
+            layout.height = -layout.height;
         }
     }
-    return block;
+    if (planes != 1 || !IsReadableBitCount(layout.bitCount)) return kBmpStreamRefused;
+    // Run-length, JPEG and PNG data inside are not decoded; bit fields only for 32 bits.
+    if (layout.compression != kBiRgb &&
+        !(layout.compression == kBiBitFields && layout.bitCount == 32))
+        return kBmpStreamRefused;
+    if (!IsReadablePictureSize(layout.width, layout.height)) return kBmpStreamRefused;
+
+    layout.tableStart = kFileHeaderBytes + int64_t{layout.headerBytes};
+    if (layout.compression == kBiBitFields) {
+        uint8_t masks[12];
+        const uint8_t* at = header + 40;  // inside the larger headers
+        if (layout.headerBytes == 40) {   // right after the 40-byte one
+            if (int r = ReadExactly(file, masks, sizeof masks); r != kBmpStreamDone) return r;
+            at = masks;
+            layout.tableStart += 12;
+        }
+        for (int i = 0; i < 3; ++i) layout.masks[i] = LoadLE32(at + 4 * i);
+        if (!AreUsableMasks(layout.masks)) return kBmpStreamRefused;
+    }
+
+    int64_t colors = colorsUsed;
+    if (colors == 0 && layout.bitCount <= 8) colors = int64_t{1} << layout.bitCount;
+    const int64_t rowBytes = RowBytes64(layout.width * layout.bitCount);
+    layout.imageBytes = rowBytes * layout.height;  // both checked: no overflow
+    if (layout.imageBytes > length) return kBmpStreamRefused;
+
+    // The file header's pixel offset is taken when it lies behind the headers and leaves
+    // room for every row; the colour table is then what fits before it. Otherwise the
+    // pixels follow the whole colour table.
+    const int64_t offset = LoadLE32(fileHeader + 10);
+    const int64_t derived = layout.tableStart + colors * layout.entryBytes;
+    if (offset >= layout.tableStart && offset <= length - layout.imageBytes) {
+        layout.pixelStart = offset;
+        layout.colors = std::min(colors, (offset - layout.tableStart) / layout.entryBytes);
+    } else if (derived <= length - layout.imageBytes) {
+        layout.pixelStart = derived;
+        layout.colors = colors;
+    } else {
+        return kBmpStreamRefused;
+    }
+    if (layout.bitCount <= 8)
+        layout.colors = std::min(layout.colors, int64_t{1} << layout.bitCount);
+    return kBmpStreamDone;
+}
+
+// The program's own files and plain 24-bit files are kept exactly as read: a 40-byte or
+// core header right before bottom-up rows, no colour table and no gap.
+bool KeptAsRead(const CBmpLayout& layout) {
+    if (layout.bitCount != 24 || layout.compression != kBiRgb || layout.topDown) return false;
+    return layout.pixelStart == kFileHeaderBytes + int64_t{layout.headerBytes} &&
+           (layout.headerBytes == kCoreHeaderBytes ||
+            (layout.headerBytes == kInfoHeaderBytes && layout.colors == 0));
 }
 
 }  // namespace
@@ -104,51 +152,62 @@ int ReadBmpStream(std::FILE* file, DibHandle& dib, CSize& size) {
     if (length < 0 || fseeko(file, 0, SEEK_SET) != 0) return refuse(kBmpStreamFileError);
 
     uint8_t fileHeader[kFileHeaderBytes];
-    if (std::fread(fileHeader, 1, sizeof fileHeader, file) != sizeof fileHeader)
-        return refuse(std::ferror(file) ? kBmpStreamFileError : kBmpStreamRefused);
-    if (LoadLE16(fileHeader) != kBmpType || length > kMaxPictureBlockBytes)
-        return refuse(kBmpStreamRefused);
+    if (int r = ReadExactly(file, fileHeader, sizeof fileHeader); r != kBmpStreamDone)
+        return refuse(r);
+    if (LoadLE16(fileHeader) != kBmpType) return refuse(kBmpStreamRefused);
+    CBmpLayout layout;
+    if (int r = ReadLayout(file, length, fileHeader, layout); r != kBmpStreamDone) return refuse(r);
 
-    // The rest of the file goes into the block: info header, colour table and pixels.
-    const size_t blockBytes = static_cast<size_t>(length);
-    const size_t dataBytes = blockBytes - kFileHeaderBytes;
-    if (dib.Size() >= blockBytes) {
-        std::memset(dib.Data() + dataBytes, 0, dib.Size() - dataBytes);
+    // Everything after the file header up to the end of the rows goes into one block.
+    const int64_t dataBytes64 = layout.pixelStart + layout.imageBytes - kFileHeaderBytes;
+    if (dataBytes64 > kMaxPictureBlockBytes) return refuse(kBmpStreamRefused);
+    const size_t dataBytes = static_cast<size_t>(dataBytes64);
+    const bool kept = KeptAsRead(layout);
+    CMemoryBlock data;
+    if (kept && dib.Size() >= dataBytes) {
+        data = std::move(dib.Block());
+        std::memset(data.Data(), 0, data.Size());
     } else {
         dib.Free();
-        dib.Block() = CMemoryBlock::Allocate(blockBytes);
+        data = CMemoryBlock::Allocate(dataBytes);
+        if (data.IsNull()) return kBmpStreamRefused;
+    }
+    if (fseeko(file, kFileHeaderBytes, SEEK_SET) != 0) return refuse(kBmpStreamFileError);
+    if (int r = ReadExactly(file, data.Data(), dataBytes); r != kBmpStreamDone) return refuse(r);
+
+    const int32_t width = static_cast<int32_t>(layout.width);
+    const int32_t height = static_cast<int32_t>(layout.height);
+    if (kept) {
+        dib.Block() = std::move(data);  // the header as stored
+    } else {
+        CPixelSource source;
+        source.rows = data.Data() + (layout.pixelStart - kFileHeaderBytes);
+        source.rowBytes = RowBytes64(layout.width * layout.bitCount);
+        source.topDown = layout.topDown;
+        source.bitCount = static_cast<int32_t>(layout.bitCount);
+        source.table = data.Data() + (layout.tableStart - kFileHeaderBytes);
+        source.entryBytes = layout.entryBytes;
+        source.colors = static_cast<int32_t>(layout.colors);
+        std::copy(std::begin(layout.masks), std::end(layout.masks), source.masks);
+        dib.Block() = ConvertPixelsTo24(source, width, height);
         if (dib.IsNull()) return kBmpStreamRefused;
     }
-    if (std::fread(dib.Data(), 1, dataBytes, file) != dataBytes)
-        return refuse(std::ferror(file) ? kBmpStreamFileError : kBmpStreamRefused);
-
-    PictureDescription d;
-    if (!HoldsWholePicture(dib.Data(), dataBytes, d)) return refuse(kBmpStreamRefused);
-    if (d.bitCount != 24) {
-        CMemoryBlock converted = ConvertTo24(dib.Data(), d);
-        if (converted.IsNull()) return refuse(kBmpStreamRefused);
-        dib.Block() = std::move(converted);
-    }
-    // A 24-bit picture is kept exactly as read, its header as stored.
-    size = d.size;
+    size = {width, height};
     return kBmpStreamDone;
 }
 
 int ReadBmpFile(const std::string& path, DibHandle& dib, CSize& size) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    struct stat status {};
-    if (file && (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode))) {
-        std::fclose(file);  // a folder or device is not a picture file
-        file = nullptr;
-    }
-    if (!file) {
-        ShowMessage("Failed to open: " + path);
+    const COpenedFile opened = OpenRegularFile(path);
+    if (!opened) {
+        ShowMessage(WithReason("Failed to open: " + path, opened.reason));
         return 0;
     }
-    const int result = ReadBmpStream(file, dib, size);
-    std::fclose(file);
+    errno = 0;
+    const int result = ReadBmpStream(opened.Stream(), dib, size);
     if (result == kBmpStreamFileError) {
-        ShowMessage("Failed to read: " + path);
+        const std::string reason = ErrorText(errno != 0 ? errno : EIO);
+        SetLastFileError(reason);
+        ShowMessage(WithReason("Failed to read: " + path, reason));
         return 0;
     }
     if (dib.IsNull()) {
@@ -204,13 +263,22 @@ int WriteBmpFile(const std::string& path, DibHandle& dib, int32_t colorTableByte
     CSafeFileWriter writer;
     const int error = writer.Open(path);
     if (error != 0) {
-        ShowMessage(path + " failed to open 1a " + Format("File error %i", error));
+        ShowMessage(WithReason(path + " failed to open 1a " + Format("File error %i", error),
+                               writer.ErrorReason()));
         return 0;
     }
+    errno = 0;
     const int result = WriteBmpStream(writer.Stream(), dib, colorTableBytes);
+    const int streamError = errno;
     if (result == kBmpStreamRefused) return 0;  // a header other than 40 bytes: nothing written
-    if (result != kBmpStreamDone || !writer.Commit()) {
-        ShowMessage(path + " failed to process.");
+    if (result != kBmpStreamDone) {
+        // No errno: the block does not hold what its header describes.
+        ShowMessage(WithReason(path + " failed to process.",
+                               streamError != 0 ? ErrorText(streamError) : std::string()));
+        return 0;
+    }
+    if (!writer.Commit()) {
+        ShowMessage(WithReason(path + " failed to process.", writer.ErrorReason()));
         return 0;
     }
     return 1;

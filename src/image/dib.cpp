@@ -16,7 +16,127 @@ bool IsInfoHeader(const uint8_t* header) {
     return LoadLE32(header + kBiSize) == static_cast<uint32_t>(kInfoHeaderBytes);
 }
 
+int64_t& PictureLimit() {
+    static int64_t limit = kDefaultMaxPicturePixels;
+    return limit;
+}
+
+// The position and width of a mask's run of bits.
+struct CMaskField {
+    uint32_t shift = 0;
+    uint32_t bits = 0;
+};
+
+CMaskField FieldOf(uint32_t mask) {
+    CMaskField field;
+    if (mask == 0) return field;
+    while (((mask >> field.shift) & 1u) == 0) ++field.shift;
+    while (field.shift + field.bits < 32 && ((mask >> (field.shift + field.bits)) & 1u) != 0)
+        ++field.bits;
+    return field;
+}
+
+uint8_t FieldValue(uint32_t pixel, uint32_t mask, const CMaskField& field) {
+    if (field.bits == 0) return 0;
+    const uint32_t value = (pixel & mask) >> field.shift;
+    if (field.bits >= 8) return static_cast<uint8_t>(value >> (field.bits - 8));
+    const uint32_t top = (1u << field.bits) - 1;
+    return static_cast<uint8_t>((value * 255 + top / 2) / top);
+}
+
 }  // namespace
+
+int64_t MaxPicturePixels() {
+    return PictureLimit();
+}
+
+int64_t SetMaxPicturePixels(int64_t pixels) {
+    const int64_t old = PictureLimit();
+    PictureLimit() = pixels;
+    return old;
+}
+
+bool IsReadablePictureSize(int64_t width, int64_t height) {
+    if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX) return false;
+    if (width > MaxPicturePixels() / height) return false;
+    return Picture24Bytes(width, height) >= 0;
+}
+
+std::string PictureSizeRefusal(int64_t width, int64_t height) {
+    if (width <= 0 || height <= 0)
+        return Format("a picture of %lld x %lld pixels has no pixels",
+                      static_cast<long long>(width), static_cast<long long>(height));
+    return Format(
+        "a picture of %lld x %lld pixels is larger than this program reads (%lld "
+        "pixels at most)",
+        static_cast<long long>(width), static_cast<long long>(height),
+        static_cast<long long>(MaxPicturePixels()));
+}
+
+bool AreUsableMasks(const uint32_t (&masks)[3]) {
+    for (const uint32_t mask : masks) {
+        const CMaskField field = FieldOf(mask);
+        const uint64_t run = ((uint64_t{1} << field.bits) - 1) << field.shift;
+        if (mask != run) return false;
+    }
+    return true;
+}
+
+CMemoryBlock ConvertPixelsTo24(const CPixelSource& source, int32_t width, int32_t height) {
+    const int64_t bytes = Picture24Bytes(width, height);
+    if (bytes < 0) return {};
+    CMemoryBlock block = CMemoryBlock::Allocate(static_cast<size_t>(bytes));
+    if (block.IsNull()) return block;
+    InitHeader24(block.Data(), width, height);
+    const CMaskField fields[3] = {FieldOf(source.masks[0]), FieldOf(source.masks[1]),
+                                  FieldOf(source.masks[2])};
+    const size_t targetRow = static_cast<size_t>(RowBytes(width * 24));
+    uint8_t* target = block.Data() + kInfoHeaderBytes;
+    const uint32_t colors = source.colors > 0 ? static_cast<uint32_t>(source.colors) : 0;
+
+    for (int32_t y = 0; y < height; ++y) {
+        // The result is bottom-up: its row y is the stored row y, or height-1-y when the
+        // stored rows run from the top.
+        const int64_t stored = source.topDown ? height - 1 - y : y;
+        const uint8_t* in = source.rows + stored * source.rowBytes;
+        uint8_t* out = target + static_cast<size_t>(y) * targetRow;
+        for (int32_t x = 0; x < width; ++x, out += 3) {
+            const size_t ux = static_cast<size_t>(x);
+            uint32_t index = 0;
+            switch (source.bitCount) {
+                case 1:  // eight indices a byte, the most significant bit first
+                    index = (in[ux / 8] >> (7 - ux % 8)) & 1u;
+                    break;
+                case 4:  // two indices a byte, the high four bits first
+                    index = ux % 2 == 0 ? in[ux / 2] >> 4 : in[ux / 2] & 0x0Fu;
+                    break;
+                case 8:
+                    index = in[ux];
+                    break;
+                case 24:
+                    std::memcpy(out, in + ux * 3, 3);
+                    continue;
+                case 32: {
+                    const uint32_t pixel = LoadLE32(in + ux * 4);
+                    out[0] = FieldValue(pixel, source.masks[2], fields[2]);
+                    out[1] = FieldValue(pixel, source.masks[1], fields[1]);
+                    out[2] = FieldValue(pixel, source.masks[0], fields[0]);
+                    continue;
+                }
+                default:
+                    return {};
+            }
+            // An index beyond the table leaves the pixel black (the block is zero-filled).
+            if (index >= colors) continue;
+            const uint8_t* entry =
+                source.table + static_cast<size_t>(index) * static_cast<size_t>(source.entryBytes);
+            out[0] = entry[0];
+            out[1] = entry[1];
+            out[2] = entry[2];
+        }
+    }
+    return block;
+}
 
 int64_t RowBytes64(int64_t bitWidth) {
     return ((bitWidth + 31) / 32) * 4;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "platform/geometry.h"
@@ -34,6 +35,21 @@ inline constexpr size_t kBcBitCount = 10;
 // The largest picture block the system handles: every size in a header, every row offset
 // and every block size stays a 32-bit signed value.
 inline constexpr int64_t kMaxPictureBlockBytes = INT32_MAX;
+
+// The most pixels a picture read from a file may have; a header declaring more is refused
+// before anything is allocated or decoded. 2^27 pixels (a 24-bit block of 384 MiB) holds
+// every camera picture; the Fourier engine itself works on at most 4096 x 4096.
+inline constexpr int64_t kDefaultMaxPicturePixels = int64_t{1} << 27;
+
+// The limit in force (tests and fuzzing lower it); SetMaxPicturePixels returns the old one.
+int64_t MaxPicturePixels();
+int64_t SetMaxPicturePixels(int64_t pixels);
+
+// True when a picture of width x height (as a file declares it) may be read: both positive,
+// no more pixels than the limit, and its 24-bit block within the system's 32-bit sizes.
+bool IsReadablePictureSize(int64_t width, int64_t height);
+// Why a declared size is refused, in words.
+std::string PictureSizeRefusal(int64_t width, int64_t height);
 
 // Move-only owner of the one memory block that holds a packed bitmap: header, colour
 // table, then the pixel rows bottom row first. A null handle means there is no picture.
@@ -118,3 +134,25 @@ int CheckSameSize(const DibHandle& a, const DibHandle& b);
 // multiple of 4 and the cut must lie inside the picture. Returns 1/0 (0 leaves the picture
 // as it was).
 int CutPicture(DibHandle& dib, int32_t width, int32_t height);
+
+// Where the pixel rows of a picture lie and how their pixels give colours, for turning any
+// stored layout into a 24-bit picture.
+struct CPixelSource {
+    const uint8_t* rows = nullptr;  // the first stored row
+    int64_t rowBytes = 0;           // from one stored row to the next
+    bool topDown = false;           // the first stored row is the top of the image
+    int32_t bitCount = 0;           // 1, 4 or 8 (through the table), 24 or 32
+    const uint8_t* table = nullptr;
+    int32_t entryBytes = 4;  // 4 (blue, green, red, 0) or 3 (blue, green, red)
+    int32_t colors = 0;      // entries present in the table; other indices are black
+    // 32 bits: where red, green and blue lie in the little-endian pixel value.
+    uint32_t masks[3] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu};
+};
+
+// True when every mask is 0 or one run of set bits (what ConvertPixelsTo24 can take apart).
+bool AreUsableMasks(const uint32_t (&masks)[3]);
+
+// A new 24-bit bottom-up picture (40-byte header) of width x height from the source;
+// empty when the size is not valid or memory runs out. Masks of more than 8 bits keep their
+// highest 8, narrower ones are scaled to 0..255.
+CMemoryBlock ConvertPixelsTo24(const CPixelSource& source, int32_t width, int32_t height);

@@ -1,7 +1,5 @@
 #include "image/jpeg_file.h"
 
-#include <sys/stat.h>
-
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -10,6 +8,7 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
+#include "platform/file_open.h"
 #include "platform/safe_file.h"
 #include "platform/user_interface.h"
 
@@ -52,15 +51,41 @@ int32_t ToSize(JDIMENSION value) {
 // Decodes the open file into the picture. Only plain data lives in this frame, so the jump
 // back from an error skips no destructor; the caller releases the decompressor and file.
 int Decode(jpeg_decompress_struct& cinfo, CJpegErrorManager& errors, std::FILE* file,
-           DibHandle& dib, CSize& size) {
+           const char* path, DibHandle& dib, CSize& size) {
     if (setjmp(errors.jump)) return 0;
     jpeg_create_decompress(&cinfo);
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
+
+    // The declared size is checked before the library allocates anything for the image: a
+    // progressive file buffers all its coefficients, so a few hundred bytes declaring
+    // 30000 x 30000 would otherwise cost gigabytes.
+    if (!IsReadablePictureSize(cinfo.image_width, cinfo.image_height)) {
+        ShowMessage(std::string(path) + ": " +
+                    PictureSizeRefusal(cinfo.image_width, cinfo.image_height));
+        return 0;
+    }
+    // Grey pictures become grey colour pictures (the library converts); CMYK cannot be
+    // converted by the library and is refused.
+    if (cinfo.jpeg_color_space == JCS_GRAYSCALE || cinfo.jpeg_color_space == JCS_YCbCr ||
+        cinfo.jpeg_color_space == JCS_RGB) {
+        cinfo.out_color_space = JCS_RGB;
+    } else {
+        ShowMessage("MakeBitmapColors0: Components need to be 3");
+        return 0;
+    }
+    // The library's own memory is bounded by what the largest readable picture needs
+    // (coefficients of every component of a progressive file), plus its small buffers.
+    const int64_t area = int64_t{cinfo.image_width} * cinfo.image_height;
+    cinfo.mem->max_memory_to_use = static_cast<long>(8 * area + (int64_t{32} << 20));
     jpeg_start_decompress(&cinfo);
 
     const int32_t width = ToSize(cinfo.output_width);
     const int32_t height = ToSize(cinfo.output_height);
+    if (cinfo.output_components != 3) {
+        ShowMessage("MakeBitmapColors0: Components need to be 3");
+        return 0;
+    }
     if (!MakeJpegTarget(dib, cinfo.output_components, width, height)) {
         ShowMessage("No mem allocated");
         return 0;
@@ -142,22 +167,16 @@ int MakeJpegTarget(DibHandle& dib, int components, int32_t width, int32_t height
 }
 
 int ReadJpegFile(const std::string& path, DibHandle& dib, CSize& size) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    struct stat status {};
-    if (file && (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode))) {
-        std::fclose(file);  // a folder or device is not a picture file
-        file = nullptr;
-    }
-    if (!file) {
-        ShowMessage(Format("can't open %s\n", path.c_str()));
+    const COpenedFile opened = OpenRegularFile(path);
+    if (!opened) {
+        ShowMessage(Format("can't open %s\n", WithReason(path, opened.reason).c_str()));
         return 0;
     }
     jpeg_decompress_struct cinfo{};
     CJpegErrorManager errors{};
     cinfo.err = InstallErrorManager(errors);
-    const int result = Decode(cinfo, errors, file, dib, size);
+    const int result = Decode(cinfo, errors, opened.Stream(), path.c_str(), dib, size);
     jpeg_destroy_decompress(&cinfo);
-    std::fclose(file);
     return result;
 }
 
@@ -182,7 +201,7 @@ int WriteJpegFile(const std::string& path, DibHandle& dib, int quality) {
     }
     CSafeFileWriter writer;
     if (writer.Open(path) != 0) {
-        ShowMessage(Format("can't open %s\n", path.c_str()));
+        ShowMessage(Format("can't open %s\n", WithReason(path, writer.ErrorReason()).c_str()));
         return 0;
     }
     jpeg_compress_struct cinfo{};
@@ -192,7 +211,7 @@ int WriteJpegFile(const std::string& path, DibHandle& dib, int quality) {
     jpeg_destroy_compress(&cinfo);
     if (result != 1) return 0;  // the library has reported; the temporary file goes away
     if (!writer.Commit()) {
-        ShowMessage(path + " failed to process.");
+        ShowMessage(WithReason(path + " failed to process.", writer.ErrorReason()));
         return 0;
     }
     return 1;

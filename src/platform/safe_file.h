@@ -7,6 +7,12 @@
 // Writes a file beside its target under a temporary name and renames it over the
 // target only when everything was written, so a failed write never destroys the file
 // that was there. A writer that is destroyed without Commit() removes its temporary.
+//
+// A target that is a symbolic link is written through: the temporary lies beside the
+// file the link leads to and is renamed over that file, so the link stays a link. A target
+// that exists and that nobody may write (no write permission bit), or that this process
+// may not write, is refused rather than replaced. The new file keeps the permissions of
+// the file it replaces.
 class CSafeFileWriter {
 public:
     CSafeFileWriter() = default;
@@ -14,7 +20,8 @@ public:
     CSafeFileWriter(const CSafeFileWriter&) = delete;
     CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
 
-    // Creates the temporary file; 0 on success, else the errno of the failure.
+    // Creates the temporary file; 0 on success, else the errno of the failure (EACCES for
+    // a read-only target).
     int Open(const std::string& path);
     bool IsOpen() const { return m_file != nullptr; }
 
@@ -30,9 +37,23 @@ public:
     // The FILE* of the temporary, for libraries that write through stdio.
     std::FILE* Stream() { return m_file; }
 
+    // What went wrong in words, after a failed Open, Write or Commit ("Permission denied",
+    // "No space left on device"); empty while nothing failed.
+    const std::string& ErrorReason() const { return m_reason; }
+
+    // The file that Commit replaces: the target, or the file its links lead to.
+    const std::string& FinalTarget() const { return m_target; }
+
 private:
+    void Fail(int error);
+
     std::FILE* m_file = nullptr;
     std::string m_target;
     std::string m_temp;
+    std::string m_reason;
     bool m_failed = false;
 };
+
+// The file a path names after following its symbolic links (also a link to a file that
+// does not exist yet); the path itself when it is no link. Empty for a loop of links.
+std::string FollowLinks(const std::string& path);

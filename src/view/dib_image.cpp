@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "image/picture_file.h"
+
 namespace {
 
 // Blue, green, red of pixel x of a stored row.
@@ -90,12 +92,8 @@ QByteArray DibBytes(const DibHandle& dib) {
 }
 
 DibHandle DibFromBytes(const QByteArray& bytes) {
-    if (bytes.isEmpty()) return {};
-    DibHandle dib(CMemoryBlock::Allocate(static_cast<size_t>(bytes.size())));
-    if (dib.IsNull()) return {};
-    std::memcpy(dib.Data(), bytes.constData(), static_cast<size_t>(bytes.size()));
-    if (!IsWholePicture(dib)) return {};
-    return dib;
+    return DibFromPackedBytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                              static_cast<size_t>(bytes.size()));
 }
 
 QRect PrintRect(int w, int h, int horzRes, int vertRes, int logPixelsX, int logPixelsY) {

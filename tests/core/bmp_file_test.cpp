@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -53,6 +54,33 @@ Bytes Info(int32_t width, int32_t height, uint16_t bits, uint32_t colorsUsed = 0
     StoreLE16(h.data() + kBiBitCount, bits);
     StoreLE32(h.data() + kBiClrUsed, colorsUsed);
     return h;
+}
+
+// The same file with the file header's pixel offset set.
+Bytes WithOffset(Bytes file, uint32_t offset) {
+    StoreLE32(file.data() + 10, offset);
+    return file;
+}
+
+// An info header of any size with the compression field set; for headers of 52 bytes and
+// more the red, green and blue masks lie at offset 40.
+Bytes Header(uint32_t headerBytes, int32_t width, int32_t height, uint16_t bits,
+             uint32_t compression, std::array<uint32_t, 3> masks = {0, 0, 0},
+             uint32_t colorsUsed = 0) {
+    Bytes h = Info(width, height, bits, colorsUsed, headerBytes);
+    h.resize(headerBytes);
+    StoreLE32(h.data() + kBiCompression, compression);
+    if (headerBytes >= 52)
+        for (size_t i = 0; i < 3; ++i) StoreLE32(h.data() + 40 + 4 * i, masks[i]);
+    return h;
+}
+
+Bytes Masks(uint32_t red, uint32_t green, uint32_t blue) {
+    Bytes m(12);
+    StoreLE32(m.data(), red);
+    StoreLE32(m.data() + 4, green);
+    StoreLE32(m.data() + 8, blue);
+    return m;
 }
 
 Bytes Core(uint8_t width, uint8_t height, uint8_t bits) {
@@ -154,8 +182,10 @@ TEST(BmpRead, Keeps24BitPicturesAsReadAndDrops32BitMasks) {
     EXPECT_EQ(WriteBmpFile((dir / "back.bmp").string(), r.dib, 0), 0);
     EXPECT_TRUE(fs::is_empty(dir));
 
-    // 32 bits: pixels 12 bytes (the masks) after the header; the fourth byte is dropped.
-    r = ReadFileOf(Bmp({Info(2, 1, 32), Bytes(12, 0xEE), {1, 2, 3, 4, 5, 6, 7, 8}}));
+    // 32 bits: pixels where the file header says, 12 bytes after the header here; the
+    // fourth byte is dropped.
+    r = ReadFileOf(
+        WithOffset(Bmp({Info(2, 1, 32), Bytes(12, 0xEE), {1, 2, 3, 4, 5, 6, 7, 8}}), 66));
     ASSERT_EQ(r.result, 1);
     EXPECT_EQ(Bytes(r.dib.Data() + 40, r.dib.Data() + 48), (Bytes{1, 2, 3, 5, 6, 7, 0, 0}));
 }
@@ -172,12 +202,18 @@ TEST(BmpRead, RefusesMalformedFilesWithoutReadingPastThem) {
         {"two planes", Bmp({Info(1, 1, 24, 0, 40, 2), pixel})},
         // Read as a core header, this would be a whole 1 x 1 24-bit picture.
         {"108-byte header", Bmp({Info(0x10001, 0x180001, 24, 0, 108), Bytes(68), pixel})},
-        {"top-down rows", Bmp({Info(1, -1, 24), pixel})},
         {"zero width", Bmp({Info(0, 1, 24), pixel})},
         {"rows missing", Bmp({Info(4, 4, 24), Bytes(24)})},  // 48 promised
         {"table missing", Bmp({Info(1, 1, 8), Table(4, 4), pixel})},
         {"lying colour count", Bmp({Info(1, 1, 8, 0x40000000), Table(4, 4), pixel})},
-        {"masks missing", Bmp({Info(1, 1, 32), pixel})},
+        {"masks missing", Bmp({Header(40, 1, 1, 32, 3), pixel})},
+        {"masks not one run of bits", Bmp({Header(40, 1, 1, 32, 3), Masks(0xF0F0, 0, 0), pixel})},
+        {"bit fields on 24 bits", Bmp({Header(40, 1, 1, 24, 3), Masks(0xFF, 0, 0), pixel})},
+        {"run-length 8", Bmp({Header(40, 2, 2, 8, 1), Table(256, 4), {2, 1, 0, 0, 0, 1}})},
+        {"run-length 4", Bmp({Header(40, 2, 2, 4, 2), Table(16, 4), {2, 1, 0, 0, 0, 1}})},
+        {"JPEG inside", Bmp({Header(40, 1, 1, 24, 4), pixel, Bytes(64, 0xFF)})},
+        {"PNG inside", Bmp({Header(40, 1, 1, 24, 5), pixel, Bytes(64, 0x89)})},
+        {"64-byte header", Bmp({Header(64, 1, 1, 24, 0), pixel})},
         {"core rows missing", Bmp({Core(4, 4, 24), Bytes(40)})},
         // Every row present, but width x 24 bits would overflow 32-bit row arithmetic.
         {"huge width", Bmp({Info(89478485, 1, 1), Table(2, 4), Bytes(11184812)})},
@@ -212,14 +248,17 @@ TEST(BmpRead, ReusesALargeEnoughBlockAndReportsOpenAndReadFailures) {
         r = ReadFile(path, std::move(r.dib));
         EXPECT_EQ(r.result, 0);
         EXPECT_FALSE(r.dib.IsNull());
-        EXPECT_EQ(r.messages, std::vector<std::string>{"Failed to open: " + path.string()});
+        EXPECT_EQ(r.messages, std::vector<std::string>{
+                                  "Failed to open: " + path.string() + ": " +
+                                  (path == dir ? "Is a directory" : "No such file or directory")});
     }
     // A file error while reading is told apart from a bad picture: /proc/self/mem opens as a
     // regular file but cannot seek to its end.
     r = ReadFile("/proc/self/mem", std::move(r.dib));
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.dib.IsNull());
-    EXPECT_EQ(r.messages, std::vector<std::string>{"Failed to read: /proc/self/mem"});
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].rfind("Failed to read: /proc/self/mem: ", 0), 0u) << r.messages[0];
 }
 
 TEST(BmpWrite, WritesFileHeaderInfoHeaderAndRows) {
@@ -266,8 +305,103 @@ TEST(BmpWrite, ReportsFailuresAndNeverDestroysTheOldFile) {
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(ui.Messages(),
               (std::vector<std::string>{target.string() + " no bitmap connected to it.",
-                                        missing + " failed to open 1a File error 2",
-                                        target.string() + " failed to process."}));
+                                        missing + " failed to open 1a File error 2: No such file "
+                                                  "or directory",
+                                        target.string() + " failed to process. File too large"}));
     EXPECT_EQ(ReadBytes(target), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST(BmpRead, ReadsTheLayoutsOfOtherPrograms) {
+    // 32 bits without masks (compression 0): the pixels follow the header at once.
+    ReadResult r = ReadFileOf(Bmp({Info(2, 1, 32), {1, 2, 3, 4, 5, 6, 7, 8}}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{1, 2, 3}));
+    EXPECT_EQ(r.Pixel(1, 0), (Bytes{5, 6, 7}));
+
+    // 32 bits with bit fields after a 40-byte header: red in the low byte, blue above it.
+    r = ReadFileOf(
+        Bmp({Header(40, 1, 1, 32, 3), Masks(0x000000FF, 0x0000FF00, 0x00FF0000), {10, 20, 30, 0}}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{30, 20, 10}));
+    // Ten bits a colour keep their highest eight; five bits are scaled to 0..255.
+    Bytes tenBits(4);
+    StoreLE32(tenBits.data(), (1023u << 20) | (512u << 10) | 4u);
+    r = ReadFileOf(Bmp({Header(40, 1, 1, 32, 3), Masks(0x3FF00000, 0x000FFC00, 0x3FF), tenBits}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{1, 128, 255}));
+    Bytes fiveBits(4);
+    StoreLE32(fiveBits.data(), (31u << 10) | (16u << 5));
+    r = ReadFileOf(Bmp({Header(40, 1, 1, 32, 3), Masks(0x7C00, 0x03E0, 0x001F), fiveBits}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{0, 132, 255}));
+
+    // A V5 header with its masks inside, rows from the top down.
+    r = ReadFileOf(Bmp({Header(124, 1, -2, 32, 3, {0x0000FF00, 0x00FF0000, 0xFF000000}),
+                        {0, 1, 2, 3, 0, 4, 5, 6}}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.size, (CSize{1, 2}));
+    EXPECT_EQ(r.Pixel(0, 1), (Bytes{3, 2, 1}));  // the first stored row is the top
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{6, 5, 4}));
+
+    // A V4 header, 24 bits, top-down, odd width: converted to the program's own layout.
+    r = ReadFileOf(Bmp({Header(108, 1, -2, 24, 0), {1, 2, 3, 0, 4, 5, 6, 0}}));
+    ASSERT_EQ(r.result, 1);
+    const PictureDescription d = DescribePicture(r.dib.Data());
+    EXPECT_TRUE(d.isInfoHeader);
+    EXPECT_EQ(d.size, (CSize{1, 2}));
+    EXPECT_EQ(d.pixelOffset, 40);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{4, 5, 6}));
+    EXPECT_EQ(r.Pixel(0, 1), (Bytes{1, 2, 3}));
+
+    // The file header's pixel offset, when the rows fit behind it: a gap of junk is skipped.
+    r = ReadFileOf(WithOffset(Bmp({Info(1, 1, 24), Bytes(8, 0xAA), {7, 8, 9, 0}}), 62));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{7, 8, 9}));
+    // An offset the rows would not fit behind is not used.
+    r = ReadFileOf(WithOffset(Bmp({Info(1, 1, 24), {7, 8, 9, 0}}), 60));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{7, 8, 9}));
+    // An offset that leaves room for two table entries only: other indices are black.
+    r = ReadFileOf(WithOffset(Bmp({Info(3, 1, 8), Table(2, 4), {0, 1, 2, 0}, Bytes(1024, 9)}), 62));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(r.Pixel(1, 0), (Bytes{1, 254, 7}));
+    EXPECT_EQ(r.Pixel(2, 0), (Bytes{0, 0, 0}));
+}
+
+TEST(BmpRead, A24BitFileWithAColourTableIsWrittenBackWithoutIt) {
+    // Before, the table stayed in the picture and was written out as pixels.
+    const Bytes rows = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
+    ReadResult r = ReadFileOf(Bmp({Info(2, 2, 24, 2), Table(2, 4), rows}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_EQ(DescribePicture(r.dib.Data()).pixelOffset, 40);
+    EXPECT_EQ(r.Pixel(0, 0), (Bytes{1, 2, 3}));
+    EXPECT_EQ(r.Pixel(1, 1), (Bytes{10, 11, 12}));
+    const fs::path dir = TempDir("table24");
+    ASSERT_EQ(WriteBmpFile((dir / "out.bmp").string(), r.dib, 0), 1);
+    const Bytes file = ReadBytes(dir / "out.bmp");
+    ASSERT_EQ(file.size(), 54u + rows.size());
+    EXPECT_EQ(Bytes(file.begin() + 54, file.end()), rows);
+
+    // A picture the program wrote stays byte for byte what it was, through reading and
+    // writing again.
+    const Bytes first = file;
+    r = ReadFile(dir / "out.bmp");
+    ASSERT_EQ(r.result, 1);
+    ASSERT_EQ(WriteBmpFile((dir / "again.bmp").string(), r.dib, 0), 1);
+    EXPECT_EQ(ReadBytes(dir / "again.bmp"), first);
+}
+
+TEST(BmpRead, RefusesDeclaredSizesAboveTheLimitBeforeAllocating) {
+    const int64_t old = SetMaxPicturePixels(100);
+    const ReadResult small = ReadFileOf(Bmp({Info(10, 10, 8), Table(256, 4), Bytes(120)}));
+    const ReadResult large = ReadFileOf(Bmp({Info(11, 10, 8), Table(256, 4), Bytes(120)}));
+    SetMaxPicturePixels(old);
+    EXPECT_EQ(small.result, 1);
+    EXPECT_EQ(large.result, 0);
+    EXPECT_TRUE(large.dib.IsNull());
+    // A header promising rows the file does not have is refused before its block is taken:
+    // 60000 x 60000 at 1 bit would be 450 MB of rows.
+    const ReadResult lying = ReadFileOf(Bmp({Info(60000, 60000, 1), Table(2, 4), Bytes(64)}));
+    EXPECT_EQ(lying.result, 0);
 }

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -70,9 +71,65 @@ Bytes EncodeJpeg(unsigned width, unsigned height, int components, const Bytes& p
     return out;
 }
 
-// The same file with another width and height in its frame header.
-Bytes WithFrameSize(Bytes jpeg, uint16_t width, uint16_t height) {
-    const uint8_t sof[] = {0xFF, 0xC0};
+// A 2 x 2 CMYK JPEG, which the library cannot turn into RGB.
+Bytes EncodeCmyk() {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = 2;
+    cinfo.image_height = 2;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    Bytes row(8, 60);
+    while (cinfo.next_scanline < 2) {
+        JSAMPROW p = row.data();
+        jpeg_write_scanlines(&cinfo, &p, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    jpeg_destroy_compress(&cinfo);
+    return out;
+}
+
+// A progressive JPEG of the rows (RGB, top row first).
+Bytes EncodeProgressive(unsigned width, unsigned height, const Bytes& rgb) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    Bytes rows = rgb;
+    while (cinfo.next_scanline < height) {
+        JSAMPROW row = rows.data() + cinfo.next_scanline * width * 3;
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    jpeg_destroy_compress(&cinfo);
+    return out;
+}
+
+// The same file with another width and height in its frame header (baseline or
+// progressive).
+Bytes WithFrameSize(Bytes jpeg, uint16_t width, uint16_t height, uint8_t frameMarker = 0xC0) {
+    const uint8_t sof[] = {0xFF, frameMarker};
     auto at = std::search(jpeg.begin(), jpeg.end(), std::begin(sof), std::end(sof));
     EXPECT_NE(at, jpeg.end());
     const size_t i = static_cast<size_t>(at - jpeg.begin()) + 5;  // marker, length, precision
@@ -131,7 +188,8 @@ TEST(JpegRead, StoresRowsBottomUpInBlueGreenRedOrder) {
     }
 }
 
-TEST(JpegRead, RefusesGreyBrokenAndOversizedFilesWithTheirMessages) {
+TEST(JpegRead, RefusesCmykBrokenAndOversizedFilesWithTheirMessages) {
+    const std::string path = (TempDir("read") / "read.jpg").string();
     const Bytes small = EncodeJpeg(3, 2, 3, Bytes(18, 100));
     struct Case {
         const char* name;
@@ -139,10 +197,11 @@ TEST(JpegRead, RefusesGreyBrokenAndOversizedFilesWithTheirMessages) {
         std::vector<std::string> messages;  // empty: any report of the library
     };
     const std::vector<Case> cases = {
-        {"grey",
-         EncodeJpeg(4, 4, 1, Bytes(16, 90)),
-         {"MakeBitmapColors0: Components need to be 3", "No mem allocated"}},
-        {"too large for 32-bit sizes", WithFrameSize(small, 65000, 65000), {"No mem allocated"}},
+        {"too large for the program",
+         WithFrameSize(small, 65000, 65000),
+         {path + ": a picture of 65000 x 65000 pixels is larger than this program reads "
+                 "(134217728 pixels at most)"}},
+        {"CMYK", EncodeCmyk(), {"MakeBitmapColors0: Components need to be 3"}},
         {"not a JPEG", {'h', 'e', 'l', 'l', 'o', '!'}, {}},
         {"empty", {}, {}},
         {"zero height", WithFrameSize(small, 3, 0), {}},
@@ -162,7 +221,10 @@ TEST(JpegRead, RefusesGreyBrokenAndOversizedFilesWithTheirMessages) {
     for (const fs::path& path : {dir / "missing.jpg", dir}) {
         const ReadResult r = ReadFile(path);
         EXPECT_EQ(r.result, 0);
-        EXPECT_EQ(r.messages, std::vector<std::string>{"can't open " + path.string() + "\n"});
+        EXPECT_EQ(r.messages,
+                  std::vector<std::string>{
+                      "can't open " + path.string() + ": " +
+                      (path == dir ? "Is a directory" : "No such file or directory") + "\n"});
     }
 }
 
@@ -228,9 +290,9 @@ TEST(JpegWrite, ReportsFailuresAndNeverDestroysTheOldFile) {
         noisy.Data()[i] = static_cast<uint8_t>(i * 7919 >> 3);
     const std::string missing = (dir / "no" / "x.jpg").string();
     EXPECT_EQ(WriteJpegFile(missing, noisy, 90), 0);
-    ASSERT_EQ(ui.Messages(),
-              (std::vector<std::string>{target.string() + " no bitmap connected to it.",
-                                        "can't open " + missing + "\n"}));
+    ASSERT_EQ(ui.Messages(), (std::vector<std::string>{
+                                 target.string() + " no bitmap connected to it.",
+                                 "can't open " + missing + ": No such file or directory\n"}));
     // The library fails half way: its report is shown, and the process goes on.
     ui.Clear();
     std::signal(SIGXFSZ, SIG_IGN);  // files may grow to 1 KiB only
@@ -243,4 +305,52 @@ TEST(JpegWrite, ReportsFailuresAndNeverDestroysTheOldFile) {
     EXPECT_EQ(ui.Messages().size(), 1u);
     EXPECT_EQ(ReadBytes(target), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST(JpegRead, GreyPicturesReadAsGreyColourPictures) {
+    // Left column dark, right column light, top row darker than the bottom one.
+    const ReadResult r = ReadFileOf(EncodeJpeg(2, 2, 1, {20, 200, 60, 240}));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(r.size, (CSize{2, 2}));
+    EXPECT_EQ(DescribePicture(r.dib.Data()).bitCount, 24);
+    const uint8_t* bottom = r.dib.Data() + 40;
+    const uint8_t* top = bottom + 8;
+    const uint8_t expected[2][2] = {{20, 200}, {60, 240}};  // top row, bottom row
+    for (int x = 0; x < 2; ++x)
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(top[3 * x + c], expected[0][x], 3) << x << c;
+            EXPECT_NEAR(bottom[3 * x + c], expected[1][x], 3) << x << c;
+        }
+}
+
+TEST(JpegRead, HostileSizesAreRefusedRightAfterTheHeader) {
+    // A few hundred bytes declaring 30000 x 30000: before, a progressive file filled the
+    // library's buffer of the whole image (gigabytes, tens of seconds) before the check.
+    const Bytes rgb(16 * 16 * 3, 128);
+    const std::vector<std::pair<const char*, Bytes>> cases = {
+        {"progressive", WithFrameSize(EncodeProgressive(16, 16, rgb), 30000, 30000, 0xC2)},
+        {"baseline", WithFrameSize(EncodeJpeg(16, 16, 3, rgb), 30000, 30000)},
+    };
+    const std::string path = (TempDir("read") / "read.jpg").string();
+    for (const auto& [name, bytes] : cases) {
+        ASSERT_LT(bytes.size(), 2000u) << name;
+        DibHandle kept;
+        NewGreyPicture(4, 4, kept);
+        const auto start = std::chrono::steady_clock::now();
+        const ReadResult r = ReadFileOf(bytes, std::move(kept));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << name;
+        EXPECT_EQ(r.result, 0) << name;
+        EXPECT_EQ(
+            r.messages,
+            std::vector<std::string>{path + ": a picture of 30000 x 30000 pixels is larger than "
+                                            "this program reads (134217728 pixels at most)"})
+            << name;
+    }
+    // Under a lower limit the same check holds for an ordinary progressive picture.
+    const int64_t old = SetMaxPicturePixels(255);
+    const ReadResult r = ReadFileOf(EncodeProgressive(16, 16, rgb));
+    SetMaxPicturePixels(old);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(ReadFileOf(EncodeProgressive(16, 16, rgb)).result, 1);
 }

@@ -251,16 +251,19 @@ TEST_F(Driver, AFourierFileOpensAsItsOwnDocumentAndShowsItsPicture) {
     EXPECT_EQ(PictureBytes(spectrum.m_hDIB), PictureBytes(doc.m_hDIB));
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{});
 
-    // A file shorter than its header promises shows grey with the read error.
+    // A file shorter than its header promises is refused before anything is made for it.
     {
         std::ofstream ft(Path("short.ft"), std::ios::binary);
         ft << ReadFileBytes(Path("source.ft")).substr(0, 100);
     }
     m_ui.Clear();
     CZelvanDoc broken;
-    ASSERT_TRUE(broken.OnOpenDocument(Path("short.ft")));
-    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Read CFourier error"});
-    EXPECT_EQ(PictureBytes(broken.m_hDIB), std::vector<uint8_t>(48 * 12, 50));
+    EXPECT_FALSE(broken.OnOpenDocument(Path("short.ft")));
+    EXPECT_EQ(m_ui.Messages(),
+              std::vector<std::string>{"Error in CFourier file size data. " + Path("short.ft") +
+                                       " holds 100 bytes; the spectrum of a 16 x 12 picture "
+                                       "needs 9224."});
+    EXPECT_TRUE(broken.m_hDIB.IsNull());
 }
 
 TEST_F(Driver, CancelledRunsLeaveTheDocumentAsItWas) {

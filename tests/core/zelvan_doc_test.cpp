@@ -190,9 +190,22 @@ TEST_F(ZelvanDoc, OpeningFailsForUnknownKindsBadFilesAndImpossibleSpectra) {
         CZelvanDoc spectrum;
         EXPECT_FALSE(spectrum.OnOpenDocument(Path("odd.ft"))) << cx;
     }
-    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>(3, "Error in CFourier file size data. "));
+    ASSERT_EQ(m_ui.Messages().size(), 3u);
+    for (const std::string& message : m_ui.Messages())
+        EXPECT_EQ(message.rfind(
+                      "Error in CFourier file size data. " + Path("odd.ft") + " is made for ", 0),
+                  0u)
+            << message;
+    // A missing file and a file too short for a header say so.
+    m_ui.Clear();
     CZelvanDoc missing;
     EXPECT_FALSE(missing.OnOpenDocument(Path("missing.ft")));
+    std::ofstream(Path("seven.ft"), std::ios::binary) << "1234567";
+    EXPECT_FALSE(missing.OnOpenDocument(Path("seven.ft")));
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{"Read CFourier error: No such file or directory",
+                                        "Error in CFourier file size data. " + Path("seven.ft") +
+                                            " holds 7 bytes, fewer than the 8 of its header."}));
 }
 
 TEST_F(ZelvanDoc, PreparingConvertsPalettePicturesAndThirtyTwoBits) {

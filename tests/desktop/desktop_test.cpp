@@ -199,7 +199,8 @@ private slots:
         init();
         const std::string missing = (m_dir / "missing.bmp").string();
         Start({QString::fromStdString(missing)}, false);
-        QCOMPARE(m_ui->messages, std::vector<std::string>{"Failed to open: " + missing});
+        QCOMPARE(m_ui->messages, std::vector<std::string>{"Failed to open: " + missing +
+                                                          ": No such file or directory"});
         QVERIFY(Frame().Views().empty());
         QVERIFY(Frame().Menu(QStringLiteral("Fourier && &Colors")) == nullptr);
     }
@@ -647,7 +648,8 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         fs::remove(paths[3]);
         m_app->OpenRecentFile(1);
-        QCOMPARE(m_ui->messages.back(), "Failed to open: " + paths[3]);
+        QCOMPARE(m_ui->messages.back(),
+                 "Failed to open: " + paths[3] + ": No such file or directory");
         QCOMPARE(m_app->RecentFiles().size(), 3);
         QVERIFY(!m_app->RecentFiles().contains(QString::fromStdString(paths[3])));
     }
