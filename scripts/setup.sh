@@ -9,7 +9,7 @@ packages=(
     libcli11-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libx11-dev
-    clang-format
+    clang-format clang libclang-rt-14-dev
 )
 
 missing=()

@@ -43,7 +43,8 @@ struct CBmpLayout {
     uint32_t masks[3] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu};
     int64_t tableStart = 0;
     int32_t entryBytes = 4;
-    int64_t colors = 0;  // entries present in the file and usable as indices
+    int64_t colorsUsed = 0;  // as the header says
+    int64_t colors = 0;      // entries present in the file and usable as indices
     int64_t pixelStart = 0;
     int64_t imageBytes = 0;
 };
@@ -80,6 +81,7 @@ int ReadLayout(std::FILE* file, int64_t length, const uint8_t (&fileHeader)[kFil
         layout.bitCount = LoadLE16(header + kBiBitCount);
         layout.compression = LoadLE32(header + kBiCompression);
         colorsUsed = LoadLE32(header + kBiClrUsed);
+        layout.colorsUsed = colorsUsed;
         if (layout.height < 0) {  // rows stored from the top of the image down
             layout.topDown = true;
             layout.height = -layout.height;
@@ -131,12 +133,14 @@ int ReadLayout(std::FILE* file, int64_t length, const uint8_t (&fileHeader)[kFil
 }
 
 // The program's own files and plain 24-bit files are kept exactly as read: a 40-byte or
-// core header right before bottom-up rows, no colour table and no gap.
+// core header right before bottom-up rows, no colour table and no gap. A header that
+// announces a colour table is not kept, even when the pixel offset leaves no room for one:
+// the picture in memory would be described with that table before its pixels.
 bool KeptAsRead(const CBmpLayout& layout) {
     if (layout.bitCount != 24 || layout.compression != kBiRgb || layout.topDown) return false;
     return layout.pixelStart == kFileHeaderBytes + int64_t{layout.headerBytes} &&
            (layout.headerBytes == kCoreHeaderBytes ||
-            (layout.headerBytes == kInfoHeaderBytes && layout.colors == 0));
+            (layout.headerBytes == kInfoHeaderBytes && layout.colorsUsed == 0));
 }
 
 }  // namespace

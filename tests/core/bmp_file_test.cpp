@@ -405,3 +405,19 @@ TEST(BmpRead, RefusesDeclaredSizesAboveTheLimitBeforeAllocating) {
     const ReadResult lying = ReadFileOf(Bmp({Info(60000, 60000, 1), Table(2, 4), Bytes(64)}));
     EXPECT_EQ(lying.result, 0);
 }
+
+TEST(BmpRead, AColourCountWithoutItsTableIsNotKeptInThePicture) {
+    // Found by fuzzing: 24 bits, a colour count of 0xBCBCBCBC and the file header's pixel
+    // offset right after the header. The block was kept as read, so the picture in memory
+    // announced a table of three billion colours before its pixels.
+    const Bytes rows = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                        13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+    const ReadResult r = ReadFileOf(WithOffset(Bmp({Info(4, 2, 24, 0xBCBCBCBC), rows}), 54));
+    ASSERT_EQ(r.result, 1);
+    EXPECT_TRUE(IsWholePicture(r.dib));
+    const PictureDescription d = DescribePicture(r.dib.Data());
+    EXPECT_EQ(d.bitCount, 24);
+    EXPECT_EQ(d.colors, 0);
+    EXPECT_EQ(d.pixelOffset, 40);
+    EXPECT_EQ(Bytes(r.dib.Data() + 40, r.dib.Data() + 64), rows);
+}
