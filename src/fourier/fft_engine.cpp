@@ -11,8 +11,6 @@
 
 namespace {
 
-// FFTW's planner is shared by the whole process and is not thread-safe: planning and
-// destroying plans go through this lock. Executing a plan is safe from any thread.
 std::mutex& PlannerLock() {
     static std::mutex lock;
     return lock;
@@ -28,6 +26,13 @@ fftw_plan AsPlan(void* p) {
 }
 
 }  // namespace
+
+std::unique_lock<std::mutex> LockFftwPlanner(int32_t threads) {
+    std::unique_lock<std::mutex> lock(PlannerLock());
+    InitialiseThreads();
+    fftw_plan_with_nthreads(threads < 1 ? 1 : threads);
+    return lock;
+}
 
 CFftPlan::CFftPlan(int32_t width, int32_t height, int32_t threads)
     : m_width(width),

@@ -2,8 +2,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 #include "fourier/complex.h"
+
+// FFTW's planner is shared by the whole process and is not thread-safe: whoever plans or
+// destroys a plan holds this lock for the duration, which also sets the thread count of the
+// plans made under it. Executing a plan is safe from any thread.
+std::unique_lock<std::mutex> LockFftwPlanner(int32_t threads);
 
 // The fast Fourier engine on FFTW, for one picture size. It gives the projection engine's
 // spectrum layout: three planes, (fx, fy) at (fy + H/2)*W + (fx + W/2), normalised by
