@@ -5,8 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "image/bmp_file.h"
-#include "image/jpeg_file.h"
+#include "image/picture_file.h"
 #include "platform/byte_order.h"
 #include "platform/safe_file.h"
 #include "platform/user_interface.h"
@@ -19,12 +18,6 @@ constexpr size_t kStampHeaderBytes = 16;
 struct CFileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
-
-std::string LowerTail(const std::string& path, size_t n) {
-    std::string tail = path.size() >= n ? path.substr(path.size() - n) : path;
-    for (char& ch : tail) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return tail;
-}
 
 }  // namespace
 
@@ -101,14 +94,10 @@ int WriteKernelFile(const std::string& path, const CKernel& kernel) {
 int ReadPlanesFile(const std::string& path, CPlanes& planes) {
     DibHandle dib;
     CSize size;
-    const std::string kind = LowerTail(path, 3);
-    int ok = 0;
-    if (kind == "bmp")
-        ok = ReadBmpFile(path, dib, size);
-    else if (kind == "jpg" || LowerTail(path, 4) == "jpeg")
-        ok = ReadJpegFile(path, dib, size);
-    else
-        ShowMessage(path + ": only .bmp and .jpg pictures can be read here.");
-    if (!ok) return 0;
+    if (ReadPictureFile(path, dib, size) != 1) return 0;
+    if (ConvertTo24Bits(dib) != 1) {
+        ShowMessage(path + ": the picture could not be converted to 24 bits.");
+        return 0;
+    }
     return PlanesFromPicture(dib, planes);
 }

@@ -16,6 +16,6 @@ int ReadKernelFile(const std::string& path, CKernel& kernel);
 // Writes a kernel beside the target and renames it over the target. 1/0 with the message.
 int WriteKernelFile(const std::string& path, const CKernel& kernel);
 
-// Reads a picture file of any kind the program opens, converted to 24 bits, into planes.
-// 1/0 with the message shown here.
+// Reads a picture file of any kind the program reads (.bmp, .jpg, .png), converted to 24
+// bits, into planes. 1/0 with the message shown here.
 int ReadPlanesFile(const std::string& path, CPlanes& planes);
