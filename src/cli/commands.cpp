@@ -17,6 +17,7 @@
 #include "image/jpeg_file.h"
 #include "image/picture_file.h"
 #include "platform/clock.h"
+#include "platform/file_open.h"
 #include "platform/memory_block.h"
 #include "platform/terminal_ui.h"
 
@@ -188,7 +189,7 @@ int RunInverse(const std::string& input, const std::string& output, const CliCom
         return Fail();
     }
     if (fourier.ReadFourierFile(input, spectrum.As<Complex>()) != 1) {
-        ShowMessage("Read CFourier error");
+        ShowMessage(WithReason("Read CFourier error", LastFileError()));
         return Fail();
     }
 

@@ -10,6 +10,7 @@
 #include "image/bmp_file.h"
 #include "image/jpeg_file.h"
 #include "platform/clock.h"
+#include "platform/file_open.h"
 #include "platform/user_interface.h"
 
 namespace {
@@ -148,7 +149,7 @@ void CZelvanDoc::FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum,
     // has just computed is that spectrum already. When the file cannot be read, the buffer
     // may hold a spectrum an earlier run modified: that must not be modified again.
     if (!fresh && m_fourier.ReadFourierFile(m_strFourierPath, spectrum) != 1) {
-        ShowMessage("Read CFourier error");
+        ShowMessage(WithReason("Read CFourier error", LastFileError()));
         return;
     }
     m_bSpectrumKept = false;
@@ -209,7 +210,7 @@ void CZelvanDoc::FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum,
 void CZelvanDoc::ShowFourierFile(uint8_t* pixels, Complex* spectrum, double* real, uint8_t* flags) {
     const int64_t start = WallClockSeconds();
     if (m_fourier.ReadFourierFile(m_strFourierPath, spectrum) != 1) {
-        ShowMessage("Read CFourier error");
+        ShowMessage(WithReason("Read CFourier error", LastFileError()));
         return;
     }
     m_bSpectrumKept = true;

@@ -144,7 +144,8 @@ TEST_F(Driver, ARunThatCannotReadItsFourierFileLeavesThePictureAlone) {
     fs::remove(Path("p.ft"));
     m_ui.Clear();
     Run(doc, 6, 3.0);  // the buffer holds the 1/R² spectrum of the run before
-    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"Read CFourier error"});
+    EXPECT_EQ(m_ui.Messages(),
+              std::vector<std::string>{"Read CFourier error: No such file or directory"});
     EXPECT_FALSE(doc.LastRunCompleted());
     EXPECT_EQ(PictureBytes(doc.m_hDIB), result);
     EXPECT_EQ(doc.m_settings.m_strTimeAmplify, "");
