@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/queue_command.h"
+#include "cli/restore_command.h"
 #include "fourier/fourier.h"
 
 int main(int argc, char** argv) {
@@ -109,6 +110,57 @@ int main(int argc, char** argv) {
                      "one thread unless --threads says otherwise (default 0: one per core)")
         ->check(CLI::Range(0, 256));
 
+    std::string goodPath, blurredPath;
+    int32_t kernelSize = kDefaultKernelSize;
+    CLI::App* learnKernel = app.add_subcommand(
+        "learn-kernel",
+        "Learn the blur of an example pair (Blurred = K * Good, least squares over the three "
+        "colour planes) on a square support around the origin and write it as a .stp kernel "
+        "file. The file holds the blur itself; Make Stamp's stamp holds its inverse");
+    learnKernel->add_option("--good", goodPath, "The sharp picture of the pair")->required();
+    learnKernel->add_option("--blurred", blurredPath, "The same scene blurred")->required();
+    learnKernel->add_option("-o,--output", output, "Kernel file to write (.stp)")->required();
+
+    CRestoreCommand restoreCommand;
+    CLI::App* restore = app.add_subcommand(
+        "restore",
+        "Restore a blurred picture with a kernel: learnt from an example pair, read from a "
+        ".stp file, or a known blur; by Wiener deconvolution (automatic or hand-set "
+        "strength) or Richardson-Lucy iterations, the borders tapered unless --no-taper");
+    restore->add_option("IN", restoreCommand.input, "Picture to restore (.bmp, .jpg or .png)")
+        ->required();
+    restore->add_option("-o,--output", restoreCommand.output, "Picture to write")->required();
+    restore->add_option("--good", restoreCommand.good, "Example pair: the sharp picture");
+    restore->add_option("--blurred", restoreCommand.blurred,
+                        "Example pair: the same scene blurred");
+    restore->add_option("--kernel", restoreCommand.kernelPath,
+                        "A kernel file (.stp) holding the blur, as learn-kernel writes it");
+    restore->add_option("--motion", restoreCommand.motion,
+                        "LENGTH,ANGLE: a straight motion of LENGTH pixels at ANGLE degrees "
+                        "(counter-clockwise from rightwards)");
+    restore->add_option("--defocus", restoreCommand.defocus,
+                        "R: a defocus disc of radius R pixels");
+    restore->add_option("--gaussian", restoreCommand.gaussian,
+                        "S: a Gaussian blur of sigma S pixels");
+    restore->add_option("--blur", restoreCommand.blur,
+                        "KIND,STEPS,ATTENUATION: the program's own blur (KIND 0 to 4 or "
+                        "horizontal, vertical, right-down, random, five)");
+    restore->add_option("--method", restoreCommand.method, "wiener (default) or lucy")
+        ->check(CLI::IsMember({"wiener", "lucy"}));
+    restore->add_option("--strength", restoreCommand.strength,
+                        "Wiener: auto (default; from 8-bit rounding noise and the picture's own "
+                        "spectrum) or a noise-to-signal ratio, larger is smoother");
+    restore->add_option("--iterations", restoreCommand.iterations,
+                        "Richardson-Lucy iterations (default 40)");
+    restore->add_flag("--no-taper", restoreCommand.noTaper,
+                      "Restore as if the blur wrapped around the picture's edges");
+    for (CLI::App* command : {learnKernel, restore}) {
+        command->add_option("--size", command == restore ? restoreCommand.size : kernelSize,
+                            "Side of a learnt kernel's square support (default 41, at most 63)");
+        command->add_flag("--progress,!--no-progress", common.progress,
+                          "Show a progress line on stderr (default: when stderr is a terminal)");
+    }
+
     for (CLI::App* command : {open, fourier, queue}) {
         command->add_option("--size", sizeText,
                             "Working size WxH, one of those the picture can be fitted to; "
@@ -181,6 +233,8 @@ int main(int argc, char** argv) {
         queueRequest.threadsGiven = threadOptions.back()->count() > 0;
         return RunQueue(queueRequest, size, common);
     }
+    if (*learnKernel) return RunLearnKernel(goodPath, blurredPath, kernelSize, output, common);
+    if (*restore) return RunRestore(restoreCommand, common);
     if (*inverse) return RunInverse(input, output, common);
     if (*convert) return RunConvert(input, output);
     return 1;

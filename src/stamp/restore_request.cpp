@@ -1,0 +1,50 @@
+#include "stamp/restore_request.h"
+
+#include <cctype>
+
+#include "platform/user_interface.h"
+#include "stamp/restore_files.h"
+
+int LearnKernelFromFiles(const std::string& goodPath, const std::string& blurredPath, int32_t size,
+                         CKernel& kernel, const RestoreProgress& progress) {
+    if (goodPath.empty() || blurredPath.empty()) {
+        ShowMessage("Learning a kernel needs a Good and a Blurred picture.");
+        return 0;
+    }
+    CPlanes good, blurred;
+    if (!ReadPlanesFile(goodPath, good) || !ReadPlanesFile(blurredPath, blurred)) return 0;
+    return LearnKernel(good, blurred, size, kernel, progress);
+}
+
+int MakeKernel(const CKernelRequest& request, CKernel& kernel, const RestoreProgress& progress) {
+    switch (request.source) {
+        case KernelSource::ExamplePair:
+            return LearnKernelFromFiles(request.goodPath, request.blurredPath, request.size, kernel,
+                                        progress);
+        case KernelSource::StampFile:
+            if (request.stampPath.empty()) {
+                ShowMessage("No stamp file is named.");
+                return 0;
+            }
+            return ReadKernelFile(request.stampPath, kernel);
+        case KernelSource::Motion:
+            return MotionKernel(request.length, request.angle, kernel);
+        case KernelSource::Defocus:
+            return DefocusKernel(request.radius, kernel);
+        case KernelSource::Gaussian:
+            return GaussianKernel(request.sigma, kernel);
+        case KernelSource::BlurPath:
+            return BlurPathKernel(request.blurKind, request.blurSteps, request.blurAttenuation,
+                                  kernel);
+    }
+    return 0;
+}
+
+std::optional<int32_t> ParseBlurKind(const std::string& text) {
+    std::string lower;
+    for (char ch : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    static const char* const names[] = {"horizontal", "vertical", "right-down", "random", "five"};
+    for (int32_t k = 0; k < 5; ++k)
+        if (lower == names[k] || lower == std::to_string(k)) return k;
+    return std::nullopt;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "stamp/kernels.h"
+#include "stamp/restore.h"
+
+// Where the kernel of a restoration comes from, as the Restore dialog and the command line
+// choose it.
+enum class KernelSource { ExamplePair, StampFile, Motion, Defocus, Gaussian, BlurPath };
+
+struct CKernelRequest {
+    KernelSource source = KernelSource::ExamplePair;
+    std::string goodPath;               // example pair: the sharp picture
+    std::string blurredPath;            // example pair: the same scene blurred
+    int32_t size = kDefaultKernelSize;  // support of a learnt kernel
+    std::string stampPath;              // a ".stp" file
+    double length = 10.0;               // motion
+    double angle = 0.0;
+    double radius = 3.0;   // defocus
+    double sigma = 1.5;    // Gaussian
+    int32_t blurKind = 0;  // the program's blur paths
+    int32_t blurSteps = 10;
+    double blurAttenuation = 0.6;
+};
+
+// The kernel the request names: learnt from the example pair (read from its files), read
+// from the stamp file, or built. 1, 0 with the message shown, or kRestoreCancelled.
+int MakeKernel(const CKernelRequest& request, CKernel& kernel,
+               const RestoreProgress& progress = {});
+
+// Learns the kernel of an example pair given as picture files. Same results.
+int LearnKernelFromFiles(const std::string& goodPath, const std::string& blurredPath, int32_t size,
+                         CKernel& kernel, const RestoreProgress& progress = {});
+
+// A blur kind by number ("0" to "4") or name (horizontal, vertical, right-down, random,
+// five; any case).
+std::optional<int32_t> ParseBlurKind(const std::string& text);
