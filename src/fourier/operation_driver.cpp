@@ -9,6 +9,7 @@
 #include "fourier/fourier_dialogs.h"
 #include "image/bmp_file.h"
 #include "image/jpeg_file.h"
+#include "image/picture_file.h"
 #include "platform/clock.h"
 #include "platform/file_open.h"
 #include "platform/user_interface.h"
@@ -263,8 +264,7 @@ int CZelvanDoc::MakeFourierFile(const std::string& file, int32_t width, int32_t 
     if (kind != kFileBmp && kind != kFileJpg) return 0;
     DibHandle picture;
     CSize size;
-    const int read =
-        kind == kFileBmp ? ReadBmpFile(file, picture, size) : ReadJpegFile(file, picture, size);
+    const int read = ReadPictureFile(file, picture, size);
     if (read != 1 || !(size == CSize{width, height})) return 0;
     // The engine is set up for the document's picture; another size would not fit it.
     if (m_fourier.Width() != width || m_fourier.Height() != height) return 0;

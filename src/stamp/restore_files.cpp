@@ -7,6 +7,7 @@
 
 #include "image/picture_file.h"
 #include "platform/byte_order.h"
+#include "platform/file_open.h"
 #include "platform/safe_file.h"
 #include "platform/user_interface.h"
 
@@ -15,20 +16,18 @@ namespace {
 constexpr int32_t kMaxStampSide = 10000;
 constexpr size_t kStampHeaderBytes = 16;
 
-struct CFileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 int ReadKernelFile(const std::string& path, CKernel& kernel) {
-    std::unique_ptr<std::FILE, CFileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        ShowMessage(path + " Read Stamp File error aa", MessageIcon::Exclamation);
+    const COpenedFile opened = OpenRegularFile(path);
+    if (!opened) {
+        ShowMessage(WithReason(path + " Read Stamp File error aa", opened.reason),
+                    MessageIcon::Exclamation);
         return 0;
     }
+    std::FILE* file = opened.Stream();
     uint8_t header[kStampHeaderBytes];
-    const size_t got = std::fread(header, 1, sizeof header, file.get());
+    const size_t got = std::fread(header, 1, sizeof header, file);
     const int32_t width = got == sizeof header ? LoadLE32s(header) : 0;
     const int32_t height = got == sizeof header ? LoadLE32s(header + 4) : 0;
     if (width < 1 || height < 1 || width > kMaxStampSide || height > kMaxStampSide) {
@@ -37,6 +36,11 @@ int ReadKernelFile(const std::string& path, CKernel& kernel) {
     }
     const int32_t peakX = LoadLE32s(header + 8), peakY = LoadLE32s(header + 12);
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    // The values the header declares must be in the file before room is made for them.
+    if (opened.bytes < kStampHeaderBytes + count * 8) {
+        ShowMessage(path + ": the kernel file holds fewer values than its header declares.");
+        return 0;
+    }
     std::vector<uint8_t> bytes;
     std::vector<double> values;
     try {
@@ -46,7 +50,7 @@ int ReadKernelFile(const std::string& path, CKernel& kernel) {
         ShowMessage("Could not allocate memory for the kernel");
         return 0;
     }
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+    if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
         ShowMessage(path + ": the kernel file holds fewer values than its header declares.");
         return 0;
     }

@@ -4,60 +4,35 @@
 
 #include "image/picture_file.h"
 
-namespace {
-
-// Blue, green, red of pixel x of a stored row.
-void PixelColour(const uint8_t* row, int x, const PictureDescription& d, const uint8_t* table,
-                 uint8_t bgr[3]) {
-    int index = 0;
-    switch (d.bitCount) {
-        case 24:
-            std::memcpy(bgr, row + 3 * x, 3);
-            return;
-        case 32:
-            std::memcpy(bgr, row + 4 * x, 3);
-            return;
-        case 8:
-            index = row[x];
-            break;
-        case 4:
-            index = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
-            break;
-        case 1:
-            index = (row[x / 8] >> (7 - (x % 8))) & 1;
-            break;
-        default:
-            bgr[0] = bgr[1] = bgr[2] = 0;
-            return;
-    }
-    if (index >= d.colors) index = 0;
-    const uint8_t* entry = table + index * (d.isInfoHeader ? 4 : 3);
-    std::memcpy(bgr, entry, 3);
-}
-
-}  // namespace
-
 QImage DibToImage(const DibHandle& dib) {
     if (!IsWholePicture(dib)) return {};
-    const uint8_t* header = dib.Data();
+    // Other depths and layouts are shown through the same conversion the core uses.
+    DibHandle converted;
+    const DibHandle* shown = &dib;
+    {
+        const PictureDescription d = DescribePicture(dib.Data());
+        if (d.bitCount != 24 || !d.isInfoHeader || d.pixelOffset != kInfoHeaderBytes) {
+            converted = CopyHandle(dib);
+            if (ConvertTo24Bits(converted) != 1) return {};
+            shown = &converted;
+        }
+    }
+    const uint8_t* header = shown->Data();
     const PictureDescription d = DescribePicture(header);
     const int width = d.size.cx;
     const int height = d.size.cy;
     QImage image(width, height, QImage::Format_RGB888);
     if (image.isNull()) return {};
-    const int64_t stride = RowBytes64(static_cast<int64_t>(width) * d.bitCount);
+    const int64_t stride = RowBytes64(static_cast<int64_t>(width) * 24);
     const uint8_t* pixels = header + d.pixelOffset;
-    const uint8_t* table = header + d.colorTableOffset;
     for (int y = 0; y < height; ++y) {
         // Stored rows run from the bottom of the picture up.
         const uint8_t* row = pixels + static_cast<int64_t>(height - 1 - y) * stride;
         uchar* out = image.scanLine(y);
-        uint8_t bgr[3];
         for (int x = 0; x < width; ++x) {
-            PixelColour(row, x, d, table, bgr);
-            out[3 * x] = bgr[2];
-            out[3 * x + 1] = bgr[1];
-            out[3 * x + 2] = bgr[0];
+            out[3 * x] = row[3 * x + 2];
+            out[3 * x + 1] = row[3 * x + 1];
+            out[3 * x + 2] = row[3 * x];
         }
     }
     return image;

@@ -14,6 +14,7 @@
 #include "platform/file_open.h"
 #include "platform/safe_file.h"
 #include "platform/scripted_ui.h"
+#include "stamp/restore_files.h"
 #include "support/files.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
@@ -238,4 +239,23 @@ TEST(PictureFile, ConvertsPackedPicturesOfEveryDepthTo24Bits) {
     ASSERT_FALSE(dib.IsNull());
     EXPECT_EQ(ConvertTo24Bits(dib), 0);
     EXPECT_TRUE(dib.IsNull());
+}
+
+TEST(FileOpen, AKernelFileDeclaringMoreValuesThanItHoldsIsRefusedBeforeAllocating) {
+    // 16 bytes declaring 10000 x 10000 values: 800 MB were taken before the short read.
+    const fs::path dir = TestTempDir("kernel");
+    uint8_t header[16] = {};
+    StoreLE32s(header, 10000);
+    StoreLE32s(header + 4, 10000);
+    std::ofstream(dir / "big.stp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(header), sizeof header);
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    CKernel kernel;
+    EXPECT_EQ(ReadKernelFile((dir / "big.stp").string(), kernel), 0);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{
+                                 (dir / "big.stp").string() +
+                                 ": the kernel file holds fewer values than its header declares."});
+    ASSERT_EQ(::mkfifo((dir / "pipe.stp").c_str(), 0600), 0);
+    EXPECT_EQ(ReadKernelFile((dir / "pipe.stp").string(), kernel), 0);  // does not hang
 }

@@ -339,7 +339,8 @@ TEST(KernelFiles, RoundTripAndDamagedFiles) {
     const auto messages = ui.Messages();
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[0], path + ": the kernel file holds fewer values than its header declares.");
-    EXPECT_EQ(messages[3], (dir / "missing.stp").string() + " Read Stamp File error aa");
+    EXPECT_EQ(messages[3], (dir / "missing.stp").string() +
+                               " Read Stamp File error aa: No such file or directory");
     EXPECT_EQ(back.values, SmallKernel().values);  // failures leave the kernel as it was
 }
 
