@@ -24,6 +24,7 @@
 #include "shell/icons.h"
 #include "shell/key_state.h"
 #include "shell/zelvan_app.h"
+#include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace {
@@ -425,6 +426,12 @@ bool CMainFrame::OnDocumentCommand(CZelvanDoc& document, int id) {
             document.OnSetOneFrequency();
             document.UpdateAllViews();
             return true;
+        case kCmdFourierQueue:
+            RunFourierQueueCommand(document, this);
+            return true;
+        case kCmdExecuteAllQueues:
+            RunExecuteAllQueuesCommand();
+            return true;
         default:
             return false;
     }
@@ -441,6 +448,8 @@ bool CMainFrame::OnUpdateDocumentCommand(CZelvanDoc& document, CCmdUI& ui) {
         case kCmdFileClose:
         case kCmdSaveFourier:
         case kCmdSetOneFrequency:
+        case kCmdFourierQueue:
+        case kCmdExecuteAllQueues:
             return true;
         default:
             return false;

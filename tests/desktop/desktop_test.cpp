@@ -722,7 +722,7 @@ private slots:
             // Three entries: the question first (the recording port answers Yes).
             dialog->Button(kIdQueueExecute)->click();
         });
-        RunFourierQueueCommand(doc, &Frame());
+        QVERIFY(Frame().RouteCommand(kCmdFourierQueue));
         QVERIFY(seen);
         QCOMPARE(m_ui->messages.back(),
                  std::string("You do realize this is a lenghty task. Continue ?"));
@@ -741,7 +741,7 @@ private slots:
             dialog->Button(kIdQueueOk)->click();
         });
         fs::remove(m_dir / "queuea.bmp");
-        RunFourierQueueCommand(doc, &Frame());
+        QVERIFY(Frame().RouteCommand(kCmdFourierQueue));
         QVERIFY(seen);
         QVERIFY(!fs::exists(m_dir / "queuea.bmp"));
 
@@ -753,7 +753,8 @@ private slots:
         other.m_queue[0].m_nKind = 1;
         other.m_nQueueFormat = 0;
         Frame().ActivateView(second);
-        RunExecuteAllQueuesCommand();
+        QVERIFY(Enabled(kCmdExecuteAllQueues));
+        QVERIFY(Frame().RouteCommand(kCmdExecuteAllQueues));
         QVERIFY(fs::exists(m_dir / "otherq.jpg"));
         QVERIFY(fs::exists(m_dir / "queuea.bmp"));  // in the format its dialog stored
         QCOMPARE(Frame().ActiveView(), second);
