@@ -28,6 +28,7 @@ enum CommandId : int {
     kCmdZelvantoFiles = 32805,
     kCmdCompareResult = 32806,
     kCmdFastTransform = 32807,
+    kCmdRestore = 32820,
     kCmdFileNew = 57600,
     kCmdFileOpen = 57601,
     kCmdFileClose = 57602,

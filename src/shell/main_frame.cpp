@@ -24,6 +24,7 @@
 #include "shell/icons.h"
 #include "shell/key_state.h"
 #include "shell/zelvan_app.h"
+#include "stamp/dialogs/restore_dlg.h"
 #include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
@@ -432,6 +433,9 @@ bool CMainFrame::OnDocumentCommand(CZelvanDoc& document, int id) {
         case kCmdExecuteAllQueues:
             RunExecuteAllQueuesCommand();
             return true;
+        case kCmdRestore:
+            RunRestoreCommand(document, this);
+            return true;
         default:
             return false;
     }
@@ -450,6 +454,9 @@ bool CMainFrame::OnUpdateDocumentCommand(CZelvanDoc& document, CCmdUI& ui) {
         case kCmdSetOneFrequency:
         case kCmdFourierQueue:
         case kCmdExecuteAllQueues:
+            return true;
+        case kCmdRestore:
+            ui.Enable(!document.m_hDIB.IsNull());
             return true;
         default:
             return false;

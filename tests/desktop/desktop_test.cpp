@@ -4,7 +4,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,6 +20,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
@@ -35,6 +39,8 @@
 #include "shell/desktop_ui.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
+#include "stamp/dialogs/restore_dlg.h"
+#include "stamp/restore.h"
 #include "support/temp_dir.h"
 #include "view/dib_image.h"
 #include "view/fourier_queue_dlg.h"
@@ -760,6 +766,95 @@ private slots:
         QCOMPARE(Frame().ActiveView(), second);
         for (const char* name : {"queuea.bmp", "queuem.bmp", "queuez.bmp", "queuea.jpg",
                                  "queuem.jpg", "queuez.jpg", "otherq.jpg", "queue.ft", "other.ft"})
+            fs::remove(m_dir / name);
+    }
+    void restoreDialog() {
+        // A sharp picture and the same blurred by the program's horizontal path, cyclic.
+        DibHandle sharp = PatternPicture(64, 48, 2);
+        CPlanes sharpPlanes, blurredPlanes;
+        CKernel blur;
+        QVERIFY(PlanesFromPicture(sharp, sharpPlanes));
+        QVERIFY(BlurPathKernel(0, 10, 0.6, blur));
+        QVERIFY(BlurPlanes(sharpPlanes, blur, true, blurredPlanes));
+        DibHandle blurred = CopyHandle(sharp);
+        QVERIFY(PlanesToPicture(blurredPlanes, blurred));
+        const std::string sharpPath = (m_dir / "rsharp.bmp").string();
+        const std::string blurredPath = (m_dir / "rblurred.bmp").string();
+        QCOMPARE(WriteBmpFile(sharpPath, sharp, 0), 1);
+        QCOMPARE(WriteBmpFile(blurredPath, blurred, 0), 1);
+        Start({QString::fromStdString(blurredPath)});
+        CZelvanDoc& doc = View().GetDocument();
+        QVERIFY(Frame().Action(kCmdRestore)->text().startsWith(QStringLiteral("Restore ...")));
+        QVERIFY(Frame()
+                    .Menu(QStringLiteral("Blur && &Zelvanto"))
+                    ->actions()
+                    .contains(Frame().Action(kCmdRestore)));
+        QVERIFY(Enabled(kCmdRestore));
+        CPlanes before;
+        QVERIFY(PlanesFromPicture(doc.m_hDIB, before));
+
+        // A known blur: the preview follows the controls within 100 ms; OK restores.
+        bool seen = false;
+        WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
+            seen = true;
+            QVERIFY(dialog->SourceRadio(KernelSource::BlurPath)->isChecked());
+            QCOMPARE(dialog->KnownCombo()->currentText(), QStringLiteral("Blur Horizontal"));
+            dialog->RefreshPreview();
+            QVERIFY(!dialog->Preview()->pixmap().isNull());
+            QVERIFY2(dialog->PreviewInfo()->text().contains(QStringLiteral("kernel 10 x 1")),
+                     qPrintable(dialog->PreviewInfo()->text()));
+            QVERIFY(dialog->PreviewMilliseconds() < 100.0);
+            const int count = dialog->PreviewCount();
+            dialog->KnownCombo()->setCurrentIndex(CRestoreDlg::kPathFirst + 3);  // random
+            QTRY_VERIFY(dialog->PreviewCount() > count);
+            QVERIFY(dialog->PreviewInfo()->text().contains(QStringLiteral("kernel")));
+            dialog->KnownCombo()->setCurrentIndex(CRestoreDlg::kPathFirst);
+            dialog->TaperCheck()->setChecked(false);
+            QVERIFY(!dialog->StrengthSpin()->isEnabled());
+            dialog->MethodCombo()->setCurrentIndex(1);
+            QVERIFY(dialog->IterationsSpin()->isEnabled());
+            dialog->MethodCombo()->setCurrentIndex(0);
+            dialog->accept();
+        });
+        Frame().RouteCommand(kCmdRestore);
+        QVERIFY(seen);
+        CPlanes after;
+        QVERIFY(PlanesFromPicture(doc.m_hDIB, after));
+        QVERIFY(PlanesPsnr(after, sharpPlanes) > PlanesPsnr(before, sharpPlanes) + 15.0);
+        QVERIFY(doc.IsModified());
+
+        // The example pair: "Learn Kernel" writes the blur beside the Blurred picture; a
+        // missing stamp file is told under the preview, not in a message box; Cancel keeps
+        // the picture.
+        seen = false;
+        const size_t messages = m_ui->messages.size();
+        WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
+            seen = true;
+            dialog->GoodEdit()->setText(QString::fromStdString(sharpPath));
+            dialog->BlurredEdit()->setText(QString::fromStdString(blurredPath));
+            dialog->KernelFileEdit()->setText(
+                QString::fromStdString((m_dir / "rblurred_blur.stp").string()));
+            dialog->SizeSpin()->setValue(11);
+            dialog->LearnButton()->click();
+            QVERIFY(dialog->SourceRadio(KernelSource::ExamplePair)->isChecked());
+            QVERIFY2(dialog->PreviewInfo()->text().contains(QStringLiteral("kernel 11 x 11")),
+                     qPrintable(dialog->PreviewInfo()->text()));
+            dialog->StampEdit()->setText(QString::fromStdString((m_dir / "none.stp").string()));
+            dialog->SourceRadio(KernelSource::StampFile)->click();
+            dialog->RefreshPreview();
+            QVERIFY2(
+                dialog->PreviewInfo()->text().contains(QStringLiteral("Read Stamp File error aa")),
+                qPrintable(dialog->PreviewInfo()->text()));
+            dialog->reject();
+        });
+        Frame().RouteCommand(kCmdRestore);
+        QVERIFY(seen);
+        QCOMPARE(m_ui->messages.size(), messages);
+        QVERIFY(fs::exists(m_dir / "rblurred_blur.stp"));
+        CPlanes unchanged;
+        QVERIFY(PlanesFromPicture(doc.m_hDIB, unchanged));
+        QVERIFY(unchanged.values == after.values);
+        for (const char* name : {"rsharp.bmp", "rblurred.bmp", "rblurred_blur.stp"})
             fs::remove(m_dir / name);
     }
 };

@@ -26,6 +26,8 @@
 #include "shell/desktop_ui.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
+#include "stamp/dialogs/restore_dlg.h"
+#include "stamp/restore.h"
 #include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
@@ -165,6 +167,26 @@ int main(int argc, char** argv) {
                           {QStringLiteral("-window"), QStringLiteral("root"),
                            QDir(folder).filePath(QStringLiteral("queue_root.png"))});
         queue.hide();
+    }
+
+    // The Restore dialog on the first picture blurred by the program's horizontal path: the
+    // preview shows the centre restored with the known blur.
+    if (CZelvanView* first = frame.Views().front()) {
+        CPlanes planes, blurred;
+        CKernel kernel;
+        DibHandle picture = CopyHandle(first->GetDocument().m_hDIB);
+        if (PlanesFromPicture(picture, planes) && BlurPathKernel(0, 10, 0.6, kernel) &&
+            BlurPlanes(planes, kernel, false, blurred) && PlanesToPicture(blurred, picture)) {
+            CRestoreDlg restore(picture, "", "", &frame);
+            restore.show();
+            restore.RefreshPreview();
+            Settle();
+            Save(restore.grab(), folder, QStringLiteral("restore.png"));
+            QProcess::execute(QStringLiteral("import"),
+                              {QStringLiteral("-window"), QStringLiteral("root"),
+                               QDir(folder).filePath(QStringLiteral("restore_root.png"))});
+            restore.hide();
+        }
     }
 
     ui.BeginWaitCursor();

@@ -1,0 +1,437 @@
+#include "stamp/dialogs/restore_dlg.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "document/zelvan_doc.h"
+#include "fourier/fourier.h"
+#include "platform/user_interface.h"
+#include "stamp/restore_files.h"
+
+namespace {
+
+// While the preview is drawn, the core's messages go to the preview's caption instead of a
+// message box at every change of a control.
+class CQuietUi : public CUserInterface {
+public:
+    void Message(const std::string& text, MessageIcon) override { m_last = text; }
+    bool AskYesNo(const std::string&, bool) override { return false; }
+    SizeChoice ChooseSize(const std::vector<CSize>&) override { return {false, -1}; }
+    bool FourierOperations(FourierSettings&) override { return false; }
+    bool NumberDialog(CNumberData&) override { return false; }
+    std::optional<std::string> FileDialog(const CFileDialogRequest&) override {
+        return std::nullopt;
+    }
+    void AddToRecentFiles(const std::string&) override {}
+    const std::string& Last() const { return m_last; }
+
+private:
+    std::string m_last;
+};
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The planes as a screen image: rows of the packed bitmap run bottom-up.
+QImage ImageOf(const CPlanes& planes) {
+    QImage image(planes.width, planes.height, QImage::Format_RGB32);
+    for (int32_t y = 0; y < planes.height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(planes.height - 1 - y));
+        for (int32_t x = 0; x < planes.width; ++x) {
+            const size_t i = static_cast<size_t>(y) * planes.width + x;
+            line[x] = qRgb(ByteFromReal(planes.Plane(2)[i]), ByteFromReal(planes.Plane(1)[i]),
+                           ByteFromReal(planes.Plane(0)[i]));
+        }
+    }
+    return image;
+}
+
+// A learnt kernel file beside the Blurred picture: its name says that it holds the blur.
+std::string LearntKernelPath(const std::string& blurred) {
+    if (blurred.empty()) return std::string();
+    const size_t slash = blurred.find_last_of('/');
+    const size_t dot = blurred.find('.', slash == std::string::npos ? 0 : slash + 1);
+    return blurred.substr(0, dot) + "_blur.stp";
+}
+
+}  // namespace
+
+CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
+                         const std::string& blurred, QWidget* parent)
+    : QDialog(parent), m_picture(picture) {
+    setWindowTitle(QStringLiteral("Restore"));
+    auto* layout = new QHBoxLayout(this);
+    auto* controls = new QVBoxLayout;
+    layout->addLayout(controls);
+
+    auto* source = new QGroupBox(QStringLiteral("Kernel"), this);
+    auto* grid = new QGridLayout(source);
+    auto* sources = new QButtonGroup(this);
+    m_fromPair = new QRadioButton(QStringLiteral("Learnt from the example pair"), source);
+    m_fromStamp = new QRadioButton(QStringLiteral("Stamp file"), source);
+    m_fromKnown = new QRadioButton(QStringLiteral("Known blur"), source);
+    for (QRadioButton* r : {m_fromPair, m_fromStamp, m_fromKnown}) sources->addButton(r);
+    m_good = new QLineEdit(Q(good), source);
+    m_blurred = new QLineEdit(Q(blurred), source);
+    m_kernelFile = new QLineEdit(Q(LearntKernelPath(blurred)), source);
+    m_size = new QSpinBox(source);
+    m_size->setRange(1, kMaxKernelSize);
+    m_size->setValue(kDefaultKernelSize);
+    m_learn = new QPushButton(QStringLiteral("Learn Kernel"), source);
+    m_stamp = new QLineEdit(source);
+    auto* browse = new QPushButton(QStringLiteral("..."), source);
+    m_known = new QComboBox(source);
+    m_known->addItems({QStringLiteral("Motion"), QStringLiteral("Defocus"),
+                       QStringLiteral("Gaussian"), QStringLiteral("Blur Horizontal"),
+                       QStringLiteral("Blur Vertical"), QStringLiteral("Blur Right Down"),
+                       QStringLiteral("Blur Random"), QStringLiteral("Blur 5")});
+    m_param1Label = new QLabel(source);
+    m_param2Label = new QLabel(source);
+    m_param1 = new QDoubleSpinBox(source);
+    m_param2 = new QDoubleSpinBox(source);
+    int row = 0;
+    grid->addWidget(m_fromPair, row++, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Good File"), source), row, 0);
+    grid->addWidget(m_good, row++, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Blurred File"), source), row, 0);
+    grid->addWidget(m_blurred, row++, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Kernel size"), source), row, 0);
+    grid->addWidget(m_size, row++, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Learnt blur file"), source), row, 0);
+    grid->addWidget(m_kernelFile, row, 1);
+    grid->addWidget(m_learn, row++, 2);
+    grid->addWidget(m_fromStamp, row++, 0, 1, 3);
+    grid->addWidget(m_stamp, row, 0, 1, 2);
+    grid->addWidget(browse, row++, 2);
+    grid->addWidget(m_fromKnown, row, 0);
+    grid->addWidget(m_known, row++, 1, 1, 2);
+    grid->addWidget(m_param1Label, row, 0);
+    grid->addWidget(m_param1, row++, 1);
+    grid->addWidget(m_param2Label, row, 0);
+    grid->addWidget(m_param2, row++, 1);
+    controls->addWidget(source);
+
+    auto* method = new QGroupBox(QStringLiteral("Method"), this);
+    auto* form = new QFormLayout(method);
+    m_method = new QComboBox(method);
+    m_method->addItems({QStringLiteral("Wiener"), QStringLiteral("Richardson-Lucy")});
+    m_auto = new QCheckBox(QStringLiteral("Automatic"), method);
+    m_auto->setChecked(true);
+    m_strength = new QDoubleSpinBox(method);
+    m_strength->setDecimals(6);
+    m_strength->setRange(0.0, 1e6);
+    m_strength->setSingleStep(0.001);
+    m_strength->setValue(0.001);
+    auto* strength = new QHBoxLayout;
+    strength->addWidget(m_auto);
+    strength->addWidget(m_strength);
+    m_iterations = new QSpinBox(method);
+    m_iterations->setRange(1, kMaxRestoreIterations);
+    m_iterations->setValue(CRestoreSettings().iterations);
+    m_taper = new QCheckBox(QStringLiteral("Border taper"), method);
+    m_taper->setChecked(true);
+    form->addRow(QStringLiteral("Method"), m_method);
+    form->addRow(QStringLiteral("Strength"), strength);
+    form->addRow(QStringLiteral("Iterations"), m_iterations);
+    form->addRow(m_taper);
+    controls->addWidget(method);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal, this);
+    controls->addWidget(buttons);
+
+    auto* preview = new QVBoxLayout;
+    m_preview = new QLabel(this);
+    m_preview->setMinimumSize(kPreviewWidth, kPreviewHeight);
+    m_preview->setAlignment(Qt::AlignCenter);
+    m_info = new QLabel(this);
+    m_info->setWordWrap(true);
+    m_info->setMaximumWidth(kPreviewWidth + 40);
+    preview->addWidget(new QLabel(QStringLiteral("Preview (the picture's centre)"), this));
+    preview->addWidget(m_preview);
+    preview->addWidget(m_info);
+    preview->addStretch();
+    layout->addLayout(preview);
+
+    // The preview restores the centre of the picture at full scale, so that the blur keeps
+    // its size, and stays quick.
+    CPlanes whole;
+    {
+        CQuietUi quiet;
+        CUiScope scope(quiet);
+        if (PlanesFromPicture(picture, whole)) {
+            const int32_t w = std::min(whole.width, kPreviewWidth);
+            const int32_t h = std::min(whole.height, kPreviewHeight);
+            const int32_t x0 = (whole.width - w) / 2, y0 = (whole.height - h) / 2;
+            if (m_centre.Allocate(w, h))
+                for (int32_t c = 0; c < 3; ++c)
+                    for (int32_t y = 0; y < h; ++y)
+                        std::copy_n(whole.Plane(c) + static_cast<size_t>(y + y0) * whole.width + x0,
+                                    w, m_centre.Plane(c) + static_cast<size_t>(y) * w);
+        }
+    }
+    m_fromPair->setChecked(!good.empty() && !blurred.empty());
+    m_fromKnown->setChecked(good.empty() || blurred.empty());
+    m_known->setCurrentIndex(kPathFirst);
+    KnownChanged();
+
+    m_timer = new QTimer(this);
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(30);
+    connect(m_timer, &QTimer::timeout, this, &CRestoreDlg::RefreshPreview);
+    connect(sources, &QButtonGroup::buttonClicked, this, [this] { ControlsChanged(); });
+    for (QLineEdit* e : {m_good, m_blurred, m_stamp})
+        connect(e, &QLineEdit::editingFinished, this, [this] { ControlsChanged(); });
+    connect(m_blurred, &QLineEdit::editingFinished, this, [this] {
+        m_kernelFile->setText(Q(LearntKernelPath(m_blurred->text().toStdString())));
+    });
+    for (QSpinBox* s : {m_size, m_iterations})
+        connect(s, &QSpinBox::valueChanged, this, [this] { ControlsChanged(); });
+    for (QDoubleSpinBox* s : {m_param1, m_param2, m_strength})
+        connect(s, &QDoubleSpinBox::valueChanged, this, [this] { ControlsChanged(); });
+    connect(m_known, &QComboBox::currentIndexChanged, this, [this] {
+        KnownChanged();
+        m_fromKnown->setChecked(true);
+        ControlsChanged();
+    });
+    connect(m_method, &QComboBox::currentIndexChanged, this, [this] { ControlsChanged(); });
+    for (QCheckBox* c : {m_auto, m_taper})
+        connect(c, &QCheckBox::toggled, this, [this] { ControlsChanged(); });
+    connect(m_learn, &QPushButton::clicked, this, &CRestoreDlg::LearnKernelClicked);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString path =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Stamp file"), m_stamp->text(),
+                                         QStringLiteral("Stamp files (*.stp);;All files (*)"));
+        if (path.isEmpty()) return;
+        m_stamp->setText(path);
+        m_fromStamp->setChecked(true);
+        ControlsChanged();
+    });
+    connect(buttons, &QDialogButtonBox::accepted, this, &CRestoreDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CRestoreDlg::reject);
+    ControlsChanged();
+}
+
+QRadioButton* CRestoreDlg::SourceRadio(KernelSource source) const {
+    switch (source) {
+        case KernelSource::ExamplePair:
+            return m_fromPair;
+        case KernelSource::StampFile:
+            return m_fromStamp;
+        default:
+            return m_fromKnown;
+    }
+}
+
+void CRestoreDlg::KnownChanged() {
+    const int kind = m_known->currentIndex();
+    const QSignalBlocker b1(m_param1), b2(m_param2);
+    const bool second = kind == kMotion || kind >= kPathFirst;
+    m_param2->setVisible(second);
+    m_param2Label->setVisible(second);
+    if (kind == kMotion) {
+        m_param1Label->setText(QStringLiteral("Length (pixels)"));
+        m_param1->setDecimals(1);
+        m_param1->setRange(1.0, 500.0);
+        m_param1->setValue(10.0);
+        m_param2Label->setText(QStringLiteral("Angle (degrees)"));
+        m_param2->setDecimals(1);
+        m_param2->setRange(-360.0, 360.0);
+        m_param2->setValue(0.0);
+    } else if (kind == kDefocus || kind == kGaussian) {
+        m_param1Label->setText(kind == kDefocus ? QStringLiteral("Radius (pixels)")
+                                                : QStringLiteral("Sigma (pixels)"));
+        m_param1->setDecimals(2);
+        m_param1->setRange(0.1, 100.0);
+        m_param1->setValue(kind == kDefocus ? 3.0 : 1.5);
+    } else {
+        m_param1Label->setText(QStringLiteral("Blur Steps "));
+        m_param1->setDecimals(0);
+        m_param1->setRange(1, kMaxBlurSteps);
+        m_param1->setValue(10);
+        m_param2Label->setText(QStringLiteral("Blur Attenuation "));
+        m_param2->setDecimals(3);
+        m_param2->setRange(-10.0, 10.0);
+        m_param2->setValue(0.6);
+    }
+}
+
+CKernelRequest CRestoreDlg::Request() const {
+    CKernelRequest r;
+    r.goodPath = m_good->text().toStdString();
+    r.blurredPath = m_blurred->text().toStdString();
+    r.size = m_size->value();
+    r.stampPath = m_stamp->text().toStdString();
+    if (m_fromPair->isChecked()) {
+        r.source = KernelSource::ExamplePair;
+    } else if (m_fromStamp->isChecked()) {
+        r.source = KernelSource::StampFile;
+    } else {
+        const int kind = m_known->currentIndex();
+        if (kind == kMotion) {
+            r.source = KernelSource::Motion;
+            r.length = m_param1->value();
+            r.angle = m_param2->value();
+        } else if (kind == kDefocus) {
+            r.source = KernelSource::Defocus;
+            r.radius = m_param1->value();
+        } else if (kind == kGaussian) {
+            r.source = KernelSource::Gaussian;
+            r.sigma = m_param1->value();
+        } else {
+            r.source = KernelSource::BlurPath;
+            r.blurKind = kind - kPathFirst;
+            r.blurSteps = static_cast<int32_t>(m_param1->value());
+            r.blurAttenuation = m_param2->value();
+        }
+    }
+    return r;
+}
+
+CRestoreSettings CRestoreDlg::Settings() const {
+    CRestoreSettings s;
+    s.method = m_method->currentIndex() == 1 ? RestoreMethod::Lucy : RestoreMethod::Wiener;
+    s.autoStrength = m_auto->isChecked();
+    s.strength = m_strength->value();
+    s.iterations = m_iterations->value();
+    s.taper = m_taper->isChecked();
+    return s;
+}
+
+void CRestoreDlg::ControlsChanged() {
+    const bool wiener = m_method->currentIndex() == 0;
+    m_auto->setEnabled(wiener);
+    m_strength->setEnabled(wiener && !m_auto->isChecked());
+    m_iterations->setEnabled(!wiener);
+    m_timer->start();
+}
+
+int CRestoreDlg::LearnWithProgress() {
+    const CKernelRequest r = Request();
+    QProgressDialog progress(QStringLiteral("Learning the kernel ..."), QStringLiteral("Cancel"), 0,
+                             100, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    CKernel kernel;
+    const int result =
+        LearnKernelFromFiles(r.goodPath, r.blurredPath, r.size, kernel, [&](double f) {
+            progress.setValue(static_cast<int>(100 * f));
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    if (result == 1) {
+        m_learnt = std::move(kernel);
+        m_learntKey = r.goodPath + '\n' + r.blurredPath + '\n' + std::to_string(r.size);
+    }
+    return result;
+}
+
+int CRestoreDlg::CurrentKernel(CKernel& kernel, bool learn) {
+    const CKernelRequest r = Request();
+    if (r.source != KernelSource::ExamplePair) return MakeKernel(r, kernel);
+    const std::string key = r.goodPath + '\n' + r.blurredPath + '\n' + std::to_string(r.size);
+    if (m_learntKey != key) {
+        if (!learn) return 0;
+        const int learnt = LearnWithProgress();
+        if (learnt != 1) return learnt;
+    }
+    kernel = m_learnt;
+    return 1;
+}
+
+void CRestoreDlg::RefreshPreview() {
+    m_timer->stop();
+    CQuietUi quiet;
+    CUiScope scope(quiet);
+    QElapsedTimer clock;
+    clock.start();
+    CKernel kernel;
+    CPlanes restored;
+    const int made = CurrentKernel(kernel, false);
+    int result = 0;
+    if (made == 1) result = RestorePlanes(m_centre, kernel, Settings(), restored, {}, nullptr);
+    m_previewMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    ++m_previewCount;
+    if (result == 1) {
+        m_preview->setPixmap(QPixmap::fromImage(ImageOf(restored)));
+        m_info->setText(QStringLiteral("%1 x %2 of the picture, %3; %4 ms")
+                            .arg(restored.width)
+                            .arg(restored.height)
+                            .arg(Q(DescribeKernel(kernel)))
+                            .arg(m_previewMs, 0, 'f', 1));
+    } else {
+        m_preview->setPixmap(QPixmap::fromImage(ImageOf(m_centre)));
+        m_info->setText(made == 1 || !quiet.Last().empty()
+                            ? Q(quiet.Last())
+                            : QStringLiteral("Press \"Learn Kernel\" to learn the example "
+                                             "pair's blur and see the preview."));
+    }
+}
+
+void CRestoreDlg::LearnKernelClicked() {
+    m_fromPair->setChecked(true);
+    m_learntKey.clear();
+    if (LearnWithProgress() != 1) return;
+    const std::string path = m_kernelFile->text().toStdString();
+    if (!path.empty() && WriteKernelFile(path, m_learnt))
+        m_info->setText(QStringLiteral("Learnt blur written to ") + Q(path));
+    ControlsChanged();
+    RefreshPreview();
+}
+
+void CRestoreDlg::accept() {
+    CKernel kernel;
+    if (CurrentKernel(kernel, true) != 1) return;
+    DibHandle result = CopyHandle(m_picture);
+    if (result.IsNull()) {
+        ShowMessage("Could not allocate memory for restoring");
+        return;
+    }
+    QProgressDialog progress(QStringLiteral("Restoring ..."), QStringLiteral("Cancel"), 0, 100,
+                             this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    const int restored = RestorePicture(result, kernel, Settings(), [&](double f) {
+        progress.setValue(static_cast<int>(100 * f));
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    });
+    if (restored != 1) return;
+    m_result = std::move(result);
+    QDialog::accept();
+}
+
+void RunRestoreCommand(CZelvanDoc& doc, QWidget* parent) {
+    if (doc.m_hDIB.IsNull()) {
+        ShowMessage("There is no picture to restore.");
+        return;
+    }
+    CRestoreDlg dialog(doc.m_hDIB, doc.m_strGoodFile, doc.m_strBlurredFile, parent);
+    if (dialog.exec() != QDialog::Accepted || dialog.Result().IsNull()) return;
+    doc.m_strGoodFile = dialog.GoodEdit()->text().toStdString();
+    doc.m_strBlurredFile = dialog.BlurredEdit()->text().toStdString();
+    doc.m_hDIB = std::move(dialog.Result());
+    doc.SetModifiedFlag();
+    doc.UpdateAllViews();
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+#include "image/dib.h"
+#include "stamp/kernels.h"
+#include "stamp/restore.h"
+#include "stamp/restore_request.h"
+
+class CZelvanDoc;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTimer;
+
+// "Restore ...": where the kernel comes from (the example pair of "Dialog Zelvanto", a stamp
+// file, or a known blur with its parameters), the method, the strength, the kernel size, the
+// border taper, and a preview of the result on the picture's centre that follows the
+// controls. "Learn Kernel" learns the example pair's blur and writes it as a kernel file
+// (the blur itself, not the inverse that Make Stamp writes). OK restores the whole picture;
+// Result() then holds it.
+class CRestoreDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    CRestoreDlg(const DibHandle& picture, const std::string& good, const std::string& blurred,
+                QWidget* parent = nullptr);
+
+    // The known blurs of the combo box, in order.
+    enum KnownBlur { kMotion, kDefocus, kGaussian, kPathFirst };
+
+    CKernelRequest Request() const;
+    CRestoreSettings Settings() const;
+    DibHandle& Result() { return m_result; }
+
+    QRadioButton* SourceRadio(KernelSource source) const;
+    QLineEdit* GoodEdit() const { return m_good; }
+    QLineEdit* BlurredEdit() const { return m_blurred; }
+    QLineEdit* KernelFileEdit() const { return m_kernelFile; }
+    QLineEdit* StampEdit() const { return m_stamp; }
+    QSpinBox* SizeSpin() const { return m_size; }
+    QComboBox* KnownCombo() const { return m_known; }
+    QDoubleSpinBox* FirstParameter() const { return m_param1; }
+    QDoubleSpinBox* SecondParameter() const { return m_param2; }
+    QComboBox* MethodCombo() const { return m_method; }
+    QCheckBox* AutoStrengthCheck() const { return m_auto; }
+    QDoubleSpinBox* StrengthSpin() const { return m_strength; }
+    QSpinBox* IterationsSpin() const { return m_iterations; }
+    QCheckBox* TaperCheck() const { return m_taper; }
+    QPushButton* LearnButton() const { return m_learn; }
+    QLabel* Preview() const { return m_preview; }
+    QLabel* PreviewInfo() const { return m_info; }
+    // Milliseconds the last preview took; how many previews were drawn.
+    double PreviewMilliseconds() const { return m_previewMs; }
+    int PreviewCount() const { return m_previewCount; }
+    // Draws the preview now instead of after the controls settle.
+    void RefreshPreview();
+
+public slots:
+    void accept() override;
+
+private:
+    void ControlsChanged();
+    void KnownChanged();
+    void LearnKernelClicked();
+    // The kernel the controls name; the learnt one is learnt once per pair and size.
+    // 1, 0 (message shown, or kept in quiet mode), or kRestoreCancelled.
+    int CurrentKernel(CKernel& kernel, bool learn);
+    int LearnWithProgress();
+
+    const DibHandle& m_picture;
+    CPlanes m_centre;  // the part of the picture the preview restores
+    CKernel m_learnt;
+    std::string m_learntKey;
+    DibHandle m_result;
+    double m_previewMs = 0.0;
+    int m_previewCount = 0;
+
+    QRadioButton* m_fromPair = nullptr;
+    QRadioButton* m_fromStamp = nullptr;
+    QRadioButton* m_fromKnown = nullptr;
+    QLineEdit* m_good = nullptr;
+    QLineEdit* m_blurred = nullptr;
+    QLineEdit* m_kernelFile = nullptr;
+    QLineEdit* m_stamp = nullptr;
+    QSpinBox* m_size = nullptr;
+    QPushButton* m_learn = nullptr;
+    QComboBox* m_known = nullptr;
+    QLabel* m_param1Label = nullptr;
+    QLabel* m_param2Label = nullptr;
+    QDoubleSpinBox* m_param1 = nullptr;
+    QDoubleSpinBox* m_param2 = nullptr;
+    QComboBox* m_method = nullptr;
+    QCheckBox* m_auto = nullptr;
+    QDoubleSpinBox* m_strength = nullptr;
+    QSpinBox* m_iterations = nullptr;
+    QCheckBox* m_taper = nullptr;
+    QLabel* m_preview = nullptr;
+    QLabel* m_info = nullptr;
+    QTimer* m_timer = nullptr;
+};
+
+// The largest part of the picture, around its centre, that the preview restores.
+inline constexpr int32_t kPreviewWidth = 256;
+inline constexpr int32_t kPreviewHeight = 192;
+
+// "Restore ...": the dialog on the document's picture; OK replaces the picture by the
+// restored one and keeps the example names the dialog was left with.
+void RunRestoreCommand(CZelvanDoc& doc, QWidget* parent);
