@@ -20,6 +20,8 @@ inline constexpr int kIdFileSaveAs = 57604;
 inline constexpr int kIdSaveFourierTransform = 32800;
 inline constexpr int kIdAskDeleteFourierFile = 32801;
 inline constexpr int kIdSetOneFrequency = 32802;
+inline constexpr int kIdRatioFrequency = 32803;
+inline constexpr int kIdCompareResult = 32806;
 
 // Filters of the document's file dialogs.
 inline constexpr const char* kOpenFilter =
@@ -94,9 +96,16 @@ public:
     void OnAskDeleteFourierFile() { m_bAskDeleteFourierFile = !m_bAskDeleteFourierFile; }
     bool AskDeleteFourierFileChecked() const { return m_bAskDeleteFourierFile; }
     void OnSetOneFrequency();
+    // "Ratio Frequency": the ratio text of the spectrum in the ".ft" file. 1/0.
+    int OnRatioFrequency();
+    // "Compare Result": the picture becomes the amplified difference between the Result
+    // samples and the Compare file; refused with a message while no Compare file is named.
+    // 1/0.
+    int OnCompareResult();
 
-    // Whether the last Fourier run (codes 0 and 2) or spectrum display (code 1) did its work:
-    // false when its dialog was cancelled, it was stopped, or it failed.
+    // Whether the last Fourier run (codes 0 and 2), spectrum display (code 1), ratio ('A'),
+    // comparison ('-') or colour adjustment ('X') did its work: false when its dialog was
+    // cancelled, it was stopped, or it failed.
     bool LastRunCompleted() const { return m_bLastRunCompleted; }
 
     // The framework's document state.
@@ -128,6 +137,8 @@ public:
     std::string m_strGoodFile;
     std::string m_strBlurredFile;
     std::string m_strCompareFile;
+    // The text the last "Ratio Frequency" showed; empty when it failed.
+    std::string m_strRatioText;
     BlurSettings m_blur;
     CFourier m_fourier;
     DibHandle m_hDIB;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "document/colour.h"
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
 #include "fourier/fourier_dialogs.h"
@@ -13,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/file_open.h"
 #include "platform/user_interface.h"
+#include "stamp/ratio_compare.h"
 
 namespace {
 
@@ -43,6 +45,7 @@ struct CRealTarget {
 
 void CZelvanDoc::RunOperation(int32_t code) {
     code = UpperCase(code);
+    if (code == 'A' || code == '-' || code == 'X') m_bLastRunCompleted = false;
     // A run that cannot even start has not completed either.
     if (code == 0 || code == 1 || code == 2) m_bLastRunCompleted = false;
     if (m_nBitCount < 24) {
@@ -91,6 +94,25 @@ void CZelvanDoc::RunOperation(int32_t code) {
             break;
         case 'Q':
             m_fourier.BytesToReals(pixels, real);
+            break;
+        case '-':
+            if (CompareResult(m_fourier, m_strCompareFile, real, pixels) == 1) {
+                SetModifiedFlag(true);
+                m_bLastRunCompleted = true;
+            }
+            break;
+        case 'A':
+            m_strRatioText.clear();
+            if (RatioFrequency(m_fourier, m_strFourierPath, spectrum, m_strRatioText) == 1) {
+                ShowMessage(m_strRatioText);
+                m_bLastRunCompleted = true;
+            }
+            break;
+        case 'X':
+            if (ColourOperation(m_fourier, m_hOriginal, real, pixels, m_colorCurrent) == 1) {
+                SetModifiedFlag(true);
+                m_bLastRunCompleted = true;
+            }
             break;
         default:
             // Compare, ratio, blur, deconvolution, stamps and colour come with their tools.

@@ -15,6 +15,7 @@
 #include "platform/user_interface.h"
 #include "shell/command_table.h"
 #include "shell/main_frame.h"
+#include "view/color_dlg.h"
 #include "view/dib_image.h"
 
 namespace {
@@ -110,6 +111,12 @@ bool CZelvanView::OnCommand(int id) {
         case kCmdFourierModifications:
             OnFourierModifications();
             return true;
+        case kCmdColorChange:
+            OnColorChange();
+            return true;
+        case kCmdUndoColor:
+            OnUndoColor();
+            return true;
         case kCmdFilePrint:
             OnFilePrint();
             return true;
@@ -141,6 +148,10 @@ bool CZelvanView::OnUpdateCommand(CCmdUI& ui) {
         case kCmdView400:
             ui.SetCheck(m_nZoom == 4);
             return true;
+        case kCmdUndoColor:
+            ui.Enable(m_pDocument->m_bColorUndo);
+            return true;
+        case kCmdColorChange:
         case kCmdCopyToResult:
         case kCmdNextMagn:
         case kCmdPrevMagn:
@@ -259,6 +270,17 @@ void CZelvanView::OnFourierModifications() {
         CWaitCursor wait;
         m_pDocument->RunOperation(0);
     }
+    viewport()->update();
+}
+
+void CZelvanView::OnColorChange() {
+    CColorDlg dialog(*m_pDocument, this);
+    dialog.exec();
+    viewport()->update();
+}
+
+void CZelvanView::OnUndoColor() {
+    UndoColour(*m_pDocument);
     viewport()->update();
 }
 

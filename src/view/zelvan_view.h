@@ -43,6 +43,9 @@ public:
 
     // The commands, as the menus and keys run them.
     void OnFourierModifications();
+    // "Dialog Color" on the document, and Undo Color.
+    void OnColorChange();
+    void OnUndoColor();
     void OnEditCopy();
     void OnEditPaste();
     void OnCopyToResult();
