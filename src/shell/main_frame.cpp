@@ -436,6 +436,12 @@ bool CMainFrame::OnDocumentCommand(CZelvanDoc& document, int id) {
         case kCmdRestore:
             RunRestoreCommand(document, this);
             return true;
+        case kCmdRatioFrequency:
+            document.OnRatioFrequency();
+            return true;
+        case kCmdCompareResult:
+            document.OnCompareResult();
+            return true;
         default:
             return false;
     }
@@ -454,6 +460,8 @@ bool CMainFrame::OnUpdateDocumentCommand(CZelvanDoc& document, CCmdUI& ui) {
         case kCmdSetOneFrequency:
         case kCmdFourierQueue:
         case kCmdExecuteAllQueues:
+        case kCmdRatioFrequency:
+        case kCmdCompareResult:
             return true;
         case kCmdRestore:
             ui.Enable(!document.m_hDIB.IsNull());

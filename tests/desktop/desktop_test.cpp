@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSlider>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTimer>
@@ -42,6 +43,7 @@
 #include "stamp/dialogs/restore_dlg.h"
 #include "stamp/restore.h"
 #include "support/temp_dir.h"
+#include "view/color_dlg.h"
 #include "view/dib_image.h"
 #include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
@@ -544,6 +546,110 @@ private slots:
         std::memset(doc.m_hDIB.Data() + kInfoHeaderBytes, 0, 64 * 3);
         QTest::keyClick(first->viewport(), '+');
         QCOMPARE(Bytes(doc.m_hDIB), Bytes(doc.m_hOriginal));
+    }
+
+    void colourDialogAppliesEachMoveAtOnceAndCancelRestores() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        const std::vector<uint8_t> before = Bytes(doc.m_hDIB);
+        QVERIFY(!Enabled(kCmdUndoColor));
+        bool answered = false;
+        WhenModal<CColorDlg>([&](CColorDlg* dialog) {
+            answered = true;
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Dialog Color"));
+            QSlider* light = dialog->Slider(kIdLight);
+            QCOMPARE(light->minimum(), -100);
+            QCOMPARE(light->maximum(), 100);
+            QCOMPARE(light->tickInterval(), 10);
+            QCOMPARE(dialog->Slider(kIdContrast)->maximum(), 200);
+            QCOMPARE(dialog->Slider(kIdGamma)->value(), 50);
+            QCOMPARE(dialog->Slider(kIdResultOriginal)->value(), 0);
+            QCOMPARE(dialog->Edit(kIdRedVariation)->text(), QStringLiteral("100"));
+            QVERIFY(dialog->Applied());
+            // A move shows at once, in the document and on the screen.
+            light->setValue(40);
+            QCOMPARE(doc.m_colorCurrent.m_nLight, 40);
+            const std::vector<uint8_t> lighter = Bytes(doc.m_hDIB);
+            QVERIFY(lighter != before);
+            QCOMPARE(doc.m_hDIB.Data()[kInfoHeaderBytes + 5],
+                     ByteFromReal(before[kInfoHeaderBytes + 5] + 40 * 2.55));
+            Paint(View());
+            QCOMPARE(View().viewport()->grab().toImage().pixelColor(0, 47),
+                     DibToImage(doc.m_hDIB).pixelColor(0, 47));
+            // An edit that is not an integer keeps the dialog open and applies nothing.
+            dialog->Edit(kIdGreenAverage)->setText(QStringLiteral("1.5"));
+            dialog->ApplyColor();
+            QCOMPARE(m_ui->messages, std::vector<std::string>{"Please enter an integer."});
+            QCOMPARE(Bytes(doc.m_hDIB), lighter);
+            dialog->accept();
+            QVERIFY(dialog->isVisible());
+            dialog->Edit(kIdGreenAverage)->setText(QStringLiteral("0"));
+            dialog->Slider(kIdResultOriginal)->setValue(100);
+            QCOMPARE(doc.m_colorCurrent.m_nResultShare, 0);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("button2")),
+                              Qt::LeftButton);
+        });
+        QTest::keyClick(View().viewport(), Qt::Key_Space);
+        QVERIFY(answered);
+        QCOMPARE(doc.m_colorCurrent, ColorSettings{});
+        QCOMPARE(Bytes(doc.m_hDIB), before);
+        QVERIFY(!Enabled(kCmdUndoColor));
+    }
+
+    void colourDialogOkThenUndoColorOnce() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        const std::vector<uint8_t> before = Bytes(doc.m_hDIB);
+        WhenModal<CColorDlg>([&](CColorDlg* dialog) {
+            dialog->Slider(kIdGamma)->setValue(75);
+            dialog->Edit(kIdBlueVariation)->setText(QStringLiteral("50"));
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("button1")),
+                              Qt::LeftButton);
+        });
+        QVERIFY(Frame().RouteCommand(kCmdColorChange));
+        QCOMPARE(doc.m_colorCurrent.m_nGamma, 75);
+        QCOMPARE(doc.m_colorCurrent.m_nBlueVariation, 50);
+        const std::vector<uint8_t> brighter = Bytes(doc.m_hDIB);
+        QVERIFY(brighter != before);
+        QVERIFY(Enabled(kCmdUndoColor));
+        QCOMPARE(Frame().Action(kCmdUndoColor)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+        QVERIFY(Frame().RouteCommand(kCmdUndoColor));
+        QCOMPARE(doc.m_colorCurrent, ColorSettings{});
+        QCOMPARE(Bytes(doc.m_hDIB), before);
+        QVERIFY(!Enabled(kCmdUndoColor));
+
+        // "Set Original" puts every control back and shows the Result.
+        WhenModal<CColorDlg>([&](CColorDlg* dialog) {
+            dialog->Slider(kIdContrast)->setValue(0);
+            QVERIFY(Bytes(doc.m_hDIB) != before);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("button134")),
+                              Qt::LeftButton);
+            QCOMPARE(dialog->Slider(kIdContrast)->value(), 100);
+            QCOMPARE(Bytes(doc.m_hDIB), before);
+            dialog->accept();
+        });
+        QVERIFY(Frame().RouteCommand(kCmdColorChange));
+        QVERIFY(Enabled(kCmdUndoColor));
+        QVERIFY(m_ui->messages.empty());
+    }
+
+    void ratioAndCompareFromTheMenu() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        QVERIFY(Enabled(kCmdRatioFrequency));
+        QVERIFY(Frame().RouteCommand(kCmdRatioFrequency));
+        QCOMPARE(m_ui->messages,
+                 std::vector<std::string>{"Read CFourier error, or CFourier not made yet."});
+        m_ui->messages.clear();
+        QVERIFY(Frame().RouteCommand(kCmdCompareResult));
+        QCOMPARE(m_ui->messages, std::vector<std::string>{
+                                     "The Compare filename is still empty. Use the 'Zelvanto... "
+                                     "' menu item to give it the right value."});
+        m_ui->messages.clear();
+        doc.m_strCompareFile = m_picture;
+        QVERIFY(Frame().RouteCommand(kCmdCompareResult));
+        QVERIFY(m_ui->messages.empty());
+        QCOMPARE(doc.m_hDIB.Data()[kInfoHeaderBytes + 100], 127);
     }
 
     void commandsWithoutHandlersAreDisabled() {
