@@ -272,6 +272,8 @@ void PrintElapsedTimes(const FourierSettings& settings) {
     }
 }
 
+}  // namespace
+
 // Saves as the desktop's Save As does; the writers show their messages.
 bool SaveDocument(CZelvanDoc& doc, const std::string& output, const CTerminalUi& ui) {
     const int before = ui.MessageCount();
@@ -288,8 +290,6 @@ bool SaveDocument(CZelvanDoc& doc, const std::string& output, const CTerminalUi&
                     (doc.m_settings.m_bPresent ? doc.m_strFourierPath : spectrum).c_str());
     return true;
 }
-
-}  // namespace
 
 std::string Absolute(const std::string& path) {
     if (path.empty()) return path;

@@ -61,5 +61,8 @@ bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize
 // The path made absolute: the document moves the working folder to where it saves, as the
 // desktop does, so every name it keeps must not depend on the folder the command started in.
 std::string Absolute(const std::string& path);
+// Saves the document's picture as the desktop's Save As does and prints what was saved;
+// false, with the writers' messages, when it cannot be written.
+bool SaveDocument(CZelvanDoc& doc, const std::string& output, const CTerminalUi& ui);
 // The preset size, the answer to questions and the progress line of the command line.
 void SetUpTerminal(CTerminalUi& ui, std::optional<CSize> size, const CliCommon& common);

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/colour_commands.h"
 #include "cli/commands.h"
 #include "cli/queue_command.h"
 #include "cli/restore_command.h"
@@ -161,7 +162,40 @@ int main(int argc, char** argv) {
                           "Show a progress line on stderr (default: when stderr is a terminal)");
     }
 
-    for (CLI::App* command : {open, fourier, queue}) {
+    CColourCommandRequest colourRequest;
+    CLI::App* ratio = app.add_subcommand(
+        "ratio",
+        "Open a picture and print, per colour, the smallest over the largest squared magnitude "
+        "of its spectrum's frequencies other than (0, 0), read from the .ft file beside it "
+        "(Ratio Frequency)");
+    ratio->add_option("IN", input, "Picture whose .ft file to read (.bmp, .jpg or .ft)")
+        ->required();
+    CLI::App* compare = app.add_subcommand(
+        "compare",
+        "Open a picture and turn it into 127 + 20 x (picture - reference) per byte (Compare "
+        "Result); the reference is a .bmp of the picture's size");
+    compare->add_option("--reference", colourRequest.reference, "The reference picture (.bmp)")
+        ->required();
+    CLI::App* colour = app.add_subcommand(
+        "colour",
+        "Open a picture and set colour values as the colour dialog's OK does (the old values "
+        "become the undo), then recompute the picture from the Result and the Original");
+    AddColourOptions(*colour, colourRequest.colour);
+    CLI::App* setOriginal =
+        app.add_subcommand("set-original",
+                           "The colour dialog's Set Original, then OK: every colour value back to "
+                           "its default");
+    CLI::App* undoColour = app.add_subcommand(
+        "undo-colour", "Undo Color: the colour values before the last accepted change");
+    CLI::App* restoreOriginal = app.add_subcommand(
+        "restore-original", "The view's '+' key: the untouched Original back into the Result");
+    for (CLI::App* command : {compare, colour, setOriginal, undoColour, restoreOriginal}) {
+        command->add_option("IN", input, "File to open (.bmp, .jpg or .ft)")->required();
+        command->add_option("-o,--output", output, "Picture to save (.bmp or .jpg)")->required();
+    }
+
+    for (CLI::App* command :
+         {open, fourier, queue, ratio, compare, colour, setOriginal, undoColour, restoreOriginal}) {
         command->add_option("--size", sizeText,
                             "Working size WxH, one of those the picture can be fitted to; "
                             "without it the largest is taken");
@@ -235,6 +269,18 @@ int main(int argc, char** argv) {
     }
     if (*learnKernel) return RunLearnKernel(goodPath, blurredPath, kernelSize, output, common);
     if (*restore) return RunRestore(restoreCommand, common);
+    const std::pair<CLI::App*, CColourCommand> colourCommands[] = {
+        {ratio, CColourCommand::Ratio},
+        {compare, CColourCommand::Compare},
+        {colour, CColourCommand::Colour},
+        {setOriginal, CColourCommand::SetOriginal},
+        {undoColour, CColourCommand::UndoColour},
+        {restoreOriginal, CColourCommand::RestoreOriginal}};
+    for (const auto& [command, which] : colourCommands) {
+        if (!*command) continue;
+        colourRequest.command = which;
+        return RunColourCommand(input, output, colourRequest, size, common);
+    }
     if (*inverse) return RunInverse(input, output, common);
     if (*convert) return RunConvert(input, output);
     return 1;
