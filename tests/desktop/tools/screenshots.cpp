@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QSlider>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -28,6 +29,7 @@
 #include "shell/zelvan_app.h"
 #include "stamp/dialogs/restore_dlg.h"
 #include "stamp/restore.h"
+#include "view/color_dlg.h"
 #include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
@@ -187,6 +189,25 @@ int main(int argc, char** argv) {
                                QDir(folder).filePath(QStringLiteral("restore_root.png"))});
             restore.hide();
         }
+    }
+
+    // Dialog Color on the first picture with light, contrast and gamma moved: the picture
+    // behind it already shows them; Cancel puts the picture back.
+    if (CZelvanView* first = frame.Views().front()) {
+        frame.ActivateView(first);
+        CColorDlg colour(first->GetDocument(), &frame);
+        colour.show();
+        Settle();
+        colour.Slider(kIdLight)->setValue(20);
+        colour.Slider(kIdContrast)->setValue(140);
+        colour.Slider(kIdGamma)->setValue(60);
+        colour.move(frame.geometry().right() - colour.width() - 20, frame.geometry().top() + 80);
+        Settle();
+        Save(colour.grab(), folder, QStringLiteral("colour.png"));
+        QProcess::execute(QStringLiteral("import"),
+                          {QStringLiteral("-window"), QStringLiteral("root"),
+                           QDir(folder).filePath(QStringLiteral("colour_root.png"))});
+        colour.reject();
     }
 
     ui.BeginWaitCursor();
