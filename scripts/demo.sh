@@ -25,3 +25,11 @@ else
     echo "The two runs gave different pictures." >&2
     exit 1
 fi
+
+echo "== how far the weakest frequency of the kept spectrum lies below the strongest"
+"$cli" ratio "$out/coffee_160x120.bmp"
+echo "== the 1/R result against the photograph (127 where they agree), and finished"
+"$cli" compare "$out/coffee_160x120_1r.bmp" --reference "$out/coffee_160x120.bmp" \
+    -o "$out/coffee_160x120_compare.bmp"
+"$cli" colour "$out/coffee_160x120_1r.bmp" --light 5 --contrast 120 --gamma 55 \
+    -o "$out/coffee_160x120_finished.bmp"
