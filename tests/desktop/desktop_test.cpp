@@ -576,6 +576,17 @@ private slots:
             Paint(View());
             QCOMPARE(View().viewport()->grab().toImage().pixelColor(0, 47),
                      DibToImage(doc.m_hDIB).pixelColor(0, 47));
+            // While the thumb is dragged, the positions passed meanwhile are skipped: the
+            // latest is shown once the waiting events are handled.
+            QSlider* gamma = dialog->Slider(kIdGamma);
+            gamma->setSliderDown(true);
+            for (int position : {45, 40, 35}) gamma->setValue(position);
+            QCOMPARE(doc.m_colorCurrent.m_nGamma, 50);
+            QCoreApplication::processEvents();
+            QCOMPARE(doc.m_colorCurrent.m_nGamma, 35);
+            gamma->setSliderDown(false);
+            gamma->setValue(50);
+            QCOMPARE(Bytes(doc.m_hDIB), lighter);
             // An edit that is not an integer keeps the dialog open and applies nothing.
             dialog->Edit(kIdGreenAverage)->setText(QStringLiteral("1.5"));
             dialog->ApplyColor();
