@@ -76,8 +76,8 @@ public:
     // "<text>  <first>  <second>" with the exclamation icon.
     static void ShowNumbers(const std::string& text, int32_t first, int32_t second);
 
-    // The operation driver: checks, work buffers, then the operation the code names
-    // (letters without regard to case). Defined with the Fourier operations.
+    // The operation driver: checks, work buffers, then the row of the operation table the
+    // code names (letters without regard to case).
     void RunOperation(int32_t code);
     // Makes sure base + ".ft" of an example picture exists, transforming base + ".bmp" or
     // else base + ".jpg" of the document's size when it does not. 1/0.
@@ -160,11 +160,6 @@ private:
     // the buffer holds something else. False when it cannot.
     bool UntouchedSpectrumInBuffer(const std::string& source);
     int WriteSpectrumFile(const std::string& source);
-    // The Fourier run of codes 0 and 2.
-    void FourierRun(bool withDialog, uint8_t* pixels, Complex* spectrum, double* real,
-                    uint8_t* flags);
-    // Code 1: the spectrum of the ".ft" file back into the picture.
-    void ShowFourierFile(uint8_t* pixels, Complex* spectrum, double* real, uint8_t* flags);
 
     std::string m_strPathName;
     std::string m_strTitle;

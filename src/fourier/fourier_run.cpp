@@ -1,0 +1,162 @@
+// The Fourier run: transform once, keep the untouched spectrum in the ".ft" file beside the
+// picture, and start every modification from that file.
+
+#include "fourier/fourier_run.h"
+
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/file_open.h"
+#include "platform/memory_block.h"
+#include "platform/user_interface.h"
+
+namespace {
+
+// The real picture to compute into: a fresh block, so that the caller's real picture
+// changes only when a run completes; the caller's block itself when memory is short.
+struct CRealTarget {
+    CMemoryBlock scratch;
+    double* real = nullptr;
+
+    CRealTarget(double* callerReal, size_t bytes)
+        : scratch(CMemoryBlock::Allocate(bytes)),
+          real(scratch.IsNull() ? callerReal : scratch.As<double>()) {}
+    bool IsScratch() const { return !scratch.IsNull(); }
+};
+
+// The inverse transform into a target, the real picture given back its values when the
+// transform was stopped and the target was the real picture itself. False when stopped.
+bool InverseInto(CFourierWork& work, CRealTarget& target, int stage, int stages) {
+    if (!work.engine.InverseTransform(target.real, work.spectrum, work.flags,
+                                      FourierStageProgress(stage, stages))) {
+        if (!target.IsScratch()) work.engine.BytesToReals(work.pixels, work.real);
+        return false;
+    }
+    if (target.IsScratch()) std::memcpy(work.real, target.real, work.realBytes);
+    return true;
+}
+
+}  // namespace
+
+CFourier::Progress FourierStageProgress(int stage, int stages) {
+    return [stage, stages](double fraction) {
+        return Ui().ReportProgress((stage + fraction) / static_cast<double>(stages));
+    };
+}
+
+bool FourierRun(CFourierWork& work, bool withDialog) {
+    FourierSettings& settings = work.settings;
+    CFourier& engine = work.engine;
+    if (withDialog) {
+        FourierSettings shown = settings;
+        if (!Ui().FourierOperations(shown)) return false;
+        settings.m_nKind = shown.m_nKind;
+        settings.m_dParamR1 = shown.m_dParamR1;
+        settings.m_dParamR2 = shown.m_dParamR2;
+        settings.m_dParamR3 = shown.m_dParamR3;
+        settings.m_dParamE = shown.m_dParamE;
+        settings.m_dParamAmplify = shown.m_dParamAmplify;
+    }
+
+    const int32_t kind = settings.m_nKind;
+    const bool modifies = kind >= kKindR1 && kind <= kLastFourierKind;
+    const bool transforms = kind == kKindFourier || !settings.m_bPresent;
+    const int stages = (transforms ? 1 : 0) + (modifies ? 1 : 0);
+
+    // Nothing changes until the run has done its work: a cancelled run leaves the picture,
+    // the flags and the texts as they were.
+    bool fresh = false;
+    bool stored = false;
+    std::string sourceText;
+    if (transforms) {
+        const int64_t start = WallClockSeconds();
+        if (!engine.Transform(work.pixels, work.spectrum, work.flags,
+                              FourierStageProgress(0, stages)))
+            return false;
+        const int64_t end = WallClockSeconds();
+        fresh = true;
+        work.spectrumKept = true;
+        sourceText = FormatTimeSpan(end - start);
+        // A spectrum counts as present only once its file holds it; otherwise the next run
+        // transforms again rather than trust whatever the file holds.
+        stored = engine.WriteFourierFile(work.fourierPath, work.spectrum) == 1;
+        if (!modifies) {
+            settings.m_bPresent = stored;
+            settings.m_strSource = sourceText;
+            return true;
+        }
+    }
+    if (!modifies) return true;
+
+    const int64_t start = WallClockSeconds();
+    // Every modification starts from the untouched spectrum in the file; the one this run
+    // has just computed is that spectrum already. When the file cannot be read, the buffer
+    // may hold a spectrum an earlier run modified: that must not be modified again.
+    if (!fresh && engine.ReadFourierFile(work.fourierPath, work.spectrum) != 1) {
+        ShowMessage(WithReason("Read CFourier error", LastFileError()));
+        return false;
+    }
+    work.spectrumKept = false;
+
+    CRealTarget target(work.real, work.realBytes);
+    Complex* spectrum = work.spectrum;
+    Complex* scratch = reinterpret_cast<Complex*>(target.real);
+    const int32_t x = settings.m_nFreqX;
+    const int32_t y = settings.m_nFreqY;
+    switch (kind) {
+        case kKindOneFrequency:
+            engine.SetOneFrequency(spectrum, x, y);
+            break;
+        case kKindHalfFrequency:
+            engine.ScaleFrequencies(spectrum, scratch, 0);
+            break;
+        case kKindDoubleFrequency:
+            engine.ScaleFrequencies(spectrum, scratch, 1);
+            break;
+        case kKindShiftPicture:
+            engine.ShiftPicture(spectrum, -x, -y);
+            break;
+        case kKindThirdFrequency:
+            engine.ScaleFrequencies(spectrum, scratch, 2);
+            break;
+        case kKindTripleFrequency:
+            engine.ScaleFrequencies(spectrum, scratch, 3);
+            break;
+        default:
+            engine.ApplyDistribution(spectrum, FourierKindParameter(settings, kind),
+                                     CFourier::DistributionOfKind(kind));
+            break;
+    }
+    for (int32_t channel = 0; channel < 3; ++channel)
+        engine.Normalise(spectrum, channel, engine.Mean(channel), engine.Deviation(channel));
+
+    if (!InverseInto(work, target, stages - 1, stages)) return false;
+    engine.RealsToBytes(work.pixels, work.real);
+    const int64_t end = WallClockSeconds();
+
+    if (fresh) {
+        settings.m_bPresent = stored;
+        settings.m_strSource = sourceText;
+    }
+    if (std::string* text = FourierKindTimeText(settings, kind))
+        *text = FormatTimeSpan(end - start);
+    work.modified = true;
+    return true;
+}
+
+bool ShowFourierFile(CFourierWork& work) {
+    CFourier& engine = work.engine;
+    const int64_t start = WallClockSeconds();
+    if (engine.ReadFourierFile(work.fourierPath, work.spectrum) != 1) {
+        ShowMessage(WithReason("Read CFourier error", LastFileError()));
+        return false;
+    }
+    work.spectrumKept = true;
+    CRealTarget target(work.real, work.realBytes);
+    if (!InverseInto(work, target, 0, 1)) return false;
+    engine.MeasureSpectrum(work.spectrum);
+    engine.RealsToBytes(work.pixels, work.real);
+    engine.MeasurePicture(work.pixels);
+    work.settings.m_strTimeAmplify = FormatTimeSpan(WallClockSeconds() - start);
+    return true;
+}
