@@ -1,0 +1,141 @@
+#include "stamp/rubber_stamp.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "platform/byte_order.h"
+#include "platform/file_open.h"
+#include "platform/safe_file.h"
+#include "platform/user_interface.h"
+
+namespace {
+
+constexpr const char* kSizeError = "ReadRubberStampFreeSize: Error in Stamp file size data. ";
+constexpr const char* kPeakError = "ReadRubberStampFreeSize: Error in Stamp file peak data. ";
+constexpr size_t kChunkValues = 8192;  // 64 KB per read or write
+
+bool SideInRange(int32_t side) {
+    return side >= 1 && side <= kMaxStampSide;
+}
+
+// Writes the header and then the rows bottom .. top-1, columns left .. right-1 of a stamp
+// whose rows are rowLength values long, beside the target; renamed over it when complete.
+int WriteStampRows(const std::string& path, const char* errorText, const double* values,
+                   int32_t rowLength, const CStampRect& rect, int32_t peakX, int32_t peakY) {
+    CSafeFileWriter writer;
+    if (writer.Open(path) != 0) {
+        ShowMessage(path + errorText, MessageIcon::Exclamation);
+        return 0;
+    }
+    uint8_t header[kStampHeaderBytes];
+    StoreLE32s(header, rect.Width());
+    StoreLE32s(header + 4, rect.Height());
+    StoreLE32s(header + 8, peakX);
+    StoreLE32s(header + 12, peakY);
+    bool ok = writer.Write(header, sizeof header);
+    std::vector<uint8_t> row(static_cast<size_t>(rect.Width()) * 8);
+    for (int32_t y = rect.bottom; ok && y < rect.top; ++y) {
+        const double* from = values + static_cast<size_t>(y) * static_cast<size_t>(rowLength) +
+                             static_cast<size_t>(rect.left);
+        for (int32_t x = 0; x < rect.Width(); ++x) StoreLEDouble(row.data() + 8 * x, from[x]);
+        ok = writer.Write(row.data(), row.size());
+    }
+    if (!ok || !writer.Commit()) {
+        ShowMessage(path + errorText, MessageIcon::Exclamation);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int ReadRubberStampFreeSize(const std::string& path, RubberStamp& stamp) {
+    stamp = RubberStamp{};
+    const COpenedFile opened = OpenRegularFile(path);
+    if (!opened) {
+        ShowMessage(path + " Read Stamp File error aa", MessageIcon::Exclamation);
+        return 0;
+    }
+    std::FILE* file = opened.Stream();
+    uint8_t header[kStampHeaderBytes];
+    const size_t got = std::fread(header, 1, sizeof header, file);
+    if (got != sizeof header && std::ferror(file) != 0) {
+        ShowMessage(path + " Read Stamp File error ex", MessageIcon::Exclamation);
+        return 0;
+    }
+    if (got != sizeof header) {
+        ShowMessage(kSizeError);
+        return 0;
+    }
+    const int32_t width = LoadLE32s(header), height = LoadLE32s(header + 4);
+    const int32_t peakX = LoadLE32s(header + 8), peakY = LoadLE32s(header + 12);
+    if (!SideInRange(width) || !SideInRange(height)) {
+        ShowMessage(kSizeError);
+        return 0;
+    }
+    const uint64_t count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    // The values the header promises must be there before room is made for them.
+    if (opened.bytes < kStampHeaderBytes + 8 * count) {
+        ShowMessage(kSizeError);
+        return 0;
+    }
+    if (peakX < 0 || peakX >= width || peakY < 0 || peakY >= height) {
+        ShowMessage(kPeakError);
+        return 0;
+    }
+    CMemoryBlock block = CMemoryBlock::Allocate(static_cast<size_t>(count) * sizeof(double));
+    std::vector<uint8_t> chunk;
+    try {
+        chunk.resize(kChunkValues * 8);
+    } catch (const std::bad_alloc&) {
+        block.Free();
+    }
+    if (block.IsNull()) {
+        ShowMessage("Could not allocate memory for ReadRubberStampFreeSize ");
+        return 0;
+    }
+    double* values = block.As<double>();
+    for (uint64_t done = 0; done < count;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunkValues, count - done));
+        if (std::fread(chunk.data(), 8, n, file) != n) {
+            // The file was long enough when it was opened: it shrank or could not be read.
+            ShowMessage(path + " Read Stamp File error ex", MessageIcon::Exclamation);
+            return 0;
+        }
+        for (size_t i = 0; i < n; ++i) values[done + i] = LoadLEDouble(chunk.data() + 8 * i);
+        done += n;
+    }
+    stamp.width = width;
+    stamp.height = height;
+    stamp.peakX = peakX;
+    stamp.peakY = peakY;
+    stamp.block = std::move(block);
+    return 1;
+}
+
+int WriteRubberStamp(const std::string& path, const double* values, int32_t width, int32_t height,
+                     int32_t peakX, int32_t peakY) {
+    constexpr const char* kError = " Write Stamp File error";
+    // A stamp the reader would refuse is not written.
+    if (values == nullptr || !SideInRange(width) || !SideInRange(height)) {
+        ShowMessage(path + kError, MessageIcon::Exclamation);
+        return 0;
+    }
+    return WriteStampRows(path, kError, values, width, CStampRect{0, height, width, 0}, peakX,
+                          peakY);
+}
+
+int WriteRubberStampReduced(const std::string& path, const double* values, int32_t fullWidth,
+                            int32_t fullHeight, const CStampRect& rect, int32_t peakX,
+                            int32_t peakY) {
+    constexpr const char* kError = " Write WriteRubberStampReduced File error";
+    const bool inside =
+        rect.left >= 0 && rect.bottom >= 0 && rect.right <= fullWidth && rect.top <= fullHeight;
+    if (values == nullptr || !inside || !SideInRange(rect.Width()) || !SideInRange(rect.Height())) {
+        ShowMessage(path + kError, MessageIcon::Exclamation);
+        return 0;
+    }
+    return WriteStampRows(path, kError, values, fullWidth, rect, peakX - rect.left,
+                          peakY - rect.bottom);
+}

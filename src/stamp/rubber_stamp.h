@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/memory_block.h"
+
+// A rubber stamp: a measured point-spread kernel of width x height values, row-major (the
+// value of column x in row y is element y * width + x), rows in the order of the packed
+// bitmap (row 0 is the first stored row), with one marked position, the peak, that acts as
+// the kernel's origin. The values live in one zero-filled block the stamp owns.
+//
+// A ".stp" file holds width, height, peak x and peak y as 32-bit signed little-endian
+// integers, then the width x height values as little-endian doubles, row 0 first and column
+// 0 first within a row. Nothing follows the values.
+struct RubberStamp {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t peakX = 0;
+    int32_t peakY = 0;
+    CMemoryBlock block;
+
+    double* Values() { return block.As<double>(); }
+    const double* Values() const { return block.As<double>(); }
+    double At(int32_t x, int32_t y) const {
+        return Values()[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                        static_cast<size_t>(x)];
+    }
+    bool IsEmpty() const { return block.IsNull(); }
+};
+
+// Width and height of a stamp lie between 1 and this, inclusive.
+inline constexpr int32_t kMaxStampSide = 10000;
+inline constexpr size_t kStampHeaderBytes = 16;
+
+// A rectangle of a stamp: columns left .. right-1 and rows bottom .. top-1 (top > bottom).
+struct CStampRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+
+    int32_t Width() const { return right - left; }
+    int32_t Height() const { return top - bottom; }
+    friend bool operator==(const CStampRect&, const CStampRect&) = default;
+};
+
+// Reads a stamp file of any size within the limits. 1 with the stamp filled in, 0 with the
+// message shown here and the stamp left empty. Refused: a file that cannot be opened, a size
+// out of range, a file shorter than its header promises (also one under 16 bytes), and a
+// peak outside the stamp, so that the value at the peak always exists.
+int ReadRubberStampFreeSize(const std::string& path, RubberStamp& stamp);
+
+// Writes a whole stamp (width x height values, row-major). The file is written beside the
+// target and renamed over it, so a failed write keeps the stamp that was there. 1/0.
+int WriteRubberStamp(const std::string& path, const double* values, int32_t width, int32_t height,
+                     int32_t peakX, int32_t peakY);
+
+// Writes the part of a full stamp (row length fullWidth) inside the rectangle, with the peak
+// given in full-stamp coordinates and stored relative to the cut. Written beside the target
+// and renamed; an empty rectangle or one reaching outside the full stamp is refused. 1/0.
+int WriteRubberStampReduced(const std::string& path, const double* values, int32_t fullWidth,
+                            int32_t fullHeight, const CStampRect& rect, int32_t peakX,
+                            int32_t peakY);
