@@ -51,10 +51,6 @@ uintmax_t FileBytes(const std::string& path) {
     return error ? 0 : bytes;
 }
 
-const char* EngineName() {
-    return CFourier::Engine() == FourierEngine::Fft ? "fft engine" : "projection engine";
-}
-
 void PrintElapsed(const char* what, int64_t startSeconds, const CStopwatch& watch) {
     std::printf("%s (%s): %s (%.3f s)\n", what, EngineName(),
                 FormatTimeSpan(WallClockSeconds() - startSeconds).c_str(), watch.Seconds());
@@ -65,6 +61,10 @@ std::function<bool(double)> ProgressTo(CUserInterface& ui) {
 }
 
 }  // namespace
+
+const char* EngineName() {
+    return CFourier::Engine() == FourierEngine::Fft ? "fft engine" : "projection engine";
+}
 
 std::optional<CSize> ParseSize(const std::string& text) {
     int width = 0;
@@ -261,9 +261,6 @@ bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize
     return true;
 }
 
-namespace {
-
-// The Time Elapsed column of the Fourier Operations dialog, rows that hold a time.
 void PrintElapsedTimes(const FourierSettings& settings) {
     for (int32_t kind = kKindFourier; kind <= kLastFourierOpsKind; ++kind) {
         const std::string& text = FourierOpsTimeText(settings, kind);
@@ -271,8 +268,6 @@ void PrintElapsedTimes(const FourierSettings& settings) {
             std::printf("Time elapsed, %s: %s\n", FourierKindCaption(kind), text.c_str());
     }
 }
-
-}  // namespace
 
 // Saves as the desktop's Save As does; the writers show their messages.
 bool SaveDocument(CZelvanDoc& doc, const std::string& output, const CTerminalUi& ui) {
@@ -314,62 +309,4 @@ std::optional<int32_t> ParseFourierKind(const std::string& text) {
     for (int32_t kind = 0; kind <= kLastFourierKind; ++kind)
         if (lower == kNames[kind] || lower == std::to_string(kind)) return kind;
     return std::nullopt;
-}
-
-int RunOpen(const std::string& input, const std::string& output, std::optional<CSize> size,
-            const CliCommon& common) {
-    CTerminalUi ui;
-    SetUpTerminal(ui, size, common);
-    CUiScope scope(ui);
-    CZelvanDoc doc;
-    if (!OpenDocument(doc, Absolute(input), size, ui)) return Fail();
-    PrintElapsedTimes(doc.m_settings);
-    return SaveDocument(doc, Absolute(output), ui) ? 0 : Fail();
-}
-
-int RunFourier(const std::string& input, const std::string& output, const CFourierRequest& request,
-               std::optional<CSize> size, const CliCommon& common) {
-    const int32_t kind = request.kind;
-    if (kind < 0 || kind > kLastFourierKind) return Fail();
-    const char* caption = FourierKindCaption(kind);
-    FourierSettings kinds;
-    if (request.param && FourierKindParameterMember(kinds, kind) == nullptr) {
-        std::fprintf(stderr, "--param is not used by %s.\n", caption);
-        return Fail();
-    }
-    const bool usesXY = kind == kKindOneFrequency || kind == kKindShiftPicture;
-    if ((request.x || request.y) && !usesXY) {
-        std::fprintf(stderr, "--x and --y are used by One Frequency and Shift Picture only.\n");
-        return Fail();
-    }
-
-    CTerminalUi ui;
-    SetUpTerminal(ui, size, common);
-    CUiScope scope(ui);
-    CZelvanDoc doc;
-    if (!OpenDocument(doc, Absolute(input), size, ui)) return Fail();
-
-    const CStopwatch watch;
-    if (kind <= kLastFourierOpsKind) {
-        ui.SetFourierOperations(CFourierOpsPreset{kind, request.param});
-        CWaitCursor wait;
-        doc.RunOperation(0);
-    } else {
-        ui.SetNumberDialog(CNumberPreset{kind - kKindOneFrequency, request.x, request.y});
-        doc.OnSetOneFrequency();
-    }
-    if (ui.RefusedDialogs() != 0 || !doc.LastRunCompleted()) {
-        ShowMessage(Format("%s was not done.", caption));
-        return Fail();
-    }
-    std::printf("%s done in %.3f s\n", caption, watch.Seconds());
-    PrintElapsedTimes(doc.m_settings);
-
-    if (!request.spectrumPath.empty()) {
-        ui.SetFileDialogPath(Absolute(request.spectrumPath));
-        doc.OnSaveFourierTransform();
-        if (!doc.AskDeleteFourierFileChecked()) return Fail();
-        std::printf("Spectrum saved: %s\n", doc.m_strFourierPath.c_str());
-    }
-    return SaveDocument(doc, Absolute(output), ui) ? 0 : Fail();
 }

@@ -23,11 +23,6 @@ int RunTransform(const std::string& input, const std::string& output, std::optio
 int RunInverse(const std::string& input, const std::string& output, const CliCommon& common);
 int RunConvert(const std::string& input, const std::string& output);
 
-// Opens a ".bmp", ".jpg" or ".ft" file as a document and saves its picture under output as
-// the desktop's Save As does.
-int RunOpen(const std::string& input, const std::string& output, std::optional<CSize> size,
-            const CliCommon& common);
-
 // What the fourier command asks for: the operation kind (0 to 12), the parameter of a
 // distribution, the frequency X and Y of "One Frequency" and "Shift Picture", and where to
 // save the spectrum ("Save Fourier Transform"), if anywhere.
@@ -39,15 +34,12 @@ struct CFourierRequest {
     std::string spectrumPath;
 };
 
-// Opens the input as a document, runs one Fourier operation through the operation driver
-// as the desktop does (the Fourier Operations dialog for kinds 0 to 6, "Set One Frequency"
-// for kinds 7 to 12), prints the elapsed times and saves the result under output.
-int RunFourier(const std::string& input, const std::string& output, const CFourierRequest& request,
-               std::optional<CSize> size, const CliCommon& common);
-
 // An operation kind by number ("0" to "12") or by name (fourier, 1/r, 1/r2, 1/r3, 1/e,
 // constant, amplify, one, half, double, shift, third, triple; any case).
 std::optional<int32_t> ParseFourierKind(const std::string& text);
+
+// "fft engine" or "projection engine": the engine in force.
+const char* EngineName();
 
 // "640x480" into a size; nullopt when it is not two positive numbers.
 std::optional<CSize> ParseSize(const std::string& text);
@@ -66,3 +58,6 @@ std::string Absolute(const std::string& path);
 bool SaveDocument(CZelvanDoc& doc, const std::string& output, const CTerminalUi& ui);
 // The preset size, the answer to questions and the progress line of the command line.
 void SetUpTerminal(CTerminalUi& ui, std::optional<CSize> size, const CliCommon& common);
+// The Time Elapsed column of the Fourier Operations dialog: its rows that hold a time.
+struct FourierSettings;
+void PrintElapsedTimes(const FourierSettings& settings);

@@ -1,0 +1,262 @@
+// learn-kernel --good G --blurred B [--size N] -o K.stp
+// restore (--good G --blurred B | --kernel K.stp | --motion LEN,ANGLE | --defocus R |
+//          --gaussian S | --blur KIND,STEPS,ATTENUATION) [--method wiener|lucy]
+//          [--strength auto|X] [--iterations N] [--size N] [--no-taper]
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "cli/steps.h"
+#include "document/zelvan_doc.h"
+#include "image/picture_file.h"
+#include "platform/terminal_ui.h"
+#include "stamp/restore.h"
+#include "stamp/restore_files.h"
+#include "stamp/restore_request.h"
+
+namespace {
+
+bool ParseDouble(const std::string& text, double& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && errno != ERANGE;
+}
+
+// "a,b,c" into its parts.
+std::vector<std::string> Split(const std::string& text) {
+    std::vector<std::string> parts(1);
+    for (char ch : text) {
+        if (ch == ',')
+            parts.emplace_back();
+        else
+            parts.back() += ch;
+    }
+    return parts;
+}
+
+std::function<bool(double)> ProgressOf(CUserInterface& ui) {
+    return [&ui](double fraction) { return ui.ReportProgress(fraction); };
+}
+
+int Finish(int result, const CTerminalUi& ui, int before, const char* what) {
+    if (result == kRestoreCancelled) {
+        std::fprintf(stderr, "%s stopped.\n", what);
+        return 1;
+    }
+    if (result != 1 && ui.MessageCount() == before) std::fprintf(stderr, "%s failed.\n", what);
+    return result == 1 ? 0 : 1;
+}
+
+// What restore was given, as texts where they need parsing.
+struct CRestoreCommand {
+    std::string good, blurred, kernelPath, motion, defocus, gaussian, blur;
+    std::string method = "wiener";
+    std::string strength = "auto";
+    int32_t iterations = 40;
+    int32_t size = kDefaultKernelSize;
+    bool noTaper = false;
+};
+
+// Turns the texts into a kernel request and settings; false with the reason in error when
+// they do not make one.
+bool ParseRestoreCommand(const CRestoreCommand& command, CKernelRequest& request,
+                         CRestoreSettings& settings, std::string& error) {
+    int sources = 0;
+    if (!command.good.empty() || !command.blurred.empty()) {
+        if (command.good.empty() || command.blurred.empty()) {
+            error = "--good and --blurred go together.";
+            return false;
+        }
+        request.source = KernelSource::ExamplePair;
+        request.goodPath = command.good;
+        request.blurredPath = command.blurred;
+        ++sources;
+    }
+    if (!command.kernelPath.empty()) {
+        request.source = KernelSource::StampFile;
+        request.stampPath = command.kernelPath;
+        ++sources;
+    }
+    if (!command.motion.empty()) {
+        const auto parts = Split(command.motion);
+        if (parts.size() != 2 || !ParseDouble(parts[0], request.length) ||
+            !ParseDouble(parts[1], request.angle)) {
+            error =
+                "--motion takes LENGTH,ANGLE, for example 12,30, not \"" + command.motion + "\".";
+            return false;
+        }
+        request.source = KernelSource::Motion;
+        ++sources;
+    }
+    if (!command.defocus.empty()) {
+        if (!ParseDouble(command.defocus, request.radius)) {
+            error = "--defocus takes a radius in pixels, not \"" + command.defocus + "\".";
+            return false;
+        }
+        request.source = KernelSource::Defocus;
+        ++sources;
+    }
+    if (!command.gaussian.empty()) {
+        if (!ParseDouble(command.gaussian, request.sigma)) {
+            error = "--gaussian takes a sigma in pixels, not \"" + command.gaussian + "\".";
+            return false;
+        }
+        request.source = KernelSource::Gaussian;
+        ++sources;
+    }
+    if (!command.blur.empty()) {
+        const auto parts = Split(command.blur);
+        const std::optional<int32_t> kind =
+            parts.size() == 3 ? ParseBlurKind(parts[0]) : std::nullopt;
+        double steps = 0;
+        if (!kind || !ParseDouble(parts[1], steps) || steps != static_cast<int32_t>(steps) ||
+            !ParseDouble(parts[2], request.blurAttenuation)) {
+            error =
+                "--blur takes KIND,STEPS,ATTENUATION (KIND 0 to 4 or horizontal, vertical, "
+                "right-down, random, five), for example random,10,0.6, not \"" +
+                command.blur + "\".";
+            return false;
+        }
+        request.source = KernelSource::BlurPath;
+        request.blurKind = *kind;
+        request.blurSteps = static_cast<int32_t>(steps);
+        ++sources;
+    }
+    if (sources != 1) {
+        error =
+            "Name the kernel once: --good with --blurred, --kernel, --motion, --defocus, "
+            "--gaussian or --blur.";
+        return false;
+    }
+    request.size = command.size;
+    settings.method = command.method == "lucy" ? RestoreMethod::Lucy : RestoreMethod::Wiener;
+    settings.autoStrength = command.strength == "auto";
+    if (!settings.autoStrength && !ParseDouble(command.strength, settings.strength)) {
+        error = "--strength takes auto or a number, not \"" + command.strength + "\".";
+        return false;
+    }
+    settings.iterations = command.iterations;
+    settings.taper = !command.noTaper;
+    return true;
+}
+
+void AddKernelSizeOption(CLI::App& command, int32_t& size) {
+    command.add_option("--size", size,
+                       "Side of a learnt kernel's square support (default 41, at most 63)");
+}
+
+// Learns the blur of an example pair and writes it as a kernel file (the blur itself, not
+// its inverse). Prints the kernel's size, peak and sum.
+class CLearnKernelStep : public CStep {
+public:
+    explicit CLearnKernelStep(CLI::App& command) {
+        command.add_option("--good", m_good, "The sharp picture of the pair")->required();
+        command.add_option("--blurred", m_blurred, "The same scene blurred")->required();
+        command.add_option("-o,--output", m_output, "Kernel file to write (.stp)")->required();
+        AddKernelSizeOption(command, m_size);
+    }
+    bool Prepare() override {
+        m_good = Absolute(m_good);
+        m_blurred = Absolute(m_blurred);
+        m_output = Absolute(m_output);
+        return true;
+    }
+    bool Run(CStepContext& context) override {
+        CKernel kernel;
+        const int learnt =
+            LearnKernelFromFiles(m_good, m_blurred, m_size, kernel, ProgressOf(*context.ui));
+        if (learnt != 1) return Finish(learnt, *context.ui, 0, "Learning the kernel") == 0;
+        if (!WriteKernelFile(m_output, kernel)) return false;
+        std::printf("Learnt blur %s written to %s\n", DescribeKernel(kernel).c_str(),
+                    m_output.c_str());
+        return true;
+    }
+
+private:
+    std::string m_good, m_blurred, m_output;
+    int32_t m_size = kDefaultKernelSize;
+};
+
+// Makes the kernel and restores the picture with it. On a document the restored bytes also
+// become its Result samples, so that the colour and compare steps after it start from them.
+class CRestoreStep : public CStep {
+public:
+    explicit CRestoreStep(CLI::App& command) {
+        CRestoreCommand& c = m_command;
+        command.add_option("--good", c.good, "Example pair: the sharp picture");
+        command.add_option("--blurred", c.blurred, "Example pair: the same scene blurred");
+        command.add_option("--kernel", c.kernelPath,
+                           "A kernel file (.stp) holding the blur, as learn-kernel writes it");
+        command.add_option("--motion", c.motion,
+                           "LENGTH,ANGLE: a straight motion of LENGTH pixels at ANGLE degrees "
+                           "(counter-clockwise from rightwards)");
+        command.add_option("--defocus", c.defocus, "R: a defocus disc of radius R pixels");
+        command.add_option("--gaussian", c.gaussian, "S: a Gaussian blur of sigma S pixels");
+        command.add_option("--blur", c.blur,
+                           "KIND,STEPS,ATTENUATION: the program's own blur (KIND 0 to 4 or "
+                           "horizontal, vertical, right-down, random, five)");
+        command.add_option("--method", c.method, "wiener (default) or lucy")
+            ->check(CLI::IsMember({"wiener", "lucy"}));
+        command.add_option("--strength", c.strength,
+                           "Wiener: auto (default; from 8-bit rounding noise and the picture's "
+                           "own spectrum) or a noise-to-signal ratio, larger is smoother");
+        command.add_option("--iterations", c.iterations, "Richardson-Lucy iterations (default 40)");
+        command.add_flag("--no-taper", c.noTaper,
+                         "Restore as if the blur wrapped around the picture's edges");
+        AddKernelSizeOption(command, c.size);
+    }
+    bool Prepare() override {
+        std::string error;
+        if (!ParseRestoreCommand(m_command, m_request, m_settings, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return false;
+        }
+        for (std::string* path :
+             {&m_request.goodPath, &m_request.blurredPath, &m_request.stampPath})
+            *path = Absolute(*path);
+        return ValidateRestoreSettings(m_settings) == 1;
+    }
+    bool Run(CStepContext& context) override {
+        CTerminalUi& ui = *context.ui;
+        DibHandle& dib = *context.picture;
+        CKernel kernel;
+        const int made = MakeKernel(m_request, kernel, ProgressOf(ui));
+        if (made != 1) return Finish(made, ui, 0, "Making the kernel") == 0;
+        CRestoreReport report;
+        const int before = ui.MessageCount();
+        const int restored = RestorePicture(dib, kernel, m_settings, ProgressOf(ui), &report);
+        if (restored != 1) return Finish(restored, ui, before, "Restoring") == 0;
+        if (context.doc) {
+            context.doc->RunOperation('Q');
+            context.doc->SetModifiedFlag(true);
+        }
+        const PictureDescription d = DescribePicture(dib.Data());
+        std::printf("Restored %i x %i by %s with the %s (%s)\n", d.size.cx, d.size.cy,
+                    m_settings.method == RestoreMethod::Wiener ? "Wiener" : "Richardson-Lucy",
+                    DescribeKernel(kernel).c_str(),
+                    m_settings.method == RestoreMethod::Lucy
+                        ? Format("%i iterations", m_settings.iterations).c_str()
+                        : Format("strength %s%g", m_settings.autoStrength ? "auto, median " : "",
+                                 report.medianStrength)
+                              .c_str());
+        return true;
+    }
+
+private:
+    CRestoreCommand m_command;
+    CKernelRequest m_request;
+    CRestoreSettings m_settings;
+};
+
+}  // namespace
+
+std::unique_ptr<CStep> DefineLearnKernelStep(CLI::App& command) {
+    return std::make_unique<CLearnKernelStep>(command);
+}
+std::unique_ptr<CStep> DefineRestoreStep(CLI::App& command) {
+    return std::make_unique<CRestoreStep>(command);
+}

@@ -1,0 +1,48 @@
+#include <vector>
+
+#include "cli/run.h"
+#include "cli/steps.h"
+
+const std::vector<CStepRow>& StepTable() {
+    static const std::vector<CStepRow> kSteps = {
+        {"fourier",
+         "Run one Fourier operation as the desktop does (transform once, keep the untouched "
+         "spectrum in the .ft file beside the input, modify, renormalise, transform back) and "
+         "print the elapsed times",
+         StepInput::Document, true, DefineFourierStep},
+        {"ratio",
+         "Print, per colour, the smallest over the largest squared magnitude of the "
+         "spectrum's frequencies other than (0, 0), read from the .ft file beside the picture "
+         "(Ratio Frequency)",
+         StepInput::Document, false, DefineRatioStep},
+        {"compare",
+         "Turn the picture into 127 + 20 x (picture - reference) per byte (Compare Result); "
+         "the reference is a .bmp of the picture's size",
+         StepInput::Document, true, DefineCompareStep},
+        {"colour",
+         "Set colour values as the colour dialog's OK does (the old values become the undo), "
+         "then recompute the picture from the Result and the Original",
+         StepInput::Document, true, DefineColourStep},
+        {"set-original",
+         "The colour dialog's Set Original, then OK: every colour value back to its default",
+         StepInput::Document, true, DefineSetOriginalStep},
+        {"undo-colour", "Undo Color: the colour values before the last accepted change",
+         StepInput::Document, true, DefineUndoColourStep},
+        {"restore-original",
+         "The view's '+' key: the untouched Original back into the Result (the command "
+         "restore is the Wiener restore)",
+         StepInput::Document, true, DefineRestoreOriginalStep},
+        {"learn-kernel",
+         "Learn the blur of an example pair (Blurred = K * Good, least squares over the three "
+         "colour planes) on a square support around the origin and write it as a .stp kernel "
+         "file. The file holds the blur itself; Make Stamp's stamp holds its inverse",
+         StepInput::None, false, DefineLearnKernelStep},
+        {"restore",
+         "Restore a blurred picture with a kernel: learnt from an example pair, read from a "
+         ".stp file, or a known blur; by Wiener deconvolution (automatic or hand-set "
+         "strength) or Richardson-Lucy iterations, the borders tapered unless --no-taper. As a "
+         "command of its own it reads any picture as it stands (.png too) and writes by kind",
+         StepInput::Picture, true, DefineRestoreStep},
+    };
+    return kSteps;
+}
