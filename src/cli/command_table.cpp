@@ -75,8 +75,9 @@ std::function<int()> DefineOpen(CLI::App& command) {
 }
 
 std::string StepList() {
-    std::string list = "Steps (each one quoted argument; zelvanto-cli NAME --help lists its "
-                       "options):\n";
+    std::string list =
+        "Steps (each one quoted argument; zelvanto-cli NAME --help lists its "
+        "options):\n";
     for (const CStepRow& row : StepTable()) list += std::string("  ") + row.name + "\n";
     return list;
 }
@@ -165,8 +166,7 @@ std::function<int()> DefineStepCommand(const CStepRow& row, CLI::App& command) {
     auto arguments = std::make_shared<CStepArguments>();
     auto options = NewRunOptions();
     if (row.input == StepInput::Document)
-        command.add_option("IN", arguments->input, "File to open (.bmp, .jpg or .ft)")
-            ->required();
+        command.add_option("IN", arguments->input, "File to open (.bmp, .jpg or .ft)")->required();
     if (row.input == StepInput::Picture)
         command.add_option("IN", arguments->input, "Picture to read (.bmp, .jpg or .png)")
             ->required();
@@ -213,12 +213,12 @@ std::vector<CCommandRow> CommandTable() {
          DefineQueue},
     };
     for (const CStepRow& row : StepTable())
-        rows.push_back({row.name,
-                        std::string(row.summary) +
-                            (row.input == StepInput::Document
-                                 ? ". Opens IN first and saves the result (run IN \"" +
-                                       std::string(row.name) + " ...\" -o OUT)"
-                                 : ""),
-                        [&row](CLI::App& command) { return DefineStepCommand(row, command); }});
+        rows.push_back(
+            {row.name,
+             std::string(row.summary) + (row.input == StepInput::Document
+                                             ? ". Opens IN first and saves the result (run IN \"" +
+                                                   std::string(row.name) + " ...\" -o OUT)"
+                                             : ""),
+             [&row](CLI::App& command) { return DefineStepCommand(row, command); }});
     return rows;
 }

@@ -77,7 +77,8 @@ bool IsBlank(char c) {
 // Every step's name, for the message about one that is not known.
 std::string StepNames() {
     std::string names;
-    for (const CStepRow& row : StepTable()) names += std::string(names.empty() ? "" : ", ") + row.name;
+    for (const CStepRow& row : StepTable())
+        names += std::string(names.empty() ? "" : ", ") + row.name;
     return names;
 }
 
@@ -171,8 +172,8 @@ int RunAlone(CStep& step, const CRunOptions& options) {
 
 }  // namespace
 
-int RunSteps(const std::string& input, const std::vector<CStep*>& steps,
-             const CRunOptions& options, bool named) {
+int RunSteps(const std::string& input, const std::vector<CStep*>& steps, const CRunOptions& options,
+             bool named) {
     std::optional<CSize> size;
     if (!ApplyRunOptions(options, size)) return 1;
     // Made absolute before any step can move the working folder.

@@ -110,8 +110,8 @@ std::unique_ptr<CStep> ParseStep(const std::string& words, bool& help);
 // Opens the input as `open` does, runs the steps in order on that one document and saves as
 // Save As does when options.output is set. A step that fails stops the run: exit status 1 and
 // nothing is saved. `named` says which step failed on stderr (a run of several steps).
-int RunSteps(const std::string& input, const std::vector<CStep*>& steps,
-             const CRunOptions& options, bool named);
+int RunSteps(const std::string& input, const std::vector<CStep*>& steps, const CRunOptions& options,
+             bool named);
 
 // The command of its own for a step: opens, runs the one step and saves by the row's input.
 int RunStepCommand(const CStepRow& row, const std::string& input, CStep& step,

@@ -49,8 +49,7 @@ public:
         }
         const bool usesXY = *kind == kKindOneFrequency || *kind == kKindShiftPicture;
         if ((m_request.x || m_request.y) && !usesXY) {
-            std::fprintf(stderr,
-                         "--x and --y are used by One Frequency and Shift Picture only.\n");
+            std::fprintf(stderr, "--x and --y are used by One Frequency and Shift Picture only.\n");
             return false;
         }
         m_request.spectrumPath = Absolute(m_request.spectrumPath);

@@ -1,4 +1,6 @@
 // zelvanto-cli run: several steps on one document, driven as a user would.
+#include "support/cli_run.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,7 +15,6 @@
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
 #include "stamp/restore_files.h"
-#include "support/cli_run.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
 
@@ -90,7 +91,8 @@ TEST_F(CliRun, EachStepWorksOnWhatTheStepsBeforeItLeft) {
     r = Run("run p.bmp 'fourier --kind 1/r --param 2' 'colour --share 0' -o share0.bmp");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Read("share0.bmp"), original);
-    r = Run("run p.bmp 'fourier --kind 1/r --param 2' 'colour --light -100' 'undo-colour' -o "
+    r =
+        Run("run p.bmp 'fourier --kind 1/r --param 2' 'colour --light -100' 'undo-colour' -o "
             "undone.bmp");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Read("undone.bmp"), filtered);
@@ -187,7 +189,8 @@ TEST_F(CliRun, TheRunsOptionsReachTheOpenTheEngineAndTheQuestions) {
     EXPECT_TRUE(fs::exists(Path("moved.ft")));
 
     // --engine and --threads reach the transform; --progress draws the progress line.
-    r = Run("run p.bmp 'fourier --kind amplify --param 1' --engine fft --threads 1 --progress "
+    r =
+        Run("run p.bmp 'fourier --kind amplify --param 1' --engine fft --threads 1 --progress "
             "-o fast.bmp --no");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Has(r.out, "(De) Amplification done in")) << r.out;
@@ -209,8 +212,8 @@ TEST_F(CliRun, TheRunsOptionsReachTheOpenTheEngineAndTheQuestions) {
     // Help: the run lists its steps; a step's help lists its options and runs nothing.
     r = Run("run --help");
     EXPECT_EQ(r.status, 0);
-    for (const char* step : {"fourier", "ratio", "compare", "colour", "set-original",
-                             "undo-colour", "restore-original", "learn-kernel", "restore"})
+    for (const char* step : {"fourier", "ratio", "compare", "colour", "set-original", "undo-colour",
+                             "restore-original", "learn-kernel", "restore"})
         EXPECT_TRUE(Has(r.out, std::string("\n  ") + step + "\n")) << step << r.out;
     r = Run("run p.bmp 'colour --help' -o z.bmp");
     EXPECT_EQ(r.status, 0);
@@ -223,8 +226,7 @@ TEST_F(CliRun, KernelsAreLearntAndPicturesRestoredAsSteps) {
     CScriptedUi ui;
     CUiScope scope(ui);
     CPlanes sharp;
-    ASSERT_EQ(ReadPlanesFile(std::string(ZELVANTO_SAMPLES_DIR) + "/coffee_160x120.bmp", sharp),
-              1);
+    ASSERT_EQ(ReadPlanesFile(std::string(ZELVANTO_SAMPLES_DIR) + "/coffee_160x120.bmp", sharp), 1);
     CKernel truth;
     ASSERT_EQ(BlurPathKernel(0, 10, 0.6, truth), 1);
     CPlanes blurred;
@@ -257,7 +259,8 @@ TEST_F(CliRun, KernelsAreLearntAndPicturesRestoredAsSteps) {
 
     // The restored picture becomes the Result the colour step starts from; the '+' key
     // gives the opened picture back.
-    r = Run("run blurred.bmp 'restore --kernel k.stp --no-taper' 'colour --contrast 100' -o "
+    r =
+        Run("run blurred.bmp 'restore --kernel k.stp --no-taper' 'colour --contrast 100' -o "
             "coloured.bmp");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Read("coloured.bmp"), Read("restored.bmp"));
