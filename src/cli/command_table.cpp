@@ -212,13 +212,14 @@ std::vector<CCommandRow> CommandTable() {
          "suffix + .jpg or .bmp. Exit status 1 when any entry of any picture failed",
          DefineQueue},
     };
-    for (const CStepRow& row : StepTable())
-        rows.push_back(
-            {row.name,
-             std::string(row.summary) + (row.input == StepInput::Document
-                                             ? ". Opens IN first and saves the result (run IN \"" +
-                                                   std::string(row.name) + " ...\" -o OUT)"
-                                             : ""),
-             [&row](CLI::App& command) { return DefineStepCommand(row, command); }});
+    for (const CStepRow& row : StepTable()) {
+        std::string summary = row.summary;
+        if (row.input == StepInput::Document)
+            summary += std::string(". Opens IN first") +
+                       (row.changesPicture ? " and saves the result" : "") + ": run IN \"" +
+                       row.name + " ...\"" + (row.changesPicture ? " -o OUT" : "");
+        rows.push_back({row.name, summary,
+                        [&row](CLI::App& command) { return DefineStepCommand(row, command); }});
+    }
     return rows;
 }

@@ -97,6 +97,16 @@ TEST_F(CliRun, EachStepWorksOnWhatTheStepsBeforeItLeft) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Read("undone.bmp"), filtered);
 
+    // A second Fourier step starts again from the kept, untouched spectrum, with its own
+    // kind and parameter, as the same operation alone does.
+    r = Run("fourier p.bmp --kind 1/r2 --param 3 -o r2.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Run("run p.bmp 'fourier --kind 1/r --param 2' 'fourier --kind 1/r2 --param 3' -o two.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "Distribution done in")) << r.out;
+    EXPECT_EQ(Read("two.bmp"), Read("r2.bmp"));
+    EXPECT_NE(Read("two.bmp"), filtered);
+
     // The '+' key gives the opened picture back after a Fourier step.
     r = Run("run p.bmp 'fourier --kind 1/r --param 2' restore-original -o back.bmp");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -208,6 +218,16 @@ TEST_F(CliRun, TheRunsOptionsReachTheOpenTheEngineAndTheQuestions) {
     EXPECT_NE(Run("run p.bmp 'fourier --kind 0' --engine dft -o y.bmp").status, 0);
     EXPECT_NE(Run("run p.bmp 'fourier --kind 0' --threads 999 -o y.bmp").status, 0);
     EXPECT_FALSE(fs::exists(Path("y.bmp")));
+
+    // Every step is a command of its own with its options and the run's.
+    for (const char* step : {"fourier", "ratio", "compare", "colour", "set-original",
+                             "undo-colour", "restore-original"}) {
+        r = Run(std::string(step) + " --help");
+        EXPECT_EQ(r.status, 0) << step;
+        EXPECT_TRUE(Has(r.out, "IN TEXT REQUIRED")) << step << r.out;
+        for (const char* option : {"--size", "--yes", "--engine", "--threads", "--progress"})
+            EXPECT_TRUE(Has(r.out, option)) << step << " " << option;
+    }
 
     // Help: the run lists its steps; a step's help lists its options and runs nothing.
     r = Run("run --help");
