@@ -9,3 +9,11 @@ struct CSize {
 
     friend bool operator==(const CSize&, const CSize&) = default;
 };
+
+// A pixel position: column x, row y.
+struct CPoint {
+    int32_t x = 0;
+    int32_t y = 0;
+
+    friend bool operator==(const CPoint&, const CPoint&) = default;
+};

@@ -92,6 +92,84 @@ void CScriptedUi::ScriptNumberDialog(int32_t choice, int32_t x, int32_t y) {
     });
 }
 
+bool CScriptedUi::BlurDialog(BlurSettings& settings) {
+    m_blurShown.push_back(settings);
+    BlurSettings edited = settings;
+    bool ok = true;  // unscripted: OK with what was shown
+    if (!m_blurs.empty()) {
+        ok = m_blurs.front()(edited);
+        m_blurs.pop_front();
+    }
+    if (ok) settings = edited;
+    m_events.push_back(
+        {Kind::BlurDialog, kBlurDialogTitle, MessageIcon::None, ok, ok ? kIdOk : kIdCancel});
+    return ok;
+}
+
+void CScriptedUi::ScriptBlurDialog(std::optional<BlurSettings> settings) {
+    m_blurs.push_back([settings](BlurSettings& s) {
+        if (!settings) return false;
+        s = *settings;
+        return true;
+    });
+}
+
+int CScriptedUi::ZelvantoDialog(CZelvantoData& data) {
+    m_zelvantoShown.push_back(data);
+    CZelvantoData edited = data;
+    int result = kIdCancel;
+    if (!m_zelvantos.empty()) {
+        result = m_zelvantos.front()(edited);
+        m_zelvantos.pop_front();
+    }
+    if (result != kIdCancel) data = edited;
+    m_events.push_back(
+        {Kind::ZelvantoDialog, kZelvantoDialogTitle, MessageIcon::None, result == kIdOk, result});
+    return result;
+}
+
+void CScriptedUi::ScriptZelvantoDialog(int result, std::optional<std::string> good,
+                                       std::optional<std::string> blurred,
+                                       std::optional<std::string> compare) {
+    m_zelvantos.push_back([=](CZelvantoData& d) {
+        if (good) d.m_strGoodFile = *good;
+        if (blurred) d.m_strBlurredFile = *blurred;
+        if (compare) d.m_strCompareFile = *compare;
+        return result;
+    });
+}
+
+int CScriptedUi::StampCutDialog(CStampCutData& data) {
+    m_stampCutShown.push_back(data);
+    CStampCutData edited = data;
+    int result = kIdCancel;
+    if (!m_stampCuts.empty()) {
+        result = m_stampCuts.front()(edited);
+        m_stampCuts.pop_front();
+    }
+    if (result != kIdCancel) data = edited;
+    m_events.push_back(
+        {Kind::StampCutDialog, kStampCutDialogTitle, MessageIcon::None, result == kIdOk, result});
+    return result;
+}
+
+void CScriptedUi::ScriptTryFraction(double fraction) {
+    m_stampCuts.push_back([fraction](CStampCutData& d) {
+        d.m_dFraction = fraction;
+        return kIdOk;
+    });
+}
+
+void CScriptedUi::ScriptUseThis(std::optional<CPoint> peak) {
+    m_stampCuts.push_back([peak](CStampCutData& d) {
+        if (peak) {
+            d.m_nPeakX = peak->x;
+            d.m_nPeakY = peak->y;
+        }
+        return IDEndDialogUseThisCut;
+    });
+}
+
 std::optional<std::string> CScriptedUi::FileDialog(const CFileDialogRequest& request) {
     m_fileRequests.push_back(request);
     std::optional<std::string> path;
@@ -138,5 +216,8 @@ void CScriptedUi::Clear() {
     m_fourierOpsShown.clear();
     m_numberShown.clear();
     m_fileRequests.clear();
+    m_blurShown.clear();
+    m_zelvantoShown.clear();
+    m_stampCutShown.clear();
     m_progressReports = 0;
 }

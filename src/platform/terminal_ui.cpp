@@ -5,6 +5,7 @@
 
 #include "fourier/fourier_dialogs.h"
 #include "fourier/fourier_settings.h"
+#include "stamp/stamp_dialogs.h"
 
 void CTerminalUi::Message(const std::string& text, MessageIcon /*icon*/) {
     ++m_messageCount;
@@ -75,6 +76,42 @@ bool CTerminalUi::NumberDialog(CNumberData& data) {
     }
     data = edited;
     return true;
+}
+
+bool CTerminalUi::BlurDialog(BlurSettings& settings) {
+    if (m_blur) settings = *m_blur;
+    return true;
+}
+
+int CTerminalUi::ZelvantoDialog(CZelvantoData& data) {
+    if (!m_zelvanto) return kIdCancel;
+    if (m_zelvanto->result == kIdCancel) return kIdCancel;
+    if (m_zelvanto->good) data.m_strGoodFile = *m_zelvanto->good;
+    if (m_zelvanto->blurred) data.m_strBlurredFile = *m_zelvanto->blurred;
+    if (m_zelvanto->compare) data.m_strCompareFile = *m_zelvanto->compare;
+    return m_zelvanto->result;
+}
+
+int CTerminalUi::StampCutDialog(CStampCutData& data) {
+    std::fflush(stdout);
+    std::fprintf(m_out, "%s: left %i, right %i, bottom %i, top %i; %s %.6g at %i, %i; ",
+                 kStampCutDialogTitle, data.m_nLeft, data.m_nRight, data.m_nBottom, data.m_nTop,
+                 kPeakLabel, data.m_dPeak, data.m_nPeakX, data.m_nPeakY);
+    int result = IDEndDialogUseThisCut;
+    if (m_stampCutPass < m_stampCut.tries.size()) {
+        data.m_dFraction = m_stampCut.tries[m_stampCutPass++];
+        std::fprintf(m_out, "%s %.6g\n", kTryFractionCaption, data.m_dFraction);
+        result = kIdOk;
+    } else {
+        if (m_stampCut.peak) {
+            data.m_nPeakX = m_stampCut.peak->x;
+            data.m_nPeakY = m_stampCut.peak->y;
+        }
+        std::fprintf(m_out, "%s, peak %i, %i\n", kUseThisCaption, data.m_nPeakX, data.m_nPeakY);
+        m_stampCutPass = 0;  // the next stamp cut starts with the first fraction again
+    }
+    std::fflush(m_out);
+    return result;
 }
 
 std::optional<std::string> CTerminalUi::FileDialog(const CFileDialogRequest& /*request*/) {

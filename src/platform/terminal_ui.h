@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "document/doc_settings.h"
+#include "platform/geometry.h"
 #include "platform/user_interface.h"
 
 // What the command line enters in the "Fourier Operations" dialog: the kind and,
@@ -20,12 +23,31 @@ struct CNumberPreset {
     std::optional<int32_t> y;
 };
 
+// What the command line enters in "Dialog Zelvanto": the names it gives (entered as a
+// "Browse ..." enters them, so they count whatever button ends the dialog) and the button.
+struct CZelvantoPreset {
+    int result = kIdOk;
+    std::optional<std::string> good;
+    std::optional<std::string> blurred;
+    std::optional<std::string> compare;
+};
+
+// What the command line does in "Dialog Stamp Cut": one "Try Fraction" for each fraction,
+// in order, then "Use This" with the peak position moved to peak when one is given.
+struct CStampCutPreset {
+    std::vector<double> tries;
+    std::optional<CPoint> peak;
+};
+
 // The command line's port: messages go to a stream (stderr), questions are answered
 // from a preset answer or, without one, by the default button; the size choice takes a
 // preset size when it is in the list, else the best size. The Fourier dialogs take their
 // presets and press OK; when the dialog's validation refuses them, its message is shown
 // and, there being nobody to correct the entry, the dialog is cancelled. File dialogs
-// return a preset path once, else they are cancelled. The command line keeps no list of
+// return a preset path once, else they are cancelled. The blur dialog takes its preset, or
+// what it shows, and presses OK; "Dialog Zelvanto" takes its preset or is cancelled;
+// "Dialog Stamp Cut" tries the preset's fractions and then uses the cut, telling on the
+// stream what each pass shows. The command line keeps no list of
 // recent files.
 class CTerminalUi : public CUserInterface {
 public:
@@ -36,12 +58,22 @@ public:
     SizeChoice ChooseSize(const std::vector<CSize>& sizes) override;
     bool FourierOperations(FourierSettings& settings) override;
     bool NumberDialog(CNumberData& data) override;
+    bool BlurDialog(BlurSettings& settings) override;
+    int ZelvantoDialog(CZelvantoData& data) override;
+    int StampCutDialog(CStampCutData& data) override;
     std::optional<std::string> FileDialog(const CFileDialogRequest& request) override;
     void AddToRecentFiles(const std::string& /*path*/) override {}
     bool ReportProgress(double fraction) override;
 
     void SetFourierOperations(std::optional<CFourierOpsPreset> preset) { m_fourierOps = preset; }
     void SetNumberDialog(std::optional<CNumberPreset> preset) { m_number = preset; }
+    void SetBlurDialog(std::optional<BlurSettings> preset) { m_blur = preset; }
+    void SetZelvantoDialog(std::optional<CZelvantoPreset> preset) { m_zelvanto = preset; }
+    // Starts the passes of the next stamp cut anew.
+    void SetStampCut(CStampCutPreset preset) {
+        m_stampCut = std::move(preset);
+        m_stampCutPass = 0;
+    }
     void SetFileDialogPath(std::optional<std::string> path) { m_filePath = path; }
     void SetAnswer(std::optional<bool> answer) { m_answer = answer; }
     void SetPreferredSize(std::optional<CSize> size) { m_size = size; }
@@ -61,6 +93,10 @@ private:
     std::optional<CFourierOpsPreset> m_fourierOps;
     std::optional<CNumberPreset> m_number;
     std::optional<std::string> m_filePath;
+    std::optional<BlurSettings> m_blur;
+    std::optional<CZelvantoPreset> m_zelvanto;
+    CStampCutPreset m_stampCut;
+    size_t m_stampCutPass = 0;
     std::optional<CSize> m_size;
     bool m_sizeRefused = false;
     bool m_showProgress = false;

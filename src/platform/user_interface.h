@@ -8,9 +8,16 @@
 
 struct FourierSettings;
 struct CNumberData;
+struct BlurSettings;
+struct CZelvantoData;
+struct CStampCutData;
 
 // The caption of every message box the system shows.
 inline constexpr const char* kAppTitle = "Dedozi Rivarav Eviduruvere";
+
+// The results a dialog ends with when it is closed by OK or by Cancel.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
 
 enum class MessageIcon { None, Exclamation, Information, Question, Stop };
 
@@ -57,6 +64,21 @@ public:
     // "Dialog Number": the choice and X, Y in and out; W/2 and H/2 are given. True for OK,
     // which is only possible when ValidateNumberDialog passes; false for Cancel.
     virtual bool NumberDialog(CNumberData& data) = 0;
+
+    // The blur dialog: kind, steps, attenuation and Within Size in and out. True for OK with
+    // the values as edited, false for Cancel (the values as they were).
+    virtual bool BlurDialog(BlurSettings& /*settings*/) { return false; }
+
+    // "Dialog Zelvanto": the four names in; out, the names as the dialog last saved them
+    // (OK saves the fields, each "Browse ..." saves them all before it chooses; "Make
+    // Stamp", "Use Stamp" and "Show Stamp" end it without saving). The result is kIdOk,
+    // kZelvantoMakeStamp, kZelvantoUseStamp, kZelvantoShowStamp or kIdCancel.
+    virtual int ZelvantoDialog(CZelvantoData& /*data*/) { return kIdCancel; }
+
+    // "Dialog Stamp Cut", one pass: the values in; out, Fraction and the peak position as
+    // the person left them. The result is kIdOk ("Try Fraction"), IDEndDialogUseThisCut
+    // ("Use This", 61447) or kIdCancel (the values as they were).
+    virtual int StampCutDialog(CStampCutData& /*data*/) { return kIdCancel; }
 
     // A file dialog; the chosen path, or nothing when it was cancelled.
     virtual std::optional<std::string> FileDialog(const CFileDialogRequest& request) = 0;
