@@ -21,6 +21,8 @@ inline constexpr int kIdSaveFourierTransform = 32800;
 inline constexpr int kIdAskDeleteFourierFile = 32801;
 inline constexpr int kIdSetOneFrequency = 32802;
 inline constexpr int kIdRatioFrequency = 32803;
+inline constexpr int kIdBlur = 32804;
+inline constexpr int kIdZelvantoFiles = 32805;
 inline constexpr int kIdCompareResult = 32806;
 
 // Filters of the document's file dialogs.
@@ -102,6 +104,14 @@ public:
     // samples and the Compare file; refused with a message while no Compare file is named.
     // 1/0.
     int OnCompareResult();
+    // "Blur ...": the blur dialog with the document's blur values; OK keeps the values it was
+    // left with and blurs the picture ('B'). The views repaint whatever the answer.
+    void OnBlur();
+    // "Zelvanto Files ...": "Dialog Zelvanto" with the Good and Blurred names and the
+    // document's Fourier data file. Any end but Cancel keeps the Good, Blurred and Compare
+    // names the dialog gives and, under the wait cursor, runs 'D' (OK), 'S' (Make Stamp),
+    // 'U' (Use Stamp) or 'W' (Show Stamp); then the views repaint.
+    void OnZelvantoFiles();
 
     // Whether the last Fourier run (codes 0 and 2), spectrum display (code 1), ratio ('A'),
     // comparison ('-') or colour adjustment ('X') did its work: false when its dialog was

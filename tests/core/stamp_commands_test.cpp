@@ -1,0 +1,133 @@
+// "Blur ..." and "Zelvanto Files ..." on a document through the scripted port: what the
+// dialogs show, what the document keeps, and the repaint.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "document/zelvan_doc.h"
+#include "image/bmp_file.h"
+#include "platform/scripted_ui.h"
+#include "stamp/stamp_dialogs.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class StampCommands : public testing::Test {
+protected:
+    void SetUp() override {
+        m_savedBlur = LastBlurSettings();
+        m_dir = TestTempDir(std::string("stampcmd_") +
+                            testing::UnitTest::GetInstance()->current_test_info()->name());
+        DibHandle dib;
+        ASSERT_EQ(NewGreyPicture(16, 8, dib), 1);
+        uint8_t* pixels = PicturePixels(dib.Data(), 0);
+        for (int32_t i = 0; i < RowBytes(16 * 24) * 8; ++i)
+            pixels[i] = static_cast<uint8_t>((11 * i) % 251);
+        m_picture = (m_dir / "scene.bmp").string();
+        ASSERT_EQ(WriteBmpFile(m_picture, dib, 0), 1);
+    }
+    void TearDown() override {
+        LastBlurSettings() = m_savedBlur;
+        std::error_code error;
+        fs::remove_all(m_dir, error);
+    }
+
+    CScriptedUi m_ui;
+    CUiScope m_scope{m_ui};
+    fs::path m_dir;
+    std::string m_picture;
+    BlurSettings m_savedBlur;
+};
+
+}  // namespace
+
+TEST_F(StampCommands, BlurDialogShowsTheDocumentsValuesAndOkKeepsThemForNewDocuments) {
+    LastBlurSettings() = BlurSettings{4, 33, 0.9, true};
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(m_picture));
+    doc.m_blur = BlurSettings{1, 6, 0.5, false};
+    int updates = 0;
+    doc.AddViewListener([&updates](CZelvanDoc&) { ++updates; });
+    const std::vector<uint8_t> before = PictureBytes(doc.m_hDIB);
+
+    // Cancel: nothing changes in the document, the picture stays, the views still repaint;
+    // the one dialog of the program holds what it showed.
+    m_ui.ScriptBlurDialog([](BlurSettings& b) {
+        b.m_nBlurSteps = 2;
+        return false;
+    });
+    doc.OnBlur();
+    EXPECT_EQ(doc.m_blur, (BlurSettings{1, 6, 0.5, false}));
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(LastBlurSettings(), (BlurSettings{1, 6, 0.5, false}));
+    {
+        CZelvanDoc next;
+        EXPECT_EQ(next.m_blur, (BlurSettings{1, 6, 0.5, false}));
+    }
+
+    const BlurSettings chosen{2, 3, 0.25, true};
+    m_ui.ScriptBlurDialog(chosen);
+    doc.OnBlur();
+    EXPECT_EQ(doc.m_blur, chosen);
+    EXPECT_EQ(LastBlurSettings(), chosen);
+    EXPECT_EQ(updates, 2);
+    CZelvanDoc next;
+    EXPECT_EQ(next.m_blur, chosen);
+
+    ASSERT_EQ(m_ui.BlurShown().size(), 2u);
+    EXPECT_EQ(m_ui.BlurShown()[0], (BlurSettings{1, 6, 0.5, false}));
+    EXPECT_EQ(m_ui.BlurShown()[1], (BlurSettings{1, 6, 0.5, false}));
+}
+
+TEST_F(StampCommands, ZelvantoDialogKeepsTheNamesItEndsWithUnlessCancelled) {
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(m_picture));
+    doc.m_strGoodFile = "good.bmp";
+    doc.m_strBlurredFile = "soft.bmp";
+    doc.m_strCompareFile = "earlier.bmp";
+    const int waits = m_ui.WaitCount();
+    int updates = 0;
+    int waitAtUpdate = -1;
+    doc.AddViewListener([&](CZelvanDoc&) {
+        ++updates;
+        waitAtUpdate = m_ui.WaitDepth();
+    });
+
+    m_ui.ScriptZelvantoDialog(kIdCancel, "x", "y", "z");
+    doc.OnZelvantoFiles();
+    EXPECT_EQ(doc.m_strGoodFile, "good.bmp");
+    EXPECT_EQ(doc.m_strBlurredFile, "soft.bmp");
+    EXPECT_EQ(doc.m_strCompareFile, "earlier.bmp");
+    EXPECT_EQ(updates, 0);
+    EXPECT_EQ(m_ui.WaitCount(), waits);
+
+    // Input is the document's own Fourier data file; Compare always starts empty.
+    ASSERT_EQ(m_ui.ZelvantoShown().size(), 1u);
+    EXPECT_EQ(m_ui.ZelvantoShown()[0],
+              (CZelvantoData{"good.bmp", "soft.bmp", (m_dir / "scene.ft").string(), ""}));
+
+    // A stamp button keeps the names as shown: the Compare name is gone.
+    m_ui.ScriptZelvantoDialog(kZelvantoShowStamp);
+    doc.OnZelvantoFiles();
+    EXPECT_EQ(doc.m_strGoodFile, "good.bmp");
+    EXPECT_EQ(doc.m_strBlurredFile, "soft.bmp");
+    EXPECT_EQ(doc.m_strCompareFile, "");
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(waitAtUpdate, 0);  // the operation's wait cursor has ended before the repaint
+    EXPECT_GE(m_ui.WaitCount(), waits + 1);
+
+    m_ui.ScriptZelvantoDialog(kIdOk, "sharp.bmp", "blurred.bmp", "cmp.bmp");
+    doc.OnZelvantoFiles();
+    EXPECT_EQ(doc.m_strGoodFile, "sharp.bmp");
+    EXPECT_EQ(doc.m_strBlurredFile, "blurred.bmp");
+    EXPECT_EQ(doc.m_strCompareFile, "cmp.bmp");
+    EXPECT_EQ(updates, 2);
+    ASSERT_EQ(m_ui.ZelvantoShown().size(), 3u);
+    EXPECT_EQ(m_ui.ZelvantoShown()[2].m_strBlurredFile, "soft.bmp");
+    EXPECT_EQ(m_ui.ZelvantoShown()[2].m_strCompareFile, "");
+}
