@@ -55,8 +55,8 @@ const std::vector<CCommandEntry> kCommands = {
      -1, true, L::Frame},
     {kCmdRatioFrequency, "Ratio Frequency", "", "", -1, false, L::Document},
     {kCmdCompareResult, "Compare Result", "", "", -1, false, L::Document},
-    {kCmdBlur, "Blur ...", "", "", -1, false, L::NotBuilt},
-    {kCmdZelvantoFiles, "Zelvanto Files ...", "", "", -1, false, L::NotBuilt},
+    {kCmdBlur, "Blur ...", "", "", -1, false, L::Document},
+    {kCmdZelvantoFiles, "Zelvanto Files ...", "", "", -1, false, L::Document},
     {kCmdRestore, "Restore ...", "",
      "Restore the picture with a blur kernel: learnt from the example pair, a stamp file or a "
      "known blur\nRestore",

@@ -8,6 +8,9 @@
 #include "fourier/dialogs/fourier_ops_dlg.h"
 #include "fourier/dialogs/number_dlg.h"
 #include "fourier/dialogs/sizes_dlg.h"
+#include "stamp/dialogs/blur_dlg.h"
+#include "stamp/dialogs/stamp_cut_dlg.h"
+#include "stamp/dialogs/zelvanto_dlg.h"
 
 namespace {
 
@@ -118,6 +121,30 @@ bool CDesktopUi::NumberDialog(CNumberData& data) {
     if (dialog.exec() != QDialog::Accepted) return false;
     data = dialog.Data();
     return true;
+}
+
+bool CDesktopUi::BlurDialog(BlurSettings& settings) {
+    CCursorPause pause(*this);
+    CBlurDlg dialog(settings, ParentWindow());
+    if (dialog.exec() != QDialog::Accepted) return false;
+    settings = dialog.Settings();
+    return true;
+}
+
+int CDesktopUi::ZelvantoDialog(CZelvantoData& data) {
+    CCursorPause pause(*this);
+    CZelvantoDlg dialog(data, ParentWindow());
+    const int result = CZelvantoDlg::ResultCode(dialog.exec());
+    if (result != kIdCancel) data = dialog.Data();
+    return result;
+}
+
+int CDesktopUi::StampCutDialog(CStampCutData& data) {
+    CCursorPause pause(*this);
+    CStampCutDlg dialog(data, ParentWindow());
+    const int result = CStampCutDlg::ResultCode(dialog.exec());
+    if (result != kIdCancel) data = dialog.Data();
+    return result;
 }
 
 QStringList CDesktopUi::NameFilters(const std::string& filter) {

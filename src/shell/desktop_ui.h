@@ -29,6 +29,9 @@ public:
     SizeChoice ChooseSize(const std::vector<CSize>& sizes) override;
     bool FourierOperations(FourierSettings& settings) override;
     bool NumberDialog(CNumberData& data) override;
+    bool BlurDialog(BlurSettings& settings) override;
+    int ZelvantoDialog(CZelvantoData& data) override;
+    int StampCutDialog(CStampCutData& data) override;
     std::optional<std::string> FileDialog(const CFileDialogRequest& request) override;
     void AddToRecentFiles(const std::string& path) override;
     void BeginWaitCursor() override;

@@ -442,6 +442,12 @@ bool CMainFrame::OnDocumentCommand(CZelvanDoc& document, int id) {
         case kCmdCompareResult:
             document.OnCompareResult();
             return true;
+        case kCmdBlur:
+            document.OnBlur();
+            return true;
+        case kCmdZelvantoFiles:
+            document.OnZelvantoFiles();
+            return true;
         default:
             return false;
     }
@@ -462,6 +468,8 @@ bool CMainFrame::OnUpdateDocumentCommand(CZelvanDoc& document, CCmdUI& ui) {
         case kCmdExecuteAllQueues:
         case kCmdRatioFrequency:
         case kCmdCompareResult:
+        case kCmdBlur:
+        case kCmdZelvantoFiles:
             return true;
         case kCmdRestore:
             ui.Enable(!document.m_hDIB.IsNull());

@@ -8,6 +8,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -40,7 +42,10 @@
 #include "shell/desktop_ui.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
+#include "stamp/dialogs/blur_dlg.h"
 #include "stamp/dialogs/restore_dlg.h"
+#include "stamp/dialogs/stamp_cut_dlg.h"
+#include "stamp/dialogs/zelvanto_dlg.h"
 #include "stamp/restore.h"
 #include "support/temp_dir.h"
 #include "view/color_dlg.h"
@@ -973,6 +978,242 @@ private slots:
         QVERIFY(unchanged.values == after.values);
         for (const char* name : {"rsharp.bmp", "rblurred.bmp", "rblurred_blur.stp"})
             fs::remove(m_dir / name);
+    }
+    void blurDialogFromTheMenu() {
+        const BlurSettings saved = LastBlurSettings();
+        Start({QString::fromStdString(m_picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        QVERIFY(Enabled(kCmdBlur));
+        QVERIFY(Frame()
+                    .Menu(QStringLiteral("Blur && &Zelvanto"))
+                    ->actions()
+                    .contains(Frame().Action(kCmdBlur)));
+        QCOMPARE(Frame().Action(kCmdBlur)->text(), QStringLiteral("Blur ..."));
+        doc.m_blur = BlurSettings{3, 12, 0.75, false};
+
+        // A steps text that is no number keeps the dialog open; OK takes the rest as typed.
+        bool seen = false;
+        WhenModal<CBlurDlg>([&](CBlurDlg* dialog) {
+            seen = true;
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Dialog"));
+            QCOMPARE(dialog->objectName(), QStringLiteral("dialog129"));
+            const char* captions[] = {"Blur Horizontal", "Blur Vertical", "Blur Right Down",
+                                      "Blur Random", "Blur 5"};
+            for (int kind = 0; kind < 5; ++kind) {
+                QCOMPARE(dialog->Radio(kind)->text(), QString::fromUtf8(captions[kind]));
+                QCOMPARE(dialog->Radio(kind)->objectName(),
+                         QStringLiteral("radio%1").arg(143 + kind));
+                QCOMPARE(dialog->Radio(kind)->isChecked(), kind == 3);
+            }
+            QCOMPARE(dialog->StepsEdit()->text(), QStringLiteral("12"));
+            QCOMPARE(dialog->AttenuationEdit()->text(), QStringLiteral("0.75"));
+            QVERIFY(!dialog->WithinSizeCheck()->isChecked());
+            QCOMPARE(dialog->WithinSizeCheck()->text(), QStringLiteral("Within Size"));
+            QStringList labels;
+            for (QLabel* label : dialog->findChildren<QLabel*>()) labels << label->text();
+            QVERIFY(labels.contains(QStringLiteral("Blur Steps ")));
+            QVERIFY(labels.contains(QStringLiteral("Blur Attenuation ")));
+            dialog->StepsEdit()->setText(QStringLiteral("1O"));
+            dialog->accept();
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(m_ui->messages, std::vector<std::string>{"Please enter an integer."});
+            QVERIFY(dialog->StepsEdit()->hasFocus());
+            dialog->StepsEdit()->setText(QStringLiteral("-4"));  // no range check
+            dialog->AttenuationEdit()->setText(QStringLiteral("0.5"));
+            dialog->Radio(2)->click();
+            dialog->WithinSizeCheck()->setChecked(true);
+            dialog->accept();
+        });
+        QVERIFY(Frame().RouteCommand(kCmdBlur));
+        QVERIFY(seen);
+        QCOMPARE(doc.m_blur, (BlurSettings{2, -4, 0.5, true}));
+        QCOMPARE(LastBlurSettings(), (BlurSettings{2, -4, 0.5, true}));
+
+        // Cancel keeps the document's values, whatever was typed.
+        seen = false;
+        WhenModal<CBlurDlg>([&](CBlurDlg* dialog) {
+            seen = true;
+            QVERIFY(dialog->Radio(2)->isChecked());
+            QVERIFY(dialog->WithinSizeCheck()->isChecked());
+            dialog->AttenuationEdit()->setText(QStringLiteral("0.1"));
+            dialog->reject();
+        });
+        QVERIFY(Frame().RouteCommand(kCmdBlur));
+        QVERIFY(seen);
+        QCOMPARE(doc.m_blur, (BlurSettings{2, -4, 0.5, true}));
+        LastBlurSettings() = saved;
+    }
+
+    void zelvantoDialogFromTheMenu() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        QVERIFY(Enabled(kCmdZelvantoFiles));
+        QVERIFY(Frame()
+                    .Menu(QStringLiteral("Blur && &Zelvanto"))
+                    ->actions()
+                    .contains(Frame().Action(kCmdZelvantoFiles)));
+        const std::string good = (m_dir / "none_good.bmp").string();
+        const std::string chosen = (m_dir / "pattern.bmp").string();
+        doc.m_strGoodFile = good;
+        doc.m_strCompareFile = "old compare";
+
+        // The layout, then a name typed into a field and "Make Stamp": the name is not kept.
+        bool seen = false;
+        WhenModal<CZelvantoDlg>([&](CZelvantoDlg* dialog) {
+            seen = true;
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Dialog Zelvanto"));
+            QCOMPARE(dialog->ExampleGroup()->title(), QStringLiteral("Example Files"));
+            QVERIFY(dialog->ExampleGroup()->isAncestorOf(dialog->GoodEdit()));
+            QVERIFY(dialog->ExampleGroup()->isAncestorOf(dialog->BlurredEdit()));
+            QVERIFY(!dialog->ExampleGroup()->isAncestorOf(dialog->InputEdit()));
+            QVERIFY(!dialog->ExampleGroup()->isAncestorOf(dialog->CompareEdit()));
+            QCOMPARE(dialog->GoodEdit()->objectName(), QStringLiteral("edit101"));
+            QCOMPARE(dialog->CompareEdit()->objectName(), QStringLiteral("edit104"));
+            QCOMPARE(dialog->GoodEdit()->text(), QString::fromStdString(good));
+            QCOMPARE(dialog->BlurredEdit()->text(), QString());
+            QCOMPARE(dialog->InputEdit()->text(), QString::fromStdString(doc.m_strFourierPath));
+            QVERIFY(dialog->InputEdit()->isReadOnly());
+            QCOMPARE(dialog->CompareEdit()->text(), QString());
+            for (int id : {134, 135, 137}) {
+                QVERIFY(dialog->Button(id)->isVisible());
+                QCOMPARE(dialog->Button(id)->text(), QStringLiteral("Browse ..."));
+            }
+            QVERIFY(dialog->Button(136) != nullptr);
+            QVERIFY(!dialog->Button(136)->isVisible());
+            QCOMPARE(dialog->Button(151)->text(), QStringLiteral("Make Stamp"));
+            QCOMPARE(dialog->Button(152)->text(), QStringLiteral("Use Stamp"));
+            QCOMPARE(dialog->Button(153)->text(), QStringLiteral("Show Stamp"));
+            QStringList labels;
+            for (QLabel* label : dialog->findChildren<QLabel*>()) labels << label->text();
+            for (const char* text : {"Good File", "Blurred File", "or Stamp File", "Input File",
+                                     "Compare File\n(optional)"})
+                QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
+            dialog->BlurredEdit()->setText(QStringLiteral("typed.bmp"));
+            dialog->Button(151)->click();
+        });
+        QVERIFY(Frame().RouteCommand(kCmdZelvantoFiles));
+        QVERIFY(seen);
+        QCOMPARE(doc.m_strBlurredFile, std::string());
+        QCOMPARE(doc.m_strGoodFile, good);
+        QCOMPARE(doc.m_strCompareFile, std::string());  // replaced by the empty field
+
+        // "Browse ..." saves every field first, so a name typed before it is kept by "Use
+        // Stamp"; the chosen file fills its own field.
+        seen = false;
+        bool browsed = false;
+        WhenModal<CZelvantoDlg>([&](CZelvantoDlg* dialog) {
+            seen = true;
+            dialog->BlurredEdit()->setText(QString::fromStdString((m_dir / "none.bmp").string()));
+            WhenModal<QFileDialog>([&](QFileDialog* files) {
+                browsed = true;
+                QVERIFY(files->nameFilters().contains(
+                    QStringLiteral("Fourier files or Pictures (*.bmp *.jpg *.ft)")));
+                QVERIFY(files->nameFilters().contains(QStringLiteral("Stamp files (*.stp)")));
+                files->selectFile(QString::fromStdString(chosen));
+                static_cast<QDialog*>(files)->accept();  // as the Open button does
+            });
+            dialog->Button(137)->click();
+            QVERIFY(browsed);
+            QCOMPARE(dialog->CompareEdit()->text(), QString::fromStdString(chosen));
+            QCOMPARE(dialog->BlurredEdit()->text(),
+                     QString::fromStdString((m_dir / "none.bmp").string()));
+            dialog->GoodEdit()->setText(QStringLiteral("typed after browse"));
+            dialog->Button(152)->click();
+        });
+        QVERIFY(Frame().RouteCommand(kCmdZelvantoFiles));
+        QVERIFY(seen);
+        QCOMPARE(doc.m_strBlurredFile, (m_dir / "none.bmp").string());
+        QCOMPARE(doc.m_strCompareFile, chosen);
+        QCOMPARE(doc.m_strGoodFile, good);
+
+        // Cancel keeps everything; OK saves what was typed.
+        WhenModal<CZelvantoDlg>([&](CZelvantoDlg* dialog) {
+            dialog->GoodEdit()->setText(QStringLiteral("x"));
+            dialog->reject();
+        });
+        QVERIFY(Frame().RouteCommand(kCmdZelvantoFiles));
+        QCOMPARE(doc.m_strGoodFile, good);
+        QCOMPARE(doc.m_strCompareFile, chosen);
+        CZelvantoData names{"a.bmp", "b.bmp", "in.ft", ""};
+        WhenModal<CZelvantoDlg>([&](CZelvantoDlg* dialog) {
+            dialog->CompareEdit()->setText(QStringLiteral("c.bmp"));
+            dialog->accept();
+        });
+        QCOMPARE(m_ui->ZelvantoDialog(names), kIdOk);
+        QCOMPARE(names, (CZelvantoData{"a.bmp", "b.bmp", "in.ft", "c.bmp"}));
+    }
+
+    void stampCutDialogRules() {
+        CStampCutData data;
+        data.m_dFraction = 1e-6;
+        data.m_dPeak = 0.25;
+        data.m_nLeft = 2;
+        data.m_nRight = 9;
+        data.m_nBottom = 1;
+        data.m_nTop = 6;
+        data.m_nPeakX = 5;
+        data.m_nPeakY = 3;
+        CStampCutDlg dialog(data);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Dialog Stamp Cut"));
+        QCOMPARE(dialog.Edit(154)->text(), QStringLiteral("1e-06"));
+        QCOMPARE(dialog.Edit(160)->text(), QStringLiteral("0.25"));
+        QCOMPARE(dialog.Edit(155)->text(), QStringLiteral("6"));  // top
+        QCOMPARE(dialog.Edit(156)->text(), QStringLiteral("1"));  // bottom
+        QCOMPARE(dialog.Edit(158)->text(), QStringLiteral("2"));  // left
+        QCOMPARE(dialog.Edit(157)->text(), QStringLiteral("9"));  // right
+        QCOMPARE(dialog.Edit(159)->text(), QStringLiteral("5"));
+        QCOMPARE(dialog.Edit(104)->text(), QStringLiteral("3"));
+        for (int id : {160, 155, 156, 157, 158}) QVERIFY(dialog.Edit(id)->isReadOnly());
+        for (int id : {154, 159, 104}) QVERIFY(!dialog.Edit(id)->isReadOnly());
+        // The edges sit around the frame, the peak position inside it.
+        const QRect frame = dialog.Frame()->geometry();
+        auto at = [&](int id) { return dialog.Edit(id)->geometry(); };
+        QVERIFY(at(155).bottom() < frame.top());
+        QVERIFY(at(156).top() > frame.bottom());
+        QVERIFY(at(158).right() < frame.left());
+        QVERIFY(at(157).left() > frame.right());
+        QVERIFY(dialog.Frame()->isAncestorOf(dialog.Edit(159)));
+        QVERIFY(dialog.Frame()->isAncestorOf(dialog.Edit(104)));
+        QStringList labels;
+        for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+        for (const char* text : {"Fraction", "Peak", "Peak Position"})
+            QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
+        QCOMPARE(dialog.Button(1)->text(), QStringLiteral("Try Fraction"));
+        QVERIFY(dialog.Button(1)->isDefault());
+        QCOMPARE(dialog.Button(134)->text(), QStringLiteral("Use This"));
+        QCOMPARE(dialog.Button(2)->text(), QStringLiteral("Cancel"));
+
+        // Fraction must be a number; the peak position may leave the stamp.
+        dialog.Edit(154)->setText(QStringLiteral("a lot"));
+        dialog.Button(134)->click();
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(m_ui->messages, std::vector<std::string>{"Please enter a number."});
+        dialog.Edit(154)->setText(QStringLiteral("0.01"));
+        dialog.Edit(159)->setText(QStringLiteral("-1"));
+        dialog.Button(134)->click();
+        QCOMPARE(CStampCutDlg::ResultCode(dialog.result()), IDEndDialogUseThisCut);
+        QCOMPARE(dialog.Data().m_dFraction, 0.01);
+        QCOMPARE(dialog.Data().m_nPeakX, -1);
+        QCOMPARE(dialog.Data().m_nPeakY, 3);
+        QCOMPARE(dialog.Data().m_nLeft, 2);
+
+        // Through the port: "Try Fraction" gives OK with the Fraction; Cancel keeps the values.
+        WhenModal<CStampCutDlg>([](CStampCutDlg* d) {
+            d->Edit(154)->setText(QStringLiteral("0.5"));
+            d->Button(1)->click();
+        });
+        QCOMPARE(m_ui->StampCutDialog(data), kIdOk);
+        QCOMPARE(data.m_dFraction, 0.5);
+        WhenModal<CStampCutDlg>([](CStampCutDlg* d) {
+            d->Edit(154)->setText(QStringLiteral("0.9"));
+            d->Edit(104)->setText(QStringLiteral("0"));
+            d->Button(2)->click();
+        });
+        const CStampCutData kept = data;
+        QCOMPARE(m_ui->StampCutDialog(data), kIdCancel);
+        QCOMPARE(data, kept);
     }
 };
 

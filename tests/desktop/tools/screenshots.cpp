@@ -27,7 +27,10 @@
 #include "shell/desktop_ui.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
+#include "stamp/dialogs/blur_dlg.h"
 #include "stamp/dialogs/restore_dlg.h"
+#include "stamp/dialogs/stamp_cut_dlg.h"
+#include "stamp/dialogs/zelvanto_dlg.h"
 #include "stamp/restore.h"
 #include "view/color_dlg.h"
 #include "view/fourier_queue_dlg.h"
@@ -143,6 +146,28 @@ int main(int argc, char** argv) {
 
     CAboutDlg about(&frame);
     ShotOf(about, folder, QStringLiteral("about.png"));
+
+    CBlurDlg blur(BlurSettings{}, &frame);
+    ShotOf(blur, folder, QStringLiteral("blur.png"));
+
+    CZelvantoData names;
+    names.m_strGoodFile = "/home/user/pictures/sharp.bmp";
+    names.m_strBlurredFile = "/home/user/pictures/blurred.bmp";
+    names.m_strInputFile = "/home/user/pictures/photo.ft";
+    CZelvantoDlg zelvanto(names, &frame);
+    ShotOf(zelvanto, folder, QStringLiteral("zelvanto.png"));
+
+    CStampCutData cut;
+    cut.m_dFraction = 0.01;
+    cut.m_dPeak = 0.8125;
+    cut.m_nLeft = 301;
+    cut.m_nRight = 340;
+    cut.m_nBottom = 221;
+    cut.m_nTop = 260;
+    cut.m_nPeakX = 320;
+    cut.m_nPeakY = 240;
+    CStampCutDlg stampCut(cut, &frame);
+    ShotOf(stampCut, folder, QStringLiteral("stamp_cut.png"));
 
     // The Fourier queue dialog over the main window: three entries, the second selected,
     // a new suffix typed. Also the whole screen through ImageMagick's import when it is there.
