@@ -2,6 +2,8 @@
 // operation code. The driver checks the document and its work buffers, then runs the row
 // of the operation table that the code names, with the document's blocks as its context.
 
+#include <filesystem>
+
 #include "document/operation_table.h"
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
@@ -80,6 +82,10 @@ int CZelvanDoc::MakeFourierFile(const std::string& file, int32_t width, int32_t 
                                 Complex* spectrum, uint8_t* flags) {
     const int kind = FileKind(file);
     if (kind != kFileBmp && kind != kFileJpg) return 0;
+    // A picture that is not there is only a name tried: the caller reports the spectrum
+    // still missing. One that is there but cannot be read says why.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return 0;
     DibHandle picture;
     CSize size;
     const int read = ReadPictureFile(file, picture, size);

@@ -3,6 +3,7 @@
 #include "document/operation_table.h"
 
 #include "document/colour.h"
+#include "document/stamp_operations.h"
 #include "document/zelvan_doc.h"
 #include "image/dib.h"
 #include "platform/user_interface.h"
@@ -81,6 +82,11 @@ constexpr COperationRow kOperations[] = {
     {.code = '-', .reportsCompletion = true, .run = &Compare},
     {.code = 'A', .reportsCompletion = true, .run = &Ratio},
     {.code = 'X', .keepsSpectrum = true, .reportsCompletion = true, .run = &Colour},
+    {.code = 'B', .keepsSpectrum = true, .reportsCompletion = true, .run = &BlurOperation},
+    {.code = 'D', .reportsCompletion = true, .run = &DeconvolveOperation},
+    {.code = 'S', .reportsCompletion = true, .run = &MakeStampOperation},
+    {.code = 'U', .keepsSpectrum = true, .reportsCompletion = true, .run = &UseStampOperation},
+    {.code = 'W', .keepsSpectrum = true, .reportsCompletion = true, .run = &ShowStampOperation},
 };
 
 int32_t UpperCase(int32_t code) {

@@ -220,8 +220,8 @@ TEST_F(CliRun, TheRunsOptionsReachTheOpenTheEngineAndTheQuestions) {
     EXPECT_FALSE(fs::exists(Path("y.bmp")));
 
     // Every step is a command of its own with its options and the run's.
-    for (const char* step : {"fourier", "ratio", "compare", "colour", "set-original",
-                             "undo-colour", "restore-original"}) {
+    for (const char* step : {"fourier", "ratio", "compare", "colour", "set-original", "undo-colour",
+                             "restore-original"}) {
         r = Run(std::string(step) + " --help");
         EXPECT_EQ(r.status, 0) << step;
         EXPECT_TRUE(Has(r.out, "IN TEXT REQUIRED")) << step << r.out;
