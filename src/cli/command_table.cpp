@@ -69,7 +69,8 @@ std::function<int()> DefineConvert(CLI::App& command) {
 std::function<int()> DefineOpen(CLI::App& command) {
     auto files = std::make_shared<CInOut>();
     auto options = NewRunOptions();
-    command.add_option("IN", files->input, "File to open (.bmp, .jpg or .ft)")->required();
+    command.add_option("IN", files->input, "File to open (.bmp, .jpg, .png, .ft or .stp)")
+        ->required();
     AddRunOptions(command, *options, kRunAll | kRunOutputRequired);
     return [files, options] { return RunSteps(files->input, {}, *options, false); };
 }
@@ -89,7 +90,8 @@ std::function<int()> DefineRun(CLI::App& command) {
     };
     auto arguments = std::make_shared<CRunArguments>();
     auto options = NewRunOptions();
-    command.add_option("IN", arguments->input, "File to open (.bmp, .jpg or .ft)")->required();
+    command.add_option("IN", arguments->input, "File to open (.bmp, .jpg, .png, .ft or .stp)")
+        ->required();
     command.add_option("STEP", arguments->steps,
                        "An operation and its options as one argument, with the words of the "
                        "command of that name, for example \"fourier --kind 1/r --param 2\"");
@@ -118,7 +120,9 @@ std::function<int()> DefineQueue(CLI::App& command) {
     };
     auto arguments = std::make_shared<CQueueArguments>();
     auto options = NewRunOptions();
-    command.add_option("IN", arguments->request.inputs, "Pictures to open (.bmp, .jpg or .ft)")
+    command
+        .add_option("IN", arguments->request.inputs,
+                    "Pictures to open (.bmp, .jpg, .png, .ft or .stp)")
         ->required();
     command
         .add_option("--entry", arguments->entries,
@@ -166,7 +170,8 @@ std::function<int()> DefineStepCommand(const CStepRow& row, CLI::App& command) {
     auto arguments = std::make_shared<CStepArguments>();
     auto options = NewRunOptions();
     if (row.input == StepInput::Document)
-        command.add_option("IN", arguments->input, "File to open (.bmp, .jpg or .ft)")->required();
+        command.add_option("IN", arguments->input, "File to open (.bmp, .jpg, .png, .ft or .stp)")
+            ->required();
     if (row.input == StepInput::Picture)
         command.add_option("IN", arguments->input, "Picture to read (.bmp, .jpg or .png)")
             ->required();
@@ -197,8 +202,9 @@ std::vector<CCommandRow> CommandTable() {
          DefineInverse},
         {"convert", "Convert a picture between .bmp and .jpg (24 bits)", DefineConvert},
         {"open",
-         "Open a .bmp, .jpg or .ft file as the desktop does (fit, cut, measure; a .ft file "
-         "shows the picture it holds) and save the picture as Save As does",
+         "Open a .bmp, .jpg, .png, .ft or .stp file as the desktop does (fit, cut, measure; a "
+         ".ft file shows the picture it holds, a .stp file its stamp) and save the picture as "
+         "Save As does",
          DefineOpen},
         {"run",
          "Open a file as open does, run each STEP in order on that one document and save the "

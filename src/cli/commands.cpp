@@ -240,7 +240,8 @@ bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize
     const bool opened = doc.OnOpenDocument(input);
     if (!opened) {
         if (ui.MessageCount() == before)
-            ShowMessage(input + " is not a file this program opens (.bmp, .jpg or .ft).");
+            ShowMessage(input +
+                        " is not a file this program opens (.bmp, .jpg, .png, .ft or .stp).");
         return false;
     }
     if (doc.m_hDIB.IsNull()) {

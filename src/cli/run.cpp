@@ -22,9 +22,9 @@ void AddRunOptions(CLI::App& command, CRunOptions& options, unsigned set) {
     if ((set & kRunOutput) && free("-o") && free("--output")) {
         CLI::Option* output = command.add_option(
             "-o,--output", options.output,
-            (set & kRunOutputRequired)
-                ? "Picture to save (.bmp or .jpg), as Save As does"
-                : "Picture to save (.bmp or .jpg), as Save As does; without it nothing is saved");
+            (set & kRunOutputRequired) ? "Picture to save (.bmp, .jpg or .png), as Save As does"
+                                       : "Picture to save (.bmp, .jpg or .png), as Save As does; "
+                                         "without it nothing is saved");
         if (set & kRunOutputRequired) output->required();
     }
     if ((set & kRunSize) && free("--size"))

@@ -82,9 +82,9 @@ public:
 
         if (!m_request.spectrumPath.empty()) {
             ui.SetFileDialogPath(m_request.spectrumPath);
-            doc.OnSaveFourierTransform();
+            const int saved = doc.OnSaveFourierTransform();
             ui.SetFileDialogPath(std::nullopt);
-            if (!doc.AskDeleteFourierFileChecked()) return false;
+            if (saved != 1) return false;
             std::printf("Spectrum saved: %s\n", doc.m_strFourierPath.c_str());
         }
         return true;

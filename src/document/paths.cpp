@@ -23,17 +23,23 @@ int FileKind(const std::string& path) {
     if (EndsWithNoCase(path, ".ft")) return kFileFourier;
     if (EndsWithNoCase(path, "jpg")) return kFileJpg;
     if (EndsWithNoCase(path, "stp")) return kFileStamp;
+    if (EndsWithNoCase(path, "png")) return kFilePng;
     return kFileUnknown;
 }
 
 std::string BaseName(const std::string& path) {
     const size_t slash = path.rfind('/');
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const size_t dot = path.find('.', nameStart);
-    return dot == std::string::npos ? path : path.substr(0, dot);
+    const size_t dot = path.rfind('.');
+    return dot == std::string::npos || dot <= nameStart ? path : path.substr(0, dot);
 }
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }

@@ -10,7 +10,9 @@
 #include "image/bmp_file.h"
 #include "image/jpeg_file.h"
 #include "image/picture_file.h"
+#include "platform/file_open.h"
 #include "platform/user_interface.h"
+#include "stamp/rubber_stamp.h"
 
 namespace {
 
@@ -35,6 +37,20 @@ bool MoveFile(const std::string& from, const std::string& to) {
     if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, error)) return false;
     fs::remove(from, error);
     return true;
+}
+
+// The file kind whose extension a picture of this kind is saved with.
+int ExtensionKind(PictureKind kind) {
+    switch (kind) {
+        case PictureKind::Jpg:
+            return kFileJpg;
+        case PictureKind::Png:
+            return kFilePng;
+        case PictureKind::Bmp:
+        case PictureKind::Unknown:
+            break;
+    }
+    return kFileBmp;
 }
 
 }  // namespace
@@ -79,7 +95,7 @@ CZelvanDoc::~CZelvanDoc() {
 }
 
 void CZelvanDoc::SetExtension(int kind) {
-    m_szExtension = kind == kFileJpg ? ".jpg" : ".bmp";
+    m_szExtension = kind == kFileJpg ? ".jpg" : kind == kFilePng ? ".png" : ".bmp";
 }
 
 void CZelvanDoc::ShowNumbers(const std::string& text, int32_t first, int32_t second) {
@@ -112,67 +128,101 @@ void CZelvanDoc::UpdateAllViews() {
 // ---------------------------------------------------------------------------------------
 // Opening
 
-bool CZelvanDoc::OnOpenDocument(const std::string& requested) {
-    std::string path = requested;
-    int kind = FileKind(path);
-    if (kind < 1) {
-        path = ApplicationCommandLine();
-        kind = FileKind(path);
-        if (kind < 1) return false;
+bool CZelvanDoc::OnOpenDocument(const std::string& path) {
+    const int kind = FileKind(path);
+    if (kind == kFileFourier) return OpenFourierFile(path);
+    if (kind == kFileStamp) return OpenStampFile(path);
+    const PictureKind picture = PictureKindOf(path);
+    if (picture == PictureKind::Unknown) {
+        ShowMessage(path + " is not a file this program opens (.bmp, .jpg, .png, .ft or .stp).");
+        return false;
     }
 
-    if (kind == kFileBmp || kind == kFileJpg) {
-        // Read beside the picture in hand, so a file that cannot be read leaves it alone.
-        DibHandle read;
-        CSize size;
-        const int done =
-            kind == kFileBmp ? ReadBmpFile(path, read, size) : ReadJpegFile(path, read, size);
-        if (done != 1) return false;
-        m_hDIB = std::move(read);
-        m_sizeDoc = size;
-        SetExtension(kind);
-        PreparePicture(true);
-        m_strBasePath = BaseName(path);
-        SetPathName(m_strBasePath + m_szExtension, true);
-        m_strFourierPath = m_strBasePath + ".ft";
-        m_settings.Reset();
-        CSize half;
-        if (m_fourier.ReadFourierFileSize(m_strFourierPath, half) == 1 &&
-            2 * int64_t{half.cx} == m_sizeDoc.cx && 2 * int64_t{half.cy} == m_sizeDoc.cy) {
-            m_settings.m_bPresent = true;
-            m_settings.m_strSource = "File Source";
+    // Read beside the picture in hand, so a file that cannot be read leaves it alone.
+    DibHandle read;
+    CSize size;
+    if (ReadPictureFile(picture, path, read, size) != 1) return false;
+    m_hDIB = std::move(read);
+    m_sizeDoc = size;
+    SetExtension(ExtensionKind(picture));
+    PreparePicture(true);
+    m_strBasePath = BaseName(path);
+    SetPathName(path, true);
+    m_strPictureFile = path;
+    m_strFourierPath = m_strBasePath + ".ft";
+    m_settings.Reset();
+    CSize half;
+    if (m_fourier.ReadFourierFileSize(m_strFourierPath, half) == 1 &&
+        2 * int64_t{half.cx} == m_sizeDoc.cx && 2 * int64_t{half.cy} == m_sizeDoc.cy) {
+        m_settings.m_bPresent = true;
+        m_settings.m_strSource = "File Source";
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CZelvanDoc::OpenStampFile(const std::string& path) {
+    // A stamp becomes a grey picture of the stamp's size that shows the stamp; the stamp is
+    // the document's Blurred file, so the stamp tools work on it at once.
+    CSize size;
+    {
+        RubberStamp stamp;
+        if (ReadRubberStampFreeSize(path, stamp) != 1) return false;
+        size = CSize{stamp.width, stamp.height};
+    }
+    DibHandle grey;
+    if (NewGreyPicture(size.cx, size.cy, grey) != 1) {
+        ShowMessage("No mem allocated");
+        return false;
+    }
+    m_strBasePath = BaseName(path);
+    SetPathName(path, true);
+    // The stamp is no picture file: the first Save asks where the picture goes.
+    m_strPictureFile.clear();
+    m_strFourierPath = m_strBasePath + ".ft";
+    m_hDIB = std::move(grey);
+    m_settings.Reset();
+    m_sizeDoc = size;
+    PreparePicture(true);
+    if (AllocateWorkBuffers(size.cx, size.cy) == 1) {
+        m_settings.m_bPresent = false;
+        m_settings.m_strSource.clear();
+        m_strBlurredFile = m_strBasePath;
+        RunOperation('W');
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CZelvanDoc::OpenFourierFile(const std::string& path) {
+    CSize size;
+    if (CFourier::ReadFourierPictureSize(path, size) != 1) return false;
+    DibHandle grey;
+    if (NewGreyPicture(size.cx, size.cy, grey) != 1) {
+        ShowMessage("No mem allocated");
+        return false;
+    }
+    m_strBasePath = BaseName(path);
+    SetPathName(path, true);
+    // The spectrum is no picture file: the first Save asks where the picture goes.
+    m_strPictureFile.clear();
+    m_strFourierPath = m_strBasePath + ".ft";
+    m_hDIB = std::move(grey);
+    m_settings.Reset();
+    m_sizeDoc = size;
+    PreparePicture(true);
+    if (AllocateWorkBuffers(size.cx, size.cy) == 1) {
+        m_settings.m_bPresent = true;
+        m_settings.m_strSource = "File Source";
+        {
+            CWaitCursor wait;
+            RunOperation(1);
         }
-    } else if (kind == kFileFourier) {
-        CSize size;
-        if (CFourier::ReadFourierPictureSize(path, size) != 1) return false;
-        DibHandle grey;
-        if (NewGreyPicture(size.cx, size.cy, grey) != 1) {
-            ShowMessage("No mem allocated");
+        m_hOriginal = CopyHandle(m_hDIB);
+        if (m_hOriginal.IsNull()) {
+            ShowMessage("Copy handle original failed");
             return false;
         }
-        m_strBasePath = BaseName(path);
-        SetPathName(m_strBasePath + m_szExtension, true);
-        m_strFourierPath = m_strBasePath + ".ft";
-        m_hDIB = std::move(grey);
-        m_settings.Reset();
-        m_sizeDoc = size;
-        PreparePicture(true);
-        if (AllocateWorkBuffers(size.cx, size.cy) == 1) {
-            m_settings.m_bPresent = true;
-            m_settings.m_strSource = "File Source";
-            {
-                CWaitCursor wait;
-                RunOperation(1);
-            }
-            m_hOriginal = CopyHandle(m_hDIB);
-            if (m_hOriginal.IsNull()) {
-                ShowMessage("Copy handle original failed");
-                return false;
-            }
-        }
-    } else {
-        // Stamp files (".stp") open with the stamp tools.
-        return false;
     }
     SetModifiedFlag(false);
     return true;
@@ -295,6 +345,13 @@ bool CZelvanDoc::UntouchedSpectrumInBuffer(const std::string& source) {
     return true;
 }
 
+int CZelvanDoc::WriteSpectrum(const std::string& target) {
+    if (m_fourier.WriteFourierFile(target, m_hSpectrum.As<Complex>()) == 1) return 1;
+    ShowMessage(WithReason("Write CFourier error: " + target, LastFileError()),
+                MessageIcon::Exclamation);
+    return 0;
+}
+
 int CZelvanDoc::WriteSpectrumFile(const std::string& source) {
     if (m_hSpectrum.IsNull() || m_nBufferBytes < m_fourier.PlaneSize() * 48) {
         ShowMessage("Internal error\nFt data could not be allocated.");
@@ -310,30 +367,25 @@ int CZelvanDoc::WriteSpectrumFile(const std::string& source) {
         ShowMessage("Read CFourier error");
         return 0;
     }
-    return m_fourier.WriteFourierFile(m_strFourierPath, m_hSpectrum.As<Complex>());
+    return WriteSpectrum(m_strFourierPath);
 }
 
 int CZelvanDoc::WritePictureFile(const std::string& path) {
-    switch (FileKind(path)) {
-        case kFileBmp:
-            return WriteBmpFile(path, m_hDIB, 0);
-        case kFileJpg:
-            return WriteJpegFile(path, m_hDIB, kJpegQuality);
-        case kFileFourier:
-            return WriteSpectrumFile(m_strFourierPath);
-        default:
-            return 0;
-    }
+    if (FileKind(path) == kFileFourier) return WriteSpectrumFile(m_strFourierPath);
+    // Pictures by their extension; anything else is refused with a message.
+    return ::WritePictureFile(path, m_hDIB);
 }
 
 int CZelvanDoc::DoSave(const std::string& path, bool replace) {
-    SetExtension(FileKind(path));
     const int result = WritePictureFile(path);
     if (result == 0) return 0;
 
+    const int kind = FileKind(path);
+    SetExtension(kind == kFileFourier ? kind : ExtensionKind(PictureKindOf(path)));
     const std::string oldFourierPath = m_strFourierPath;
     m_strBasePath = BaseName(path);
-    SetTitle(m_strBasePath);
+    SetPathName(path, false);
+    m_strPictureFile = kind == kFileFourier ? std::string() : path;
     m_strFourierPath = m_strBasePath + ".ft";
     if (replace && m_settings.m_bPresent) {
         if (Ui().AskYesNo("Rename the CFourier transform file too?", true)) {
@@ -372,16 +424,15 @@ void CZelvanDoc::OnFileOpen() {
     UpdateAllViews();
 }
 
-void CZelvanDoc::OnFileSave() {
-    // A document that was never named has nowhere to go but through Save As.
-    if (m_strBasePath.empty()) {
-        OnFileSaveAs();
-        return;
-    }
-    WritePictureFile(m_strBasePath + m_szExtension);
+int CZelvanDoc::OnFileSave() {
+    // A document without a picture file of its own has nowhere to go but through Save As.
+    if (m_strPictureFile.empty()) return OnFileSaveAs();
+    if (WritePictureFile(m_strPictureFile) != 1) return 0;
+    SetModifiedFlag(false);
+    return 1;
 }
 
-void CZelvanDoc::OnFileSaveAs() {
+int CZelvanDoc::OnFileSaveAs() {
     CFileDialogRequest request;
     request.open = false;
     request.defaultExtension = m_szExtension;
@@ -389,19 +440,20 @@ void CZelvanDoc::OnFileSaveAs() {
     request.filter = kSaveAsFilter;
     request.overwritePrompt = true;
     const std::optional<std::string> path = Ui().FileDialog(request);
-    if (!path) return;
-    DoSave(*path, true);
+    if (!path) return 0;
+    const int result = DoSave(*path, true);
     UpdateAllViews();
+    return result;
 }
 
-void CZelvanDoc::OnSaveFourierTransform() {
+int CZelvanDoc::OnSaveFourierTransform() {
     if (!m_settings.m_bPresent) {
         ShowMessage("No CFourier analysis present yet.");
-        return;
+        return 0;
     }
     if (m_hSpectrum.IsNull()) {
         ShowMessage("Internal error\nfT data could not be allocated.");
-        return;
+        return 0;
     }
     CFileDialogRequest request;
     request.open = false;
@@ -410,17 +462,19 @@ void CZelvanDoc::OnSaveFourierTransform() {
     request.filter = kFourierFilter;
     request.overwritePrompt = true;
     const std::optional<std::string> path = Ui().FileDialog(request);
-    if (!path) return;
+    if (!path) return 0;
     // The spectrum to save is the untouched one, read from the file in hand when a
     // modification has changed the buffer since.
-    const std::string source = m_strFourierPath;
-    if (!UntouchedSpectrumInBuffer(source)) {
+    if (!UntouchedSpectrumInBuffer(m_strFourierPath)) {
         ShowMessage("Read CFourier error");
-        return;
+        return 0;
     }
-    m_strBasePath = BaseName(*path);
-    SetPathName(m_strBasePath + m_szExtension, true);
-    m_strFourierPath = m_strBasePath + ".ft";
+    // The names change only once the file is there. The picture keeps its own file: the
+    // spectrum's name is no picture's.
+    const std::string base = BaseName(*path);
+    if (WriteSpectrum(base + ".ft") != 1) return 0;
+    m_strBasePath = base;
+    m_strFourierPath = base + ".ft";
     m_bAskDeleteFourierFile = true;
-    m_fourier.WriteFourierFile(m_strFourierPath, m_hSpectrum.As<Complex>());
+    return 1;
 }

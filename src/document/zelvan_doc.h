@@ -27,18 +27,18 @@ inline constexpr int kIdCompareResult = 32806;
 
 // Filters of the document's file dialogs.
 inline constexpr const char* kOpenFilter =
-    "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg)|*.jpg|CFourier files (*.ft)|*.ft|Stamp files "
-    "(*.stp)|*.stp|All files(*.*)|*.*||";
+    "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg *.jpeg)|*.jpg;*.jpeg|PNG files "
+    "(*.png)|*.png|CFourier files (*.ft)|*.ft|Stamp files (*.stp)|*.stp|All files(*.*)|*.*||";
 inline constexpr const char* kSaveAsFilter =
-    "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg)|*.jpg|CFourier files (*.ft)|*.ft|All "
-    "files(*.*)|*.*||";
+    "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg *.jpeg)|*.jpg;*.jpeg|PNG files "
+    "(*.png)|*.png|CFourier files (*.ft)|*.ft|All files(*.*)|*.*||";
 inline constexpr const char* kFourierFilter = "CFourier files (*.ft)|*.ft|All files(*.*)|*.*||";
 
 inline constexpr int kJpegQuality = 90;
 inline constexpr int kQueueEntries = 10;
 
-// The application's raw command line: the shell or the command line sets it; opening falls
-// back to it when asked to open a path without a known extension.
+// The application's raw command line, its arguments joined by blanks: the desktop looks
+// there for a start-up path that the shell split at its blanks.
 void SetApplicationCommandLine(const std::string& commandLine);
 const std::string& ApplicationCommandLine();
 
@@ -59,21 +59,27 @@ public:
     CZelvanDoc& operator=(const CZelvanDoc&) = delete;
 
     bool OnNewDocument() { return true; }
-    // Opens a ".bmp", ".jpg" or ".ft" file into this document. False (the document as it
-    // was, apart from a picture whose preparation failed) when it cannot be opened.
+    // Opens a ".bmp", ".jpg" (or ".jpeg"), ".png", ".ft" or ".stp" file into this document
+    // (a stamp shows as a grey picture of its size, and is the document's Blurred file). False,
+    // with a message saying why, when it cannot be opened: the document stays as it was,
+    // apart from a picture whose preparation failed. Nothing but the path given is opened.
     bool OnOpenDocument(const std::string& path);
-    // Writes the file by its kind, retitles the document, moves the Fourier data file along
-    // when asked to replace it and a spectrum is present. 1/0.
+    // Writes the file by its kind; when that worked the file becomes the document's (its
+    // path name, title and picture file; a ".ft" leaves it without a picture file), the
+    // companion names follow, the Fourier data file moves along when asked to replace it
+    // and a spectrum is present, and the modified mark is cleared. A failed write changes
+    // no name. 1/0.
     int DoSave(const std::string& path, bool replace);
-    // ".bmp": the picture; ".jpg": the picture as JPEG of quality 90; ".ft": the untouched
-    // spectrum, to the companion path (whatever the name given). 1/0.
+    // ".bmp": the picture; ".jpg" or ".jpeg": the picture as JPEG of quality 90; ".png": the
+    // picture as 24-bit PNG; ".ft": the untouched spectrum, to the companion path
+    // (whatever the name given); anything else is refused with a message. 1/0.
     int WritePictureFile(const std::string& path);
     // Converts the picture to 24 bits, fits and cuts it to a working size, sets the engine up
     // and measures it, keeps the original when asked, and fills the real picture.
     void PreparePicture(bool keepOriginal);
     // Makes sure the three work buffers hold a width x height picture. 1/0.
     int AllocateWorkBuffers(int32_t width, int32_t height);
-    // ".jpg" for kind 3, ".bmp" for every other kind.
+    // ".jpg" for kind 3, ".png" for kind 5, ".bmp" for every other kind.
     void SetExtension(int kind);
     // "<text>  <first>  <second>" with the exclamation icon.
     static void ShowNumbers(const std::string& text, int32_t first, int32_t second);
@@ -90,11 +96,15 @@ public:
     int MakeFourierFile(const std::string& file, int32_t width, int32_t height, Complex* spectrum,
                         uint8_t* flags);
 
-    // Commands.
+    // Commands. Save writes to the document's picture file and goes through Save As when
+    // there is none; both clear the modified mark only when the write worked. 1/0 (0 also
+    // for a cancelled dialog).
     void OnFileOpen();
-    void OnFileSave();
-    void OnFileSaveAs();
-    void OnSaveFourierTransform();
+    int OnFileSave();
+    int OnFileSaveAs();
+    // Writes the untouched spectrum beside the chosen name, which then names the Fourier
+    // data file; a failed write says why and changes no name. 1/0.
+    int OnSaveFourierTransform();
     void OnAskDeleteFourierFile() { m_bAskDeleteFourierFile = !m_bAskDeleteFourierFile; }
     bool AskDeleteFourierFileChecked() const { return m_bAskDeleteFourierFile; }
     void OnSetOneFrequency();
@@ -118,7 +128,12 @@ public:
     // cancelled, it was stopped, or it failed.
     bool LastRunCompleted() const { return m_bLastRunCompleted; }
 
-    // The framework's document state.
+    // The picture file Save writes to: the one opened or last saved as; empty for a
+    // document that has none yet (new, or opened from a ".ft" file).
+    const std::string& PictureFile() const { return m_strPictureFile; }
+
+    // The framework's document state. The path name is the file opened or last saved as;
+    // the title is its file name.
     const std::string& GetPathName() const { return m_strPathName; }
     void SetPathName(const std::string& path, bool addToRecent = true);
     const std::string& GetTitle() const { return m_strTitle; }
@@ -170,9 +185,14 @@ private:
     // the buffer holds something else. False when it cannot.
     bool UntouchedSpectrumInBuffer(const std::string& source);
     int WriteSpectrumFile(const std::string& source);
+    // Writes the spectrum buffer to the path; a failure says why. 1/0.
+    int WriteSpectrum(const std::string& target);
+    bool OpenFourierFile(const std::string& path);
+    bool OpenStampFile(const std::string& path);
 
     std::string m_strPathName;
     std::string m_strTitle;
+    std::string m_strPictureFile;
     bool m_bModified = false;
     std::vector<std::pair<int, ViewListener>> m_listeners;
     int m_nextListenerId = 1;

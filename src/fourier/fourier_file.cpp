@@ -66,14 +66,22 @@ std::unique_ptr<uint8_t[]> ChunkBuffer() {
 
 int CFourier::WriteFourierFile(const std::string& path, const Complex* spectrum) const {
     const auto buffer = ChunkBuffer();
-    if (!buffer) return 0;
+    if (!buffer) {
+        SetLastFileError("Not enough memory");
+        return 0;
+    }
     CSafeFileWriter writer;
-    if (writer.Open(path) != 0) return 0;
+    // A failure leaves its reason in words for the caller's message.
+    const auto failed = [&writer] {
+        SetLastFileError(writer.ErrorReason());
+        return 0;
+    };
+    if (writer.Open(path) != 0) return failed();
 
     uint8_t header[kHeaderBytes];
     StoreLE32s(header, m_halfWidth);
     StoreLE32s(header + 4, m_halfHeight);
-    if (!writer.Write(header, sizeof header)) return 0;
+    if (!writer.Write(header, sizeof header)) return failed();
 
     const size_t entries = 3 * static_cast<size_t>(m_planeSize);
     for (size_t done = 0; done < entries;) {
@@ -83,10 +91,10 @@ int CFourier::WriteFourierFile(const std::string& path, const Complex* spectrum)
             StoreLEDouble(p, spectrum[done + i].re);
             StoreLEDouble(p + 8, spectrum[done + i].im);
         }
-        if (!writer.Write(buffer.get(), count * kEntryBytes)) return 0;
+        if (!writer.Write(buffer.get(), count * kEntryBytes)) return failed();
         done += count;
     }
-    return writer.Commit() ? 1 : 0;
+    return writer.Commit() ? 1 : failed();
 }
 
 int CFourier::ReadFourierFile(const std::string& path, Complex* spectrum) const {

@@ -284,6 +284,15 @@ int CutPicture(DibHandle& dib, int32_t width, int32_t height) {
         StoreLE32s(header + kBiWidth, width);
         StoreLE32s(header + kBiHeight, height);
         StoreLE32s(header + kBiSizeImage, static_cast<int32_t>(rows * targetRow));
+        // The cut picture moves to a block of its own size, so neither it nor the copies
+        // made of it carry the rows cut away. Without memory for that it stays where it is.
+        if (used < dib.Size()) {
+            CMemoryBlock fitted = CMemoryBlock::Allocate(used);
+            if (!fitted.IsNull()) {
+                std::memcpy(fitted.Data(), dib.Data(), used);
+                dib = DibHandle(std::move(fitted));
+            }
+        }
         return 1;
     }
 

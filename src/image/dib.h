@@ -130,7 +130,8 @@ int CheckSameSize(const DibHandle& a, const DibHandle& b);
 // first `width` columns: row i of the result is the first width * 3 bytes of old row i,
 // rows packed width * 3 bytes apart; the header becomes a 40-byte one with biWidth width,
 // biHeight height and biSizeImage width * 3 * height, without colour table. A picture kept
-// with a core header or a colour table is rebuilt in a new block. width must be a positive
+// with a core header or a colour table is rebuilt in a new block; a picture that gets
+// smaller moves to a block of its own size when memory allows. width must be a positive
 // multiple of 4 and the cut must lie inside the picture. Returns 1/0 (0 leaves the picture
 // as it was).
 int CutPicture(DibHandle& dib, int32_t width, int32_t height);

@@ -4,14 +4,13 @@ namespace {
 
 using L = CommandLevel;
 
-// The status texts of the standard commands are the framework's own prompts. Ctrl+F4 and
-// Alt+F4 are shown in the menu but belong to the windows: the document window's own Close
-// and the window manager's.
+// The status texts of the standard commands are the framework's own prompts. Alt+F4 is
+// shown in the menu but belongs to the window manager.
 const std::vector<CCommandEntry> kCommands = {
     {kCmdFileNew, "&New\t<Ctrl+N>", "Ctrl+N", "Create a new document\nNew", 0, false, L::App},
     {kCmdFileOpen, "&Open...\t<Ctrl+O>", "Ctrl+O", "Open an existing document\nOpen", 1, false,
      L::Document},
-    {kCmdFileClose, "&Close\t<Ctrl+F4>", "", "Close the active document\nClose", -1, false,
+    {kCmdFileClose, "&Close\t<Ctrl+F4>", "Ctrl+F4", "Close the active document\nClose", -1, false,
      L::Document},
     {kCmdFileSave, "&Save\t<Ctrl+S>", "Ctrl+S", "Save the active document\nSave", 2, false,
      L::Document},

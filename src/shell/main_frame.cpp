@@ -212,6 +212,15 @@ CZelvanView* CMainFrame::CreateView(const std::shared_ptr<CZelvanDoc>& document)
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(DocumentIcon());
     window->installEventFilter(this);
+    // Ctrl+F4 is the frame's Close, wherever the focus is; the window's own menu gives it
+    // up, or the two would cancel each other out.
+    if (QMenu* menu = window->systemMenu()) {
+        const QKeySequence close(QStringLiteral("Ctrl+F4"));
+        for (QAction* action : menu->actions()) {
+            QList<QKeySequence> keys = action->shortcuts();
+            if (keys.removeAll(close) > 0) action->setShortcuts(keys);
+        }
+    }
     // A new window takes the size of its picture, within most of the free area.
     const QSize free = m_mdiArea->viewport()->size();
     QSize wanted = window->sizeHint();
@@ -223,6 +232,14 @@ CZelvanView* CMainFrame::CreateView(const std::shared_ptr<CZelvanDoc>& document)
     window->resize(wanted);
     view->show();
     window->show();
+    // The area places each new window a step further down and right; one that would reach
+    // past the area's edge is moved back inside, so its title bar and buttons stay in reach.
+    if (free.width() > 100 && free.height() > 100) {
+        const QRect placed = window->geometry();
+        const int x = std::max(0, std::min(placed.x(), free.width() - placed.width()));
+        const int y = std::max(0, std::min(placed.y(), free.height() - placed.height()));
+        if (x != placed.x() || y != placed.y()) window->move(x, y);
+    }
     m_mdiArea->setActiveSubWindow(window);
     connect(window, &QObject::destroyed, this, [this] {
         if (!m_closingAll)
@@ -325,9 +342,19 @@ void CMainFrame::UpdateTitles() {
         if (counts[document] > 1) title += QStringLiteral(":%1").arg(++numbers[document]);
         if (window->windowTitle() != title) window->setWindowTitle(title);
     }
-    QString title = QString::fromUtf8(kFrameTitle);
-    if (QMdiSubWindow* active = m_mdiArea->currentSubWindow())
-        title += QStringLiteral(" - ") + active->windowTitle();
+    const QString frameTitle = QString::fromUtf8(kFrameTitle);
+    QMdiSubWindow* active = m_mdiArea->currentSubWindow();
+    if (active && active->isMaximized()) {
+        // A maximised window whose title bar goes into the menu bar adds its title to the
+        // frame's itself ("<frame> - [<name>]"); the name is not added a second time.
+        const QString managed =
+            frameTitle + QStringLiteral(" - [") + active->windowTitle() + QLatin1Char(']');
+        if (windowTitle() == managed) return;
+        setWindowTitle(frameTitle);
+        if (windowTitle().contains(active->windowTitle())) return;
+    }
+    const QString title =
+        active ? frameTitle + QStringLiteral(" - ") + active->windowTitle() : frameTitle;
     if (windowTitle() != title) setWindowTitle(title);
 }
 
@@ -483,11 +510,8 @@ bool CMainFrame::SaveModified(CZelvanDoc& document) {
     if (!document.IsModified()) return true;
     switch (m_app.DesktopUi().AskSaveChanges(document.GetTitle())) {
         case CDesktopUi::SaveAnswer::Yes:
-            if (document.GetPathName().empty()) {
-                document.OnFileSaveAs();
-                return !document.IsModified();
-            }
-            return document.DoSave(document.GetPathName(), true) != 0;
+            // Where Save would write; a document without a picture file asks where.
+            return document.OnFileSave() == 1;
         case CDesktopUi::SaveAnswer::No:
             return true;
         case CDesktopUi::SaveAnswer::Cancel:

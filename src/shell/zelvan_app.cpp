@@ -16,8 +16,10 @@
 
 namespace {
 
-// The filter of the document template, with the framework's "All Files" after it.
-constexpr const char* kTemplateFilter = "BMP Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
+// The filter of the document template, the other files a document opens, and "All Files".
+constexpr const char* kTemplateFilter =
+    "BMP Files (*.bmp)|*.bmp|Jpeg files (*.jpg *.jpeg)|*.jpg;*.jpeg|PNG files (*.png)|*.png|"
+    "CFourier files (*.ft)|*.ft|All Files (*.*)|*.*||";
 
 const QString kRecentGroup = QStringLiteral("Recent File List");
 const QString kFastTransformKey = QStringLiteral("Settings/FastTransform");
@@ -87,7 +89,12 @@ bool CZelvanApp::InitInstance(const QStringList& arguments) {
         }
     }
     if (file.isEmpty()) return OnFileNew() != nullptr;
-    return OpenDocumentFile(file.toStdString()) != nullptr;
+    // A path with blanks that reached us in pieces is found whole on the raw command line.
+    const QString whole = QString::fromStdString(ApplicationCommandLine());
+    if (!QFileInfo::exists(file) && QFileInfo(whole).isFile()) file = whole;
+    // A file that cannot be opened has said why; the program stays, without a document.
+    OpenDocumentFile(file.toStdString());
+    return true;
 }
 
 CZelvanView* CZelvanApp::OnFileNew() {

@@ -27,8 +27,9 @@ public:
     CZelvanApp& operator=(const CZelvanApp&) = delete;
 
     // Reads the settings, creates and shows the main frame and processes the command line
-    // (the arguments after the program's name): the file it names is opened, and without
-    // one a new empty document is made. False when that fails.
+    // (the arguments after the program's name): the file it names is opened (when it cannot
+    // be, its message has been shown and the frame stays without a document), and without
+    // one a new empty document is made. False when the main frame cannot be made.
     bool InitInstance(const QStringList& arguments);
 
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }

@@ -12,14 +12,16 @@ namespace {
 // The largest |value| of column x over rows bottom .. top-1.
 double ColumnMaximum(const RubberStamp& stamp, const CStampRect& rect, int32_t x) {
     double most = 0.0;
-    for (int32_t y = rect.bottom; y < rect.top; ++y) most = std::max(most, std::fabs(stamp.At(x, y)));
+    for (int32_t y = rect.bottom; y < rect.top; ++y)
+        most = std::max(most, std::fabs(stamp.At(x, y)));
     return most;
 }
 
 // The largest |value| of row y over columns left .. right-1.
 double RowMaximum(const RubberStamp& stamp, const CStampRect& rect, int32_t y) {
     double most = 0.0;
-    for (int32_t x = rect.left; x < rect.right; ++x) most = std::max(most, std::fabs(stamp.At(x, y)));
+    for (int32_t x = rect.left; x < rect.right; ++x)
+        most = std::max(most, std::fabs(stamp.At(x, y)));
     return most;
 }
 

@@ -86,8 +86,8 @@ TEST_F(CliFourier, OpenFitsTheSamplesAndSavesThePicture) {
 
     r = Run("open notes.txt -o x.bmp");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              Path("notes.txt") + " is not a file this program opens (.bmp, .jpg or .ft).\n");
+    EXPECT_EQ(r.err, Path("notes.txt") +
+                         " is not a file this program opens (.bmp, .jpg, .png, .ft or .stp).\n");
 }
 
 TEST_F(CliFourier, TheMainRoadGivesTheSamePictureTwiceAndKeepsTheSpectrumBesideTheInput) {
@@ -152,6 +152,15 @@ TEST_F(CliFourier, SaveAsMovesTheSpectrumOnYesAndKeepsItOtherwise) {
     EXPECT_FALSE(fs::exists(Path("gone.ft")));
     EXPECT_FALSE(fs::exists(Path("sub/e.ft")));
     EXPECT_TRUE(fs::exists(Path("sub/e.bmp")));
+
+    // A spectrum that cannot be written is no success: the reason, status 1, nothing saved.
+    r = Run("fourier a.bmp --kind 0 -o f.bmp --save-ft missing/x.ft --no");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(Has(r.out, "Spectrum saved")) << r.out;
+    EXPECT_TRUE(Has(
+        r.err, "Write CFourier error: " + Path("missing/x.ft") + ": No such file or directory\n"))
+        << r.err;
+    EXPECT_FALSE(fs::exists(Path("f.bmp")));
 }
 
 TEST_F(CliFourier, TheDialogsRangesAndChecksRefuseBadEntries) {

@@ -242,7 +242,9 @@ TEST_F(Driver, AFourierFileOpensAsItsOwnDocumentAndShowsItsPicture) {
     EXPECT_TRUE(spectrum.m_settings.m_bPresent);
     EXPECT_EQ(spectrum.m_settings.m_strSource, "File Source");
     EXPECT_TRUE(IsTimeText(spectrum.m_settings.m_strTimeAmplify));
-    EXPECT_EQ(spectrum.GetPathName(), Path("source.jpg"));
+    EXPECT_EQ(spectrum.GetPathName(), Path("source.ft"));
+    EXPECT_EQ(spectrum.GetTitle(), "source.ft");
+    EXPECT_TRUE(spectrum.PictureFile().empty());
     EXPECT_EQ(spectrum.m_fourier.Mean(1), doc.m_fourier.Mean(1));
 
     // A modification of the opened spectrum starts from the file.

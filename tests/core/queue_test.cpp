@@ -289,7 +289,7 @@ TEST_F(Queue, ResultsAreNamedFromTheBasePathTheSuffixAndTheFormat) {
     EXPECT_EQ(doc->m_szExtension, ".jpg");
 }
 
-TEST_F(Queue, AfterABmpRunAPlainSaveWritesBmp) {
+TEST_F(Queue, AfterABmpRunAPlainSaveStillWritesTheOpenedFile) {
     auto doc = Open("sun.jpg");
     EXPECT_EQ(doc->m_szExtension, ".jpg");
     {
@@ -300,11 +300,15 @@ TEST_F(Queue, AfterABmpRunAPlainSaveWritesBmp) {
     }
     EXPECT_EQ(ExecuteQueue(*doc, doc->m_nQueueFormat), 1);
     EXPECT_TRUE(fs::exists(Path("sunx.bmp")));
-    doc->OnFileSave();
+    // The queue's format names its results only: Save goes to the document's own file.
+    const std::string before = ReadFileBytes(Path("sun.jpg"));
+    EXPECT_EQ(doc->OnFileSave(), 1);
+    EXPECT_FALSE(fs::exists(Path("sun.bmp")));
     DibHandle saved;
     CSize size;
-    EXPECT_EQ(ReadBmpFile(Path("sun.bmp"), saved, size), 1);
-    EXPECT_EQ(PictureBytes(saved), PictureBytes(doc->m_hDIB));
+    EXPECT_EQ(ReadJpegFile(Path("sun.jpg"), saved, size), 1);
+    EXPECT_EQ(size, doc->m_sizeDoc);
+    EXPECT_NE(ReadFileBytes(Path("sun.jpg")), before);
 }
 
 TEST_F(Queue, TheFormatReachesTheDocumentOnlyThroughNewDeleteOrModify) {

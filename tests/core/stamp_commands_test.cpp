@@ -2,12 +2,15 @@
 // dialogs show, what the document keeps, and the repaint.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "document/zelvan_doc.h"
 #include "image/bmp_file.h"
 #include "platform/scripted_ui.h"
+#include "stamp/rubber_stamp.h"
 #include "stamp/stamp_dialogs.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
@@ -130,4 +133,57 @@ TEST_F(StampCommands, ZelvantoDialogKeepsTheNamesItEndsWithUnlessCancelled) {
     ASSERT_EQ(m_ui.ZelvantoShown().size(), 3u);
     EXPECT_EQ(m_ui.ZelvantoShown()[2].m_strBlurredFile, "soft.bmp");
     EXPECT_EQ(m_ui.ZelvantoShown()[2].m_strCompareFile, "");
+}
+
+TEST_F(StampCommands, AStampFileOpensAsAGreyPictureOfItsSizeNamedAsTheBlurredFile) {
+    // An 8 x 4 stamp with its peak 2.0 at (2, 1).
+    std::vector<double> values(32, 0.0);
+    values[1 * 8 + 2] = 2.0;
+    values[0] = -1.0;
+    values[3 * 8 + 7] = 0.5;
+    const std::string stamp = (m_dir / "kernel.stp").string();
+    ASSERT_EQ(WriteRubberStamp(stamp, values.data(), 8, 4, 2, 1), 1);
+
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(stamp));
+    EXPECT_EQ(doc.m_sizeDoc, (CSize{8, 4}));
+    EXPECT_EQ(doc.GetPathName(), stamp);  // the stamp's own name, extension and all
+    EXPECT_EQ(doc.m_strBasePath, (m_dir / "kernel").string());
+    EXPECT_EQ(doc.m_strFourierPath, (m_dir / "kernel.ft").string());
+    EXPECT_EQ(doc.m_strBlurredFile, (m_dir / "kernel").string());
+    EXPECT_FALSE(doc.m_settings.m_bPresent);
+    EXPECT_EQ(doc.m_settings.m_strSource, "");
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(doc.m_hOriginal.IsNull());
+    EXPECT_GE(doc.m_nBufferBytes, 8 * 4 * 48);
+    const std::vector<CScriptedUi::Kind> kinds = m_ui.EventKinds();
+    EXPECT_NE(std::find(kinds.begin(), kinds.end(), CScriptedUi::Kind::RecentFile), kinds.end());
+
+    // A stamp that cannot be read leaves the document as it was.
+    const std::string broken = (m_dir / "broken.stp").string();
+    {
+        std::FILE* file = std::fopen(broken.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        const int32_t header[4] = {0, 4, 0, 0};
+        std::fwrite(header, sizeof header, 1, file);
+        std::fclose(file);
+    }
+    m_ui.Clear();
+    const std::vector<uint8_t> before = PictureBytes(doc.m_hDIB);
+    EXPECT_FALSE(doc.OnOpenDocument(broken));
+    EXPECT_EQ(m_ui.Messages(),
+              std::vector<std::string>{"ReadRubberStampFreeSize: Error in Stamp file size data. "});
+    EXPECT_EQ(doc.GetPathName(), stamp);
+    EXPECT_EQ(doc.m_strBlurredFile, (m_dir / "kernel").string());
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
+
+    // The working size is fitted as for any picture: a 9 x 5 stamp gives an 8 x 4 grid.
+    std::vector<double> odd(45, 0.0);
+    odd[22] = 1.0;
+    const std::string oddPath = (m_dir / "odd.stp").string();
+    ASSERT_EQ(WriteRubberStamp(oddPath, odd.data(), 9, 5, 4, 2), 1);
+    CZelvanDoc fitted;
+    ASSERT_TRUE(fitted.OnOpenDocument(oddPath));
+    EXPECT_EQ(fitted.m_sizeDoc, (CSize{8, 4}));
+    EXPECT_EQ(fitted.m_strBlurredFile, (m_dir / "odd").string());
 }

@@ -1,5 +1,7 @@
 // Trimming a stamp, the convolution with the trimmed stamp through "Dialog Stamp Cut", and
 // the stamp shown as a grey picture.
+#include "stamp/stamp_tools.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,7 +11,6 @@
 #include "platform/scripted_ui.h"
 #include "stamp/rubber_stamp.h"
 #include "stamp/stamp_dialogs.h"
-#include "stamp/stamp_tools.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -36,7 +37,8 @@ protected:
                             testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_TRUE(m_engine.SetUp(kW, kH, RowBytes(kW * 24), kH, 8));
         m_picture.assign(static_cast<size_t>(RowBytes(kW * 24)) * kH, 0);
-        for (size_t i = 0; i < m_picture.size(); ++i) m_picture[i] = static_cast<uint8_t>(7 * i + 3);
+        for (size_t i = 0; i < m_picture.size(); ++i)
+            m_picture[i] = static_cast<uint8_t>(7 * i + 3);
         m_real.assign(m_picture.size(), -1.0);
     }
     void TearDown() override {
@@ -172,6 +174,7 @@ TEST_F(StampTools, ShowStampMapsZeroToMidGreyAndAZeroPeakToItsLargestValue) {
     m_ui.Clear();
     EXPECT_EQ(ShowStamp(m_engine, m_real.data(), (m_dir / "none.stp").string()), 0);
     EXPECT_EQ(m_ui.Messages().back(), " ShowStamp ReadRubberStamp error ");
-    EXPECT_EQ(UseStamp(m_engine, m_picture.data(), m_real.data(), (m_dir / "none.stp").string()), 0);
+    EXPECT_EQ(UseStamp(m_engine, m_picture.data(), m_real.data(), (m_dir / "none.stp").string()),
+              0);
     EXPECT_EQ(m_ui.Messages().back(), " UseStamp ReadRubberStamp error ");
 }

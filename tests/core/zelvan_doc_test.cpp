@@ -12,6 +12,8 @@
 
 #include "document/paths.h"
 #include "image/bmp_file.h"
+#include "image/jpeg_file.h"
+#include "image/png_file.h"
 #include "platform/byte_order.h"
 #include "platform/scripted_ui.h"
 #include "support/files.h"
@@ -81,10 +83,11 @@ TEST_F(ZelvanDoc, OpeningABitmapPreparesItAndFindsItsFourierFileBesideIt) {
     const std::string picture = WritePicture("pics.old/photo.v1.bmp", 16, 12);
     CZelvanDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(picture));
-    EXPECT_EQ(doc.m_strBasePath, Path("pics.old/photo"));
-    EXPECT_EQ(doc.m_strFourierPath, Path("pics.old/photo.ft"));
-    EXPECT_EQ(doc.GetPathName(), Path("pics.old/photo.bmp"));
-    EXPECT_EQ(doc.GetTitle(), "photo.bmp");
+    EXPECT_EQ(doc.m_strBasePath, Path("pics.old/photo.v1"));
+    EXPECT_EQ(doc.m_strFourierPath, Path("pics.old/photo.v1.ft"));
+    EXPECT_EQ(doc.GetPathName(), picture);
+    EXPECT_EQ(doc.PictureFile(), picture);
+    EXPECT_EQ(doc.GetTitle(), "photo.v1.bmp");
     EXPECT_EQ(doc.m_szExtension, ".bmp");
     EXPECT_EQ(doc.m_sizeDoc, (CSize{16, 12}));
     EXPECT_EQ(doc.m_nRowBytes, 48);
@@ -99,12 +102,12 @@ TEST_F(ZelvanDoc, OpeningABitmapPreparesItAndFindsItsFourierFileBesideIt) {
         ASSERT_EQ(doc.m_hRealPicture.As<double>()[i], bytes[i]);
     ASSERT_EQ(m_ui.Events().size(), 1u);
     EXPECT_EQ(m_ui.Events()[0].kind, Kind::RecentFile);
-    EXPECT_EQ(m_ui.Events()[0].text, Path("pics.old/photo.bmp"));
+    EXPECT_EQ(m_ui.Events()[0].text, picture);
 
     // A ".ft" of half its size beside it is taken as its spectrum; one of another size not.
     for (const auto& [half, present] :
          {std::pair{CSize{8, 6}, true}, std::pair{CSize{8, 5}, false}}) {
-        std::ofstream ft(Path("pics.old/photo.ft"), std::ios::binary);
+        std::ofstream ft(Path("pics.old/photo.v1.ft"), std::ios::binary);
         uint8_t header[8];
         StoreLE32s(header, half.cx);
         StoreLE32s(header + 4, half.cy);
@@ -157,17 +160,26 @@ TEST_F(ZelvanDoc, TheSampleJpegsFitAtOnceOrAskForASize) {
 
 TEST_F(ZelvanDoc, OpeningFailsForUnknownKindsBadFilesAndImpossibleSpectra) {
     CZelvanDoc doc;
-    EXPECT_FALSE(doc.OnOpenDocument(Path("notes.txt")));
+    // A stamp file that is not there is told by the stamp reader.
     EXPECT_FALSE(doc.OnOpenDocument(Path("stamp.stp")));
-    EXPECT_TRUE(m_ui.Events().empty());
-
-    // A name without extension falls back to the application's command line.
+    EXPECT_EQ(m_ui.Messages(),
+              std::vector<std::string>{Path("stamp.stp") + " Read Stamp File error aa"});
+    m_ui.Clear();
+    // An unknown extension is refused with a message; nothing else is opened instead, not
+    // even the file named on the command line.
     const std::string picture = WritePicture("start.bmp", 8, 4);
     SetApplicationCommandLine(picture);
-    EXPECT_TRUE(doc.OnOpenDocument("untitled"));
-    EXPECT_EQ(doc.m_strBasePath, Path("start"));
-    SetApplicationCommandLine("");
+    EXPECT_FALSE(doc.OnOpenDocument(Path("notes.txt")));
     EXPECT_FALSE(doc.OnOpenDocument("untitled"));
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{
+                  Path("notes.txt") +
+                      " is not a file this program opens (.bmp, .jpg, .png, .ft or .stp).",
+                  "untitled is not a file this program opens (.bmp, .jpg, .png, .ft or .stp)."}));
+    EXPECT_TRUE(doc.m_hDIB.IsNull());
+    EXPECT_TRUE(doc.m_strBasePath.empty());
+    SetApplicationCommandLine("");
+    EXPECT_TRUE(doc.OnOpenDocument(picture));
 
     // A file that cannot be read leaves the picture in hand alone.
     std::ofstream(Path("bad.bmp"), std::ios::binary) << "BM no bitmap";
@@ -286,7 +298,8 @@ TEST_F(ZelvanDoc, WritingGoesByTheKindOfThePath) {
     EXPECT_TRUE(ReadFileBytes(Path("copy.bmp")) == ReadFileBytes(picture));
     EXPECT_EQ(doc.WritePictureFile(Path("copy.jpg")), 1);
     EXPECT_EQ(ReadFileBytes(Path("copy.jpg")).substr(0, 2), "\xFF\xD8");
-    EXPECT_EQ(doc.WritePictureFile(Path("copy.png")), 0);
+    EXPECT_EQ(doc.WritePictureFile(Path("copy.png")), 1);
+    EXPECT_EQ(ReadFileBytes(Path("copy.png")).substr(1, 3), "PNG");
     // No spectrum yet: nothing to write as ".ft".
     EXPECT_EQ(doc.WritePictureFile(Path("other.ft")), 0);
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"No CFourier analysis present yet."});
@@ -325,8 +338,8 @@ TEST_F(ZelvanDoc, SaveAsAsksToRenameTheFourierFileAndMovesItOnYes) {
     EXPECT_EQ(request.defaultExtension, ".bmp");
     EXPECT_EQ(request.initialName, "*.bmp");
     EXPECT_EQ(request.filter,
-              "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg)|*.jpg|CFourier files (*.ft)|*.ft|All "
-              "files(*.*)|*.*||");
+              "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg *.jpeg)|*.jpg;*.jpeg|PNG files "
+              "(*.png)|*.png|CFourier files (*.ft)|*.ft|All files(*.*)|*.*||");
     EXPECT_EQ(m_ui.Questions(),
               std::vector<std::string>{"Rename the CFourier transform file too?"});
     EXPECT_TRUE(m_ui.Events().back().answer);
@@ -334,7 +347,9 @@ TEST_F(ZelvanDoc, SaveAsAsksToRenameTheFourierFileAndMovesItOnYes) {
     EXPECT_FALSE(fs::exists(Path("first.ft")));
     EXPECT_TRUE(ReadFileBytes(Path("second.ft")) == spectrum);
     EXPECT_EQ(doc.m_strFourierPath, Path("second.ft"));
-    EXPECT_EQ(doc.GetTitle(), Path("second"));
+    EXPECT_EQ(doc.GetTitle(), "second.jpg");
+    EXPECT_EQ(doc.GetPathName(), Path("second.jpg"));
+    EXPECT_EQ(doc.PictureFile(), Path("second.jpg"));
     EXPECT_EQ(doc.m_szExtension, ".jpg");
     EXPECT_TRUE(doc.m_settings.m_bPresent);
     EXPECT_EQ(updates, 1);
@@ -412,32 +427,34 @@ TEST_F(ZelvanDoc, SaveFourierTransformWritesTheUntouchedSpectrumAndOffersToDelet
     doc->RunOperation(0);
     m_ui.Clear();
     m_ui.ScriptFileDialog(Path("saved.spectrum.ft"));
-    doc->OnSaveFourierTransform();
+    EXPECT_EQ(doc->OnSaveFourierTransform(), 1);
     ASSERT_EQ(m_ui.FileRequests().size(), 1u);
     EXPECT_EQ(m_ui.FileRequests()[0].defaultExtension, ".ft");
     EXPECT_EQ(m_ui.FileRequests()[0].initialName, Path("keep.ft"));
     EXPECT_EQ(m_ui.FileRequests()[0].filter, "CFourier files (*.ft)|*.ft|All files(*.*)|*.*||");
-    EXPECT_TRUE(ReadFileBytes(Path("saved.ft")) == untouched);
-    EXPECT_EQ(doc->m_strFourierPath, Path("saved.ft"));
-    EXPECT_EQ(doc->GetPathName(), Path("saved.bmp"));
+    EXPECT_TRUE(ReadFileBytes(Path("saved.spectrum.ft")) == untouched);
+    EXPECT_EQ(doc->m_strFourierPath, Path("saved.spectrum.ft"));
+    // The picture keeps its own file: Save writes keep.bmp still.
+    EXPECT_EQ(doc->GetPathName(), picture);
+    EXPECT_EQ(doc->PictureFile(), picture);
     EXPECT_TRUE(doc->AskDeleteFourierFileChecked());
-    EXPECT_EQ(m_ui.Events().back().kind, Kind::RecentFile);
+    EXPECT_EQ(m_ui.Events().back().kind, Kind::FileDialog);
 
     // Going away asks; No keeps the file, Yes (the default) deletes it.
     m_ui.Clear();
     m_ui.ScriptAnswer(false);
     doc.reset();
     EXPECT_EQ(m_ui.Questions(), std::vector<std::string>{"Delete CFourier Transform file:\n" +
-                                                         Path("saved.ft") + " ?"});
-    EXPECT_TRUE(fs::exists(Path("saved.ft")));
+                                                         Path("saved.spectrum.ft") + " ?"});
+    EXPECT_TRUE(fs::exists(Path("saved.spectrum.ft")));
     {
         CZelvanDoc other;
-        other.m_strFourierPath = Path("saved.ft");
+        other.m_strFourierPath = Path("saved.spectrum.ft");
         other.OnAskDeleteFourierFile();
         other.OnAskDeleteFourierFile();
         other.OnAskDeleteFourierFile();
     }
-    EXPECT_FALSE(fs::exists(Path("saved.ft")));
+    EXPECT_FALSE(fs::exists(Path("saved.spectrum.ft")));
     // A file that is not there is not asked about.
     m_ui.Clear();
     {
@@ -465,8 +482,196 @@ TEST_F(ZelvanDoc, OpenCommandOpensTheChosenFileIntoThisDocument) {
     ASSERT_EQ(m_ui.FileRequests().size(), 2u);
     EXPECT_TRUE(m_ui.FileRequests()[1].open);
     EXPECT_FALSE(m_ui.FileRequests()[1].overwritePrompt);
-    EXPECT_EQ(
-        m_ui.FileRequests()[1].filter,
-        "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg)|*.jpg|CFourier files (*.ft)|*.ft|Stamp "
-        "files (*.stp)|*.stp|All files(*.*)|*.*||");
+    EXPECT_EQ(m_ui.FileRequests()[1].filter,
+              "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg *.jpeg)|*.jpg;*.jpeg|PNG files "
+              "(*.png)|*.png|CFourier files (*.ft)|*.ft|Stamp files (*.stp)|*.stp|All "
+              "files(*.*)|*.*||");
+}
+
+TEST_F(ZelvanDoc, SaveWritesTheDocumentsOwnFileAndNoOther) {
+    // Pictures whose names differ after their first dot, and a spectrum beside a JPEG of
+    // the same base: neither unrelated file may be touched by Save.
+    WritePicture("holiday.bmp", 16, 12, 1);
+    const std::string edited = WritePicture("holiday.edited.bmp", 16, 12, 2);
+    const std::string unrelated = ReadFileBytes(Path("holiday.bmp"));
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(edited));
+    m_ui.ScriptFourierOperations(1, 2.0);
+    doc.RunOperation(0);
+    ASSERT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.OnFileSave(), 1);
+    EXPECT_TRUE(ReadFileBytes(Path("holiday.bmp")) == unrelated);
+    DibHandle saved;
+    CSize size;
+    ASSERT_EQ(ReadBmpFile(edited, saved, size), 1);
+    EXPECT_EQ(PictureBytes(saved), PictureBytes(doc.m_hDIB));
+    // A successful Save clears the mark, so closing does not ask again.
+    EXPECT_FALSE(doc.IsModified());
+
+    // A document opened from a ".ft" has no picture file yet: Save asks where to go, and
+    // with the dialog cancelled nothing is written and the mark stays.
+    const std::string photo = WritePicture("photo.bmp", 16, 12, 3);
+    {
+        CZelvanDoc source;
+        ASSERT_TRUE(source.OnOpenDocument(photo));
+        m_ui.ScriptFourierOperations(0);
+        source.RunOperation(0);
+    }
+    fs::remove(photo);
+    std::ofstream(Path("photo.jpg"), std::ios::binary) << "someone else's photo";
+    CZelvanDoc spectrum;
+    ASSERT_TRUE(spectrum.OnOpenDocument(Path("photo.ft")));
+    EXPECT_EQ(spectrum.GetTitle(), "photo.ft");
+    EXPECT_TRUE(spectrum.PictureFile().empty());
+    spectrum.SetModifiedFlag(true);
+    m_ui.Clear();
+    EXPECT_EQ(spectrum.OnFileSave(), 0);
+    ASSERT_EQ(m_ui.FileRequests().size(), 1u);
+    EXPECT_FALSE(m_ui.FileRequests()[0].open);
+    EXPECT_EQ(ReadFileBytes(Path("photo.jpg")), "someone else's photo");
+    EXPECT_FALSE(fs::exists(photo));
+    EXPECT_TRUE(spectrum.IsModified());
+    // Saved as a picture, that file is the document's from then on.
+    m_ui.ScriptFileDialog(Path("shown.png"));
+    EXPECT_EQ(spectrum.OnFileSave(), 1);
+    EXPECT_EQ(spectrum.PictureFile(), Path("shown.png"));
+    EXPECT_EQ(spectrum.m_szExtension, ".png");
+    EXPECT_FALSE(spectrum.IsModified());
+    EXPECT_EQ(ReadFileBytes(Path("photo.jpg")), "someone else's photo");
+}
+
+TEST_F(ZelvanDoc, AfterSaveAsSaveWritesTheNewFileAndLeavesTheOriginal) {
+    const std::string orig = WritePicture("orig.bmp", 16, 12, 4);
+    const std::string before = ReadFileBytes(orig);
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(orig));
+    m_ui.ScriptFileDialog(Path("result.bmp"));
+    ASSERT_EQ(doc.OnFileSaveAs(), 1);
+    m_ui.ScriptFourierOperations(1, 2.0);
+    doc.RunOperation(0);
+    ASSERT_TRUE(doc.IsModified());
+    // The closing question saves where Save does: into result.bmp.
+    EXPECT_EQ(doc.OnFileSave(), 1);
+    EXPECT_TRUE(ReadFileBytes(orig) == before);
+    DibHandle saved;
+    CSize size;
+    ASSERT_EQ(ReadBmpFile(Path("result.bmp"), saved, size), 1);
+    EXPECT_EQ(PictureBytes(saved), PictureBytes(doc.m_hDIB));
+    EXPECT_NE(ReadFileBytes(Path("result.bmp")), before);
+}
+
+TEST_F(ZelvanDoc, PicturesThatShareAStemKeepSpectraOfTheirOwn) {
+    const std::string first = WritePicture("holiday.bmp", 16, 12, 5);
+    const std::string second = WritePicture("holiday.edited.bmp", 16, 12, 6);
+    CZelvanDoc a;
+    ASSERT_TRUE(a.OnOpenDocument(first));
+    m_ui.ScriptFourierOperations(0);
+    a.RunOperation(0);
+    const std::string spectrumA = ReadFileBytes(Path("holiday.ft"));
+    ASSERT_FALSE(spectrumA.empty());
+
+    // The second picture finds no spectrum of its own, and its run matches that of the
+    // picture alone in a folder of its own.
+    CZelvanDoc b;
+    ASSERT_TRUE(b.OnOpenDocument(second));
+    EXPECT_EQ(b.m_strFourierPath, Path("holiday.edited.ft"));
+    EXPECT_FALSE(b.m_settings.m_bPresent);
+    m_ui.ScriptFourierOperations(1, 2.0);
+    b.RunOperation(0);
+    EXPECT_TRUE(ReadFileBytes(Path("holiday.ft")) == spectrumA);
+    fs::create_directories(m_dir / "alone");
+    const std::string alone = WritePicture("alone/holiday.edited.bmp", 16, 12, 6);
+    CZelvanDoc c;
+    ASSERT_TRUE(c.OnOpenDocument(alone));
+    m_ui.ScriptFourierOperations(1, 2.0);
+    c.RunOperation(0);
+    EXPECT_EQ(PictureBytes(b.m_hDIB), PictureBytes(c.m_hDIB));
+    EXPECT_TRUE(ReadFileBytes(Path("holiday.edited.ft")) ==
+                ReadFileBytes(Path("alone/holiday.edited.ft")));
+}
+
+TEST_F(ZelvanDoc, AFailedWriteSaysSoAndChangesNoName) {
+    const std::string picture = WritePicture("named.bmp", 16, 12);
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(picture));
+    m_ui.ScriptFourierOperations(0);
+    doc.RunOperation(0);
+    ASSERT_TRUE(doc.m_settings.m_bPresent);
+    const std::string spectrum = ReadFileBytes(Path("named.ft"));
+    doc.SetModifiedFlag(true);
+    m_ui.Clear();
+
+    // Save Fourier Transform into a folder that is not there.
+    m_ui.ScriptFileDialog(Path("missing/spectrum.ft"));
+    EXPECT_EQ(doc.OnSaveFourierTransform(), 0);
+    EXPECT_EQ(m_ui.Messages(),
+              std::vector<std::string>{"Write CFourier error: " + Path("missing/spectrum.ft") +
+                                       ": No such file or directory"});
+    EXPECT_EQ(doc.m_strFourierPath, Path("named.ft"));
+    EXPECT_EQ(doc.m_strBasePath, Path("named"));
+    EXPECT_EQ(doc.GetPathName(), picture);
+    EXPECT_FALSE(doc.AskDeleteFourierFileChecked());
+    // The next run still finds its spectrum.
+    m_ui.Clear();
+    m_ui.ScriptFourierOperations(1, 2.0);
+    doc.RunOperation(0);
+    EXPECT_TRUE(doc.LastRunCompleted());
+    EXPECT_TRUE(m_ui.Messages().empty()) << m_ui.Messages()[0];
+
+    // Save As there, or to a kind no writer knows: the writer's message, no name changed,
+    // the mark kept.
+    for (const std::string& target : {Path("missing/picture.bmp"), Path("picture.tiff")}) {
+        m_ui.Clear();
+        m_ui.ScriptFileDialog(target);
+        EXPECT_EQ(doc.OnFileSaveAs(), 0) << target;
+        EXPECT_EQ(m_ui.Messages().size(), 1u) << target;
+        EXPECT_TRUE(m_ui.Questions().empty());
+        EXPECT_EQ(doc.PictureFile(), picture);
+        EXPECT_EQ(doc.GetTitle(), "named.bmp");
+        EXPECT_EQ(doc.m_strFourierPath, Path("named.ft"));
+        EXPECT_EQ(doc.m_szExtension, ".bmp");
+        EXPECT_TRUE(doc.IsModified());
+    }
+    EXPECT_EQ(m_ui.Messages()[0],
+              Path("picture.tiff") + " is not a picture this program writes (.bmp, .jpg or .png).");
+    EXPECT_TRUE(ReadFileBytes(Path("named.ft")) == spectrum);
+}
+
+TEST_F(ZelvanDoc, OpenReadsTheChosenPictureOfEveryKind) {
+    const std::string start = WritePicture("start.bmp", 8, 4, 1);
+    SetApplicationCommandLine(start);
+    DibHandle green;
+    ASSERT_EQ(NewGreyPicture(16, 12, green), 1);
+    for (size_t i = kInfoHeaderBytes; i < green.Size(); i += 3) green.Data()[i + 1] = 200;
+    ASSERT_EQ(WriteJpegFile(Path("green.jpeg"), green, 90), 1);
+    ASSERT_EQ(WritePngFile(Path("green.png"), green), 1);
+
+    for (const auto& [name, extension] : {std::pair{"green.jpeg", ".jpg"}, {"green.png", ".png"}}) {
+        CZelvanDoc doc;
+        m_ui.ScriptFileDialog(Path(name));
+        doc.OnFileOpen();
+        EXPECT_EQ(doc.GetPathName(), Path(name));
+        EXPECT_EQ(doc.m_sizeDoc, (CSize{16, 12})) << name;
+        EXPECT_EQ(doc.m_szExtension, extension);
+        EXPECT_EQ(doc.m_strFourierPath, Path("green.ft"));
+        // Green it is, not the grey start picture.
+        const std::vector<uint8_t> bytes = PictureBytes(doc.m_hDIB);
+        ASSERT_FALSE(bytes.empty());
+        EXPECT_GT(bytes[1], 180) << name;
+        EXPECT_LT(bytes[0], 80) << name;
+    }
+    SetApplicationCommandLine("");
+}
+
+TEST_F(ZelvanDoc, TheKeptOriginalHoldsOnlyTheCutPicture) {
+    const std::string picture = WritePicture("large.bmp", 30, 14);
+    CZelvanDoc doc;
+    m_ui.ScriptSizeChoice({true, 0});
+    ASSERT_TRUE(doc.OnOpenDocument(picture));
+    const CSize cut = doc.m_sizeDoc;
+    ASSERT_LT(cut.cx * cut.cy, 30 * 14);
+    const size_t bytes = kInfoHeaderBytes + static_cast<size_t>(3 * cut.cx) * cut.cy;
+    EXPECT_EQ(doc.m_hDIB.Size(), bytes);
+    EXPECT_EQ(doc.m_hOriginal.Size(), bytes);
+    EXPECT_EQ(PictureBytes(doc.m_hOriginal), PictureBytes(doc.m_hDIB));
 }

@@ -30,7 +30,9 @@
 #include <QtTest>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 #include "document/zelvan_doc.h"
@@ -68,7 +70,17 @@ public:
         messages.push_back(text);
         return !defaultNo;
     }
-    SaveAnswer AskSaveChanges(const std::string&) override { return SaveAnswer::No; }
+    SaveAnswer AskSaveChanges(const std::string& title) override {
+        saveQuestions.push_back(title);
+        return saveAnswer;
+    }
+    // File dialogs answered from the list while it lasts, then the real dialog.
+    std::optional<std::string> FileDialog(const CFileDialogRequest& request) override {
+        if (files.empty()) return CDesktopUi::FileDialog(request);
+        const std::optional<std::string> path = files.front();
+        files.erase(files.begin());
+        return path;
+    }
     bool ReportProgress(double fraction) override {
         ++progressReports;
         if (cancelProgress && Progress()) Progress()->cancel();
@@ -77,6 +89,9 @@ public:
 
     std::vector<std::string> messages;
     std::vector<MessageIcon> icons;
+    std::vector<std::string> saveQuestions;
+    SaveAnswer saveAnswer = SaveAnswer::No;
+    std::vector<std::optional<std::string>> files;
     int progressReports = 0;
     bool cancelProgress = false;
 };
@@ -119,6 +134,11 @@ std::string WritePicture(const fs::path& dir, const std::string& name, int width
     const std::string path = (dir / name).string();
     if (WriteBmpFile(path, dib, 0) != 1) qFatal("cannot write %s", path.c_str());
     return path;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::vector<uint8_t> Bytes(const DibHandle& dib) {
@@ -210,12 +230,102 @@ private slots:
         QVERIFY(!Enabled(kCmdEditCopy));
         cleanup();
         init();
+        // A file that cannot be opened says why, and the program stays open without it.
         const std::string missing = (m_dir / "missing.bmp").string();
-        Start({QString::fromStdString(missing)}, false);
+        Start({QString::fromStdString(missing)});
         QCOMPARE(m_ui->messages, std::vector<std::string>{"Failed to open: " + missing +
                                                           ": No such file or directory"});
         QVERIFY(Frame().Views().empty());
+        QVERIFY(Frame().isVisible());
         QVERIFY(Frame().Menu(QStringLiteral("Fourier && &Colors")) == nullptr);
+        cleanup();
+        init();
+        const std::string notes = (m_dir / "notes.txt").string();
+        Start({QString::fromStdString(notes)});
+        QCOMPARE(m_ui->messages,
+                 std::vector<std::string>{
+                     notes + " is not a file this program opens (.bmp, .jpg, .png, .ft or .stp)."});
+        QVERIFY(Frame().Views().empty());
+        // A path with blanks given in pieces is found whole.
+        cleanup();
+        init();
+        const std::string blanks = WritePicture(m_dir, "with blanks.bmp", 8, 4);
+        Start({QString::fromStdString((m_dir / "with").string()), QStringLiteral("blanks.bmp")});
+        QCOMPARE(Frame().Views().size(), size_t{1});
+        QCOMPARE(View().GetDocument().GetPathName(), blanks);
+        QVERIFY(m_ui->messages.empty());
+    }
+
+    void closingAfterSaveAsSavesTheNewFile() {
+        const std::string orig = WritePicture(m_dir, "orig.bmp", 16, 12, 1);
+        const std::string before = ReadBytes(orig);
+        Start({QString::fromStdString(orig)});
+        CZelvanDoc& doc = View().GetDocument();
+        const std::string result = (m_dir / "result.bmp").string();
+        m_ui->files.push_back(result);
+        QVERIFY(Frame().RouteCommand(kCmdFileSaveAs));
+        QCOMPARE(doc.GetTitle(), std::string("result.bmp"));
+        // A change after Save As; closing, the person answers Yes.
+        doc.m_hDIB.Data()[kInfoHeaderBytes] ^= 0xFF;
+        doc.SetModifiedFlag(true);
+        m_ui->saveAnswer = CDesktopUi::SaveAnswer::Yes;
+        QVERIFY(Frame().RouteCommand(kCmdFileClose));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(m_ui->saveQuestions, std::vector<std::string>{"result.bmp"});
+        QVERIFY(Frame().Views().empty());
+        QVERIFY(ReadBytes(orig) == before);
+        const std::string saved = ReadBytes(result);
+        QCOMPARE(static_cast<uint8_t>(saved[54]), static_cast<uint8_t>(before[54] ^ 0xFF));
+
+        // A document saved by Save is not modified: closing asks nothing.
+        QVERIFY(m_app->OpenDocumentFile(result) != nullptr);
+        View().GetDocument().SetModifiedFlag(true);
+        QVERIFY(Frame().RouteCommand(kCmdFileSave));
+        QVERIFY(!View().GetDocument().IsModified());
+        QVERIFY(Frame().RouteCommand(kCmdFileClose));
+        QCOMPARE(m_ui->saveQuestions.size(), size_t{1});
+    }
+
+    void windowsStayInsideTheWorkspaceAndTitlesNameThePictureOnce() {
+        Start({QString::fromStdString(m_picture)});
+        const std::string second = WritePicture(m_dir, "second.bmp", 64, 48, 2);
+        QVERIFY(m_app->OpenDocumentFile(second) != nullptr);
+        QVERIFY(m_app->OnFileNew() != nullptr);
+        const QRect area = Frame().MdiArea()->viewport()->rect();
+        const QList<QMdiSubWindow*> windows = Frame().MdiArea()->subWindowList();
+        QCOMPARE(windows.size(), 3);
+        for (QMdiSubWindow* window : windows)
+            QVERIFY2(area.contains(window->geometry()),
+                     qPrintable(window->windowTitle() + QStringLiteral(" lies outside")));
+
+        // Maximised, the frame's title names the picture once.
+        QMdiSubWindow* active = Frame().MdiArea()->currentSubWindow();
+        QCOMPARE(active->windowTitle(), QStringLiteral("Fourier1"));
+        Frame().MdiArea()->setActiveSubWindow(windows[1]);
+        windows[1]->showMaximized();
+        Frame().UpdateCommandUi();
+        QCoreApplication::processEvents();
+        QCOMPARE(Frame().windowTitle().count(QStringLiteral("second.bmp")), 1);
+        Frame().UpdateCommandUi();
+        QCOMPARE(Frame().windowTitle().count(QStringLiteral("second.bmp")), 1);
+        Frame().MdiArea()->setActiveSubWindow(windows[0]);
+        Frame().UpdateCommandUi();
+        QCoreApplication::processEvents();
+        QCOMPARE(Frame().windowTitle().count(QStringLiteral("pattern.bmp")), 1);
+        QVERIFY(!Frame().windowTitle().contains(QStringLiteral("second.bmp")));
+    }
+
+    void ctrlF4ClosesTheActiveWindowWhereverTheFocusIs() {
+        Start({QString::fromStdString(m_picture)});
+        QVERIFY(m_app->OnFileNew() != nullptr);
+        QCOMPARE(Frame().Views().size(), size_t{2});
+        Frame().ToolBar()->setFocus();
+        QTest::keyClick(Frame().ToolBar(), Qt::Key_F4, Qt::ControlModifier);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(Frame().Views().size(), size_t{1});
+        QTest::keyClick(View().viewport(), Qt::Key_F4, Qt::ControlModifier);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(Frame().Views().empty());
     }
 
     void sizePaneShowsTheLastPaintedSize() {
@@ -452,6 +562,26 @@ private slots:
         const QStringList size =
             lines[1].split(QRegularExpression(QStringLiteral("[^0-9]+")), Qt::SkipEmptyParts);
         QCOMPARE(view->GetDocument().m_sizeDoc, (CSize{size[0].toInt(), size[1].toInt()}));
+
+        // Twelve whole rows show, none cut; the rest scroll.
+        std::vector<CSize> many;
+        for (int i = 0; i < 20; ++i) many.push_back({4000 - 4 * i, 2000 - 2 * i});
+        // The dialog shows in its parent's font, here larger than the one it was made with.
+        QWidget parent;
+        QFont large = parent.font();
+        large.setPointSizeF(large.pointSizeF() * 1.8);
+        parent.setFont(large);
+        CSizesDlg tall(many, &parent);
+        tall.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tall));
+        QListWidget* list = tall.List();
+        const int shown = list->viewport()->height();
+        QVERIFY2(list->visualItemRect(list->item(11)).bottom() < shown,
+                 qPrintable(QStringLiteral("row 12 ends at %1 of %2")
+                                .arg(list->visualItemRect(list->item(11)).bottom())
+                                .arg(shown)));
+        QCOMPARE(list->visualItemRect(list->item(12)).top(), shown);
+        tall.close();
 
         // OK without a selection keeps the best size; Cancel opens nothing.
         CSizesDlg plain({{64, 50}, {60, 50}});
@@ -746,11 +876,12 @@ private slots:
     }
 
     void fileFiltersAndRecentFiles() {
-        QCOMPARE(CDesktopUi::NameFilters(kOpenFilter),
-                 (QStringList{
-                     QStringLiteral("Bitmap files (*.bmp)"), QStringLiteral("Jpeg files (*.jpg)"),
-                     QStringLiteral("CFourier files (*.ft)"), QStringLiteral("Stamp files (*.stp)"),
-                     QStringLiteral("All files(*.*)")}));
+        QCOMPARE(
+            CDesktopUi::NameFilters(kOpenFilter),
+            (QStringList{
+                QStringLiteral("Bitmap files (*.bmp)"), QStringLiteral("Jpeg files (*.jpg *.jpeg)"),
+                QStringLiteral("PNG files (*.png)"), QStringLiteral("CFourier files (*.ft)"),
+                QStringLiteral("Stamp files (*.stp)"), QStringLiteral("All files(*.*)")}));
         QCOMPARE(CDesktopUi::NameFilters("Pictures|*.bmp;*.jpg||"),
                  QStringList{QStringLiteral("Pictures (*.bmp *.jpg)")});
 
@@ -1104,16 +1235,22 @@ private slots:
         WhenModal<CZelvantoDlg>([&](CZelvantoDlg* dialog) {
             seen = true;
             dialog->BlurredEdit()->setText(QString::fromStdString((m_dir / "none.bmp").string()));
+            // The real file dialog, with the filter, cancelled: the field stays as it was.
             WhenModal<QFileDialog>([&](QFileDialog* files) {
                 browsed = true;
-                QVERIFY(files->nameFilters().contains(
+                const QStringList filters = files->nameFilters();
+                files->reject();
+                QVERIFY(filters.contains(
                     QStringLiteral("Fourier files or Pictures (*.bmp *.jpg *.ft)")));
-                QVERIFY(files->nameFilters().contains(QStringLiteral("Stamp files (*.stp)")));
-                files->selectFile(QString::fromStdString(chosen));
-                static_cast<QDialog*>(files)->accept();  // as the Open button does
+                QVERIFY(filters.contains(QStringLiteral("Stamp files (*.stp)")));
             });
+            const QString compareBefore = dialog->CompareEdit()->text();
             dialog->Button(137)->click();
             QVERIFY(browsed);
+            QCOMPARE(dialog->CompareEdit()->text(), compareBefore);
+            // A file chosen in it fills the field.
+            m_ui->files.push_back(chosen);
+            dialog->Button(137)->click();
             QCOMPARE(dialog->CompareEdit()->text(), QString::fromStdString(chosen));
             QCOMPARE(dialog->BlurredEdit()->text(),
                      QString::fromStdString((m_dir / "none.bmp").string()));

@@ -1,5 +1,6 @@
 #include "fourier/dialogs/sizes_dlg.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -26,9 +27,7 @@ CSizesDlg::CSizesDlg(const std::vector<CSize>& sizes, QWidget* parent) : QDialog
     m_list->setObjectName(QStringLiteral("list138"));
     m_list->setSortingEnabled(false);
     for (const CSize& size : sizes) m_list->addItem(QString::fromStdString(SizeListLine(size)));
-    // Twelve whole lines show at once; the rest scroll.
-    const int row = std::max(m_list->fontMetrics().height(), m_list->sizeHintForRow(0));
-    m_list->setFixedHeight(12 * row + 2 * m_list->frameWidth());
+    FitListHeight();
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { accept(); });
 
     auto* ok = new QPushButton(QStringLiteral("OK"));
@@ -50,6 +49,26 @@ CSizesDlg::CSizesDlg(const std::vector<CSize>& sizes, QWidget* parent) : QDialog
     grid->addWidget(m_list, 2, 0);
     grid->addLayout(buttons, 0, 1, 3, 1);
     grid->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CSizesDlg::FitListHeight() {
+    // Twelve whole lines show at once; the rest scroll. The rows are measured in the font
+    // the list has now: the one it is shown with may differ from the one it was made with
+    // (it takes the dialog's, and the dialog its parent's), and rows measured in a smaller
+    // font would leave the last one cut.
+    const int row = std::max(m_list->fontMetrics().height(), m_list->sizeHintForRow(0));
+    m_list->setFixedHeight(12 * row + 2 * m_list->frameWidth());
+}
+
+void CSizesDlg::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        FitListHeight();
+    QDialog::changeEvent(event);
+}
+
+void CSizesDlg::showEvent(QShowEvent* event) {
+    FitListHeight();
+    QDialog::showEvent(event);
 }
 
 void CSizesDlg::accept() {

@@ -22,7 +22,14 @@ public:
 public slots:
     void accept() override;
 
+protected:
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // Makes the list exactly twelve rows high in the font it is shown with.
+    void FitListHeight();
+
     QListWidget* m_list = nullptr;
     int m_selection = -1;
 };
