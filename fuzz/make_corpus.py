@@ -70,10 +70,15 @@ seeds = {
         "8x4.ft": struct.pack("<ii", 4, 2) + b"".join(
             struct.pack("<dd", 1.0 / (i + 1), i) for i in range(3 * 32)),
     },
+    "stp": {
+        "3x1.stp": struct.pack("<iiii", 3, 1, 1, 0) + struct.pack("<3d", 0.5, 0.0, 0.5),
+        "4x3.stp": struct.pack("<iiii", 4, 3, 2, 1) + struct.pack(
+            "<12d", *([0.0] * 5 + [1.0, -0.25] + [0.0] * 5)),
+    },
 }
 seeds["clipboard"] = {name.replace(".bmp", ".dib"): data[14:]
                       for name, data in seeds["bmp"].items() if name != "core1.bmp"}
-kinds = {"bmp": 0, "jpg": 1, "png": 2, "ft": 3}
+kinds = {"bmp": 0, "jpg": 1, "png": 2, "ft": 3, "stp": 4}
 seeds["document"] = {}
 for kind, selector in kinds.items():
     for name, data in list(seeds[kind].items())[:2]:

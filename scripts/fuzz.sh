@@ -8,7 +8,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-30}"
 shift || true
 targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then targets=(bmp jpg png ft clipboard document); fi
+if [ ${#targets[@]} -eq 0 ]; then targets=(bmp jpg png ft stp clipboard document); fi
 
 build="$root/build-fuzz"
 generator=()

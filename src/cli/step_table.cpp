@@ -32,6 +32,26 @@ const std::vector<CStepRow>& StepTable() {
          "The view's '+' key: the untouched Original back into the Result (the command "
          "restore is the Wiener restore)",
          StepInput::Document, true, DefineRestoreOriginalStep},
+        {"blur",
+         "Blur the picture as Blur ... does: each pixel the weighted mean of the steps along "
+         "a path, each step's weight the attenuation times the one before",
+         StepInput::Document, true, DefineBlurStep},
+        {"deconvolve",
+         "Zelvanto Files ... with OK: the picture times Good / Blurred in the frequency "
+         "domain, the examples' .ft files made beside them when missing",
+         StepInput::Document, true, DefineDeconvolveStep},
+        {"make-stamp",
+         "Zelvanto Files ... with Make Stamp: the stamp of Good / Blurred written beside the "
+         "Blurred picture (its name with .stp); the picture is not changed",
+         StepInput::Document, false, DefineMakeStampStep},
+        {"use-stamp",
+         "Zelvanto Files ... with Use Stamp: the stamp trimmed by each --try as Try Fraction "
+         "does, then the picture convolved with it around its peak (Use This)",
+         StepInput::Document, true, DefineUseStampStep},
+        {"show-stamp",
+         "Zelvanto Files ... with Show Stamp: the stamp shown as a grey picture, 0 at mid "
+         "grey and the peak white",
+         StepInput::Document, true, DefineShowStampStep},
         {"learn-kernel",
          "Learn the blur of an example pair (Blurred = K * Good, least squares over the three "
          "colour planes) on a square support around the origin and write it as a .stp kernel "

@@ -16,5 +16,11 @@ std::unique_ptr<CStep> DefineSetOriginalStep(CLI::App& command);
 std::unique_ptr<CStep> DefineUndoColourStep(CLI::App& command);
 std::unique_ptr<CStep> DefineRestoreOriginalStep(CLI::App& command);
 
+std::unique_ptr<CStep> DefineBlurStep(CLI::App& command);
+std::unique_ptr<CStep> DefineDeconvolveStep(CLI::App& command);
+std::unique_ptr<CStep> DefineMakeStampStep(CLI::App& command);
+std::unique_ptr<CStep> DefineUseStampStep(CLI::App& command);
+std::unique_ptr<CStep> DefineShowStampStep(CLI::App& command);
+
 std::unique_ptr<CStep> DefineLearnKernelStep(CLI::App& command);
 std::unique_ptr<CStep> DefineRestoreStep(CLI::App& command);

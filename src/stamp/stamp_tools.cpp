@@ -98,7 +98,13 @@ int UseStamp(const CFourier& engine, uint8_t* picture, double* real, const std::
         engine.RealsToBytes(picture, real);
     }
 
-    if (rect != start && Ui().AskYesNo("Save this stamp? ", false))
+    if (rect == start) return 1;
+    // A cut down to nothing is no stamp: no file could hold it.
+    if (rect.Width() <= 0 || rect.Height() <= 0) {
+        ShowMessage("The cut stamp has no values left; it is not saved.");
+        return 1;
+    }
+    if (Ui().AskYesNo("Save this stamp? ", false))
         WriteRubberStampReduced(stampFile, stamp.Values(), stamp.width, stamp.height, rect, px, py);
     return 1;
 }
@@ -118,14 +124,17 @@ int ShowStamp(const CFourier& engine, double* real, const std::string& stampFile
         for (size_t i = 0; i < count; ++i) reference = std::max(reference, std::fabs(values[i]));
     }
     const double scale = reference > 0.0 ? 127.0 / reference : 0.0;
+    // A peak so small that the scale overflows is divided by instead.
+    const bool divide = !std::isfinite(scale);
     const int32_t width = engine.Width();
     const int32_t height = engine.Height();
     const ptrdiff_t stride = engine.RowStride();
     for (int32_t y = 0; y < height; ++y) {
         double* row = real + y * stride;
         for (int32_t x = 0; x < width; ++x) {
-            const double v =
-                x < stamp.width && y < stamp.height ? scale * stamp.At(x, y) + 128.0 : 0.0;
+            const double v = x >= stamp.width || y >= stamp.height ? 0.0
+                             : divide ? 127.0 * (stamp.At(x, y) / reference) + 128.0
+                                      : scale * stamp.At(x, y) + 128.0;
             row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = v;
         }
     }

@@ -160,6 +160,22 @@ TEST_F(StampTools, TryFractionCutsAndAskedToSaveTheCutReplacesTheFile) {
     EXPECT_EQ(again, m_picture);
 }
 
+TEST_F(StampTools, ACutDownToNothingIsUsedButNotSaved) {
+    // One column, all of it below twice the peak: the cut leaves width 0.
+    const std::string path = Stamp({1e-9, 1e-9}, 1, 2, 0, 0);
+    std::vector<uint8_t> picture = m_picture;
+    m_ui.ScriptTryFraction(2.0);
+    m_ui.ScriptUseThis();
+    ASSERT_EQ(UseStamp(m_engine, picture.data(), m_real.data(), path), 1);
+    EXPECT_EQ(m_ui.StampCutShown().back().m_nRight - m_ui.StampCutShown().back().m_nLeft, 0);
+    EXPECT_TRUE(m_ui.Questions().empty());
+    EXPECT_EQ(m_ui.Messages(),
+              std::vector<std::string>{"The cut stamp has no values left; it is not saved."});
+    RubberStamp kept;
+    ASSERT_EQ(ReadRubberStampFreeSize(path, kept), 1);
+    EXPECT_EQ(kept.height, 2);
+}
+
 TEST_F(StampTools, ShowStampMapsZeroToMidGreyAndAZeroPeakToItsLargestValue) {
     const std::string path = Stamp({0.0, 2.0, -1.0, 0.0}, 2, 2, 0, 0);
     ASSERT_EQ(ShowStamp(m_engine, m_real.data(), path), 1);
