@@ -44,6 +44,7 @@
 #include "shell/desktop_ui.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
+#include "stamp/rubber_stamp.h"
 #include "stamp/dialogs/blur_dlg.h"
 #include "stamp/dialogs/restore_dlg.h"
 #include "stamp/dialogs/stamp_cut_dlg.h"
@@ -844,6 +845,26 @@ private slots:
         QCOMPARE(Frame().Views().size(), size_t{2});
         QCOMPARE(View().GetDocument().m_sizeDoc, (CSize{64, 48}));
         delete mime;
+
+        // A dropped stamp opens as its grey picture, the peak white.
+        std::vector<double> values(8 * 4, 0.0);
+        values[1 * 8 + 2] = 1.0;
+        const std::string stamp = (m_dir / "dropped.stp").string();
+        QCOMPARE(WriteRubberStamp(stamp, values.data(), 8, 4, 2, 1), 1);
+        auto* stampMime = new QMimeData;
+        stampMime->setUrls({QUrl::fromLocalFile(QString::fromStdString(stamp))});
+        QDragEnterEvent stampEnter(QPoint(10, 10), Qt::CopyAction, stampMime, Qt::LeftButton,
+                                   Qt::NoModifier);
+        QApplication::sendEvent(&Frame(), &stampEnter);
+        QDropEvent stampDrop(QPointF(10, 10), Qt::CopyAction, stampMime, Qt::LeftButton,
+                             Qt::NoModifier);
+        QApplication::sendEvent(&Frame(), &stampDrop);
+        QCOMPARE(Frame().Views().size(), size_t{3});
+        const CZelvanDoc& shown = View().GetDocument();
+        QCOMPARE(shown.m_sizeDoc, (CSize{8, 4}));
+        QCOMPARE(shown.GetTitle(), std::string("dropped.stp"));
+        QCOMPARE(int(PicturePixels(shown.m_hDIB.Data(), 0)[1 * RowBytes(8 * 24) + 3 * 2]), 255);
+        delete stampMime;
     }
 
     void packedBitmapsAsImages() {
