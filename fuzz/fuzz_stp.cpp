@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ShowStamp(engine, real.data(), path) != 1) std::abort();
     for (int32_t y = 0; y < 4; ++y)
         for (int32_t i = 0; i < 24; ++i)
-            if (finite && std::isnan(real[static_cast<size_t>(y) * RowBytes(8 * 24) + i])) std::abort();
+            if (finite && std::isnan(real[static_cast<size_t>(y) * RowBytes(8 * 24) + i]))
+                std::abort();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "document/zelvan_doc.h"
 #include "fourier/fourier.h"
 #include "fourier/fourier_dialogs.h"
+#include "fourier/fourier_kinds.h"
 #include "fourier/fourier_settings.h"
 #include "fourier/size_fit.h"
 #include "image/bmp_file.h"
@@ -263,10 +264,10 @@ bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize
 }
 
 void PrintElapsedTimes(const FourierSettings& settings) {
-    for (int32_t kind = kKindFourier; kind <= kLastFourierOpsKind; ++kind) {
-        const std::string& text = FourierOpsTimeText(settings, kind);
+    for (const CFourierKindRow& row : FourierKindRows()) {
+        const std::string& text = FourierOpsTimeText(settings, row.kind);
         if (!text.empty() && text != " ")
-            std::printf("Time elapsed, %s: %s\n", FourierKindCaption(kind), text.c_str());
+            std::printf("Time elapsed, %s: %s\n", row.caption, text.c_str());
     }
 }
 
@@ -301,13 +302,5 @@ void SetUpTerminal(CTerminalUi& ui, std::optional<CSize> size, const CliCommon& 
 }
 
 std::optional<int32_t> ParseFourierKind(const std::string& text) {
-    static const char* const kNames[] = {"fourier",  "1/r",     "1/r2",  "1/r3", "1/e",
-                                         "constant", "amplify", "one",   "half", "double",
-                                         "shift",    "third",   "triple"};
-    std::string lower;
-    for (const char c : text)
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (int32_t kind = 0; kind <= kLastFourierKind; ++kind)
-        if (lower == kNames[kind] || lower == std::to_string(kind)) return kind;
-    return std::nullopt;
+    return FourierKindByName(text);
 }

@@ -18,6 +18,7 @@
 #include "document/zelvan_doc.h"
 #include "fourier/fourier.h"
 #include "fourier/fourier_dialogs.h"
+#include "fourier/fourier_kinds.h"
 #include "fourier/fourier_settings.h"
 #include "platform/terminal_ui.h"
 
@@ -34,7 +35,13 @@ bool ParseInt(const std::string& text, int32_t& value) {
 }
 
 bool UsesXY(int32_t kind) {
-    return kind == kKindOneFrequency || kind == kKindShiftPicture;
+    const CFourierKindRow* row = FindFourierKind(kind);
+    return row && row->usesXY;
+}
+
+bool ChosenInFourierOperations(int32_t kind) {
+    const CFourierKindRow* row = FindFourierKind(kind);
+    return row && row->dialog == FourierKindDialog::kOperations;
 }
 
 // How an entry is entered into its slot: what the Fourier Operations dialog would take for
@@ -46,7 +53,7 @@ QueueEntryEditor EntryEditor(const CQueueEntryRequest& entry, const CZelvanDoc& 
         if (double* member = FourierKindParameterMember(edited, entry.kind); member && entry.param)
             *member = *entry.param;
         std::string refusal;
-        if (entry.kind <= kLastFourierOpsKind) {
+        if (ChosenInFourierOperations(entry.kind)) {
             refusal = ValidateFourierOperations(edited);
         } else {
             if (entry.x) edited.m_nFreqX = *entry.x;
@@ -168,7 +175,7 @@ int RunQueue(const CQueueRequest& request, std::optional<CSize> size, const CliC
                 return 1;
             }
             // Kinds 0 to 6 go through the Fourier Operations dialog's checks here already.
-            if (entry.kind <= kLastFourierOpsKind) {
+            if (ChosenInFourierOperations(entry.kind)) {
                 FourierSettings probe;
                 probe.m_nKind = entry.kind;
                 if (double* member = FourierKindParameterMember(probe, entry.kind);

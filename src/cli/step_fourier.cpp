@@ -6,6 +6,7 @@
 #include "cli/steps.h"
 #include "document/zelvan_doc.h"
 #include "fourier/fourier_dialogs.h"
+#include "fourier/fourier_kinds.h"
 #include "fourier/fourier_settings.h"
 #include "platform/clock.h"
 #include "platform/terminal_ui.h"
@@ -42,13 +43,12 @@ public:
             return false;
         }
         m_request.kind = *kind;
-        FourierSettings kinds;
-        if (m_request.param && FourierKindParameterMember(kinds, *kind) == nullptr) {
-            std::fprintf(stderr, "--param is not used by %s.\n", FourierKindCaption(*kind));
+        const CFourierKindRow& row = *FindFourierKind(*kind);
+        if (m_request.param && row.parameter == nullptr) {
+            std::fprintf(stderr, "--param is not used by %s.\n", row.caption);
             return false;
         }
-        const bool usesXY = *kind == kKindOneFrequency || *kind == kKindShiftPicture;
-        if ((m_request.x || m_request.y) && !usesXY) {
+        if ((m_request.x || m_request.y) && !row.usesXY) {
             std::fprintf(stderr, "--x and --y are used by One Frequency and Shift Picture only.\n");
             return false;
         }
@@ -60,10 +60,11 @@ public:
         CZelvanDoc& doc = *context.doc;
         CTerminalUi& ui = *context.ui;
         const int32_t kind = m_request.kind;
-        const char* caption = FourierKindCaption(kind);
+        const CFourierKindRow& row = *FindFourierKind(kind);
+        const char* caption = row.caption;
         const int refusedBefore = ui.RefusedDialogs();
         const CStopwatch watch;
-        if (kind <= kLastFourierOpsKind) {
+        if (row.dialog == FourierKindDialog::kOperations) {
             ui.SetFourierOperations(CFourierOpsPreset{kind, m_request.param});
             CWaitCursor wait;
             doc.RunOperation(0);

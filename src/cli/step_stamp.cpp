@@ -52,8 +52,9 @@ public:
         if (m_kindText.empty()) return true;
         m_kind = ParseBlurKind(m_kindText);
         if (!m_kind) {
-            std::fprintf(stderr, "--kind %s is not a blur kind (0 to 4, or horizontal, vertical, "
-                                 "right-down, random, 5).\n",
+            std::fprintf(stderr,
+                         "--kind %s is not a blur kind (0 to 4, or horizontal, vertical, "
+                         "right-down, random, 5).\n",
                          m_kindText.c_str());
             return false;
         }
@@ -91,12 +92,14 @@ public:
         if (result == kIdOk || result == kZelvantoMakeStamp) {
             command.add_option("--good", m_good, "The sharp example picture (Good File)")
                 ->required();
-            command.add_option("--blurred", m_blurred, "The blurred example picture (Blurred File)")
+            command
+                .add_option("--blurred", m_blurred, "The blurred example picture (Blurred File)")
                 ->required();
         } else {
-            command.add_option("--stamp", m_blurred,
-                               "The stamp: a .stp file, or a picture whose name with .stp "
-                               "instead of its extension is the stamp")
+            command
+                .add_option("--stamp", m_blurred,
+                            "The stamp: a .stp file, or a picture whose name with .stp "
+                            "instead of its extension is the stamp")
                 ->required();
         }
         if (result == kIdOk)

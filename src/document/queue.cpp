@@ -6,6 +6,7 @@
 
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
+#include "fourier/fourier_kinds.h"
 #include "platform/user_interface.h"
 
 // ---------------------------------------------------------------------------------------
@@ -187,12 +188,7 @@ bool CFourierQueueDlgModel::EditEntry(FourierSettings& settings) {
     FourierSettings shown = settings;
     if (!Ui().FourierOperations(shown)) return false;
     // As the Fourier run takes the dialog's choice: the kind and the parameters.
-    settings.m_nKind = shown.m_nKind;
-    settings.m_dParamR1 = shown.m_dParamR1;
-    settings.m_dParamR2 = shown.m_dParamR2;
-    settings.m_dParamR3 = shown.m_dParamR3;
-    settings.m_dParamE = shown.m_dParamE;
-    settings.m_dParamAmplify = shown.m_dParamAmplify;
+    TakeFourierOperationsChoice(settings, shown);
     return true;
 }
 

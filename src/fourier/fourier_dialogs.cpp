@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "fourier/fourier_kinds.h"
 #include "platform/user_interface.h"
 
 namespace {
@@ -11,9 +12,16 @@ std::string RangeMessage(double low, double high) {
     return Format("Please enter a number between %.15g and %.15g.", low, high);
 }
 
-// DDV-style check: NaN and infinities never come out of a number edit.
+// A number edit holds a finite number within its range: NaN and infinities are refused
+// whatever the range.
 bool InRange(double value, double low, double high) {
     return std::isfinite(value) && value >= low && value <= high;
+}
+
+// The row of a kind chosen in the dialog; null for any other kind.
+const CFourierKindRow* DialogKind(int32_t kind, FourierKindDialog dialog) {
+    const CFourierKindRow* row = FindFourierKind(kind);
+    return row && row->dialog == dialog ? row : nullptr;
 }
 
 int32_t& NumberChoice() {
@@ -24,20 +32,8 @@ int32_t& NumberChoice() {
 }  // namespace
 
 int FourierOpsEnabledEdit(int32_t kind) {
-    switch (kind) {
-        case kKindR1:
-            return kIdParamR1;
-        case kKindR2:
-            return kIdParamR2;
-        case kKindR3:
-            return kIdParamR3;
-        case kKindE:
-            return kIdParamE;
-        case kKindAmplify:
-            return kIdParamAmplify;
-        default:
-            return 0;
-    }
+    const CFourierKindRow* row = DialogKind(kind, FourierKindDialog::kOperations);
+    return row ? row->editId : 0;
 }
 
 const char* FourierOpsPresentText(bool present) {
@@ -46,34 +42,22 @@ const char* FourierOpsPresentText(bool present) {
 
 const std::string& FourierOpsTimeText(const FourierSettings& settings, int32_t kind) {
     static const std::string none;
-    switch (kind) {
-        case kKindFourier:
-            return settings.m_strSource;
-        case kKindR1:
-            return settings.m_strTimeR1;
-        case kKindR2:
-            return settings.m_strTimeR2;
-        case kKindR3:
-            return settings.m_strTimeR3;
-        case kKindE:
-            return settings.m_strTimeE;
-        case kKindConstant:
-            return settings.m_strTimeConstant;
-        case kKindAmplify:
-            return settings.m_strTimeAmplify;
-        default:
-            return none;
-    }
+    const CFourierKindRow* row = DialogKind(kind, FourierKindDialog::kOperations);
+    return row && row->timeText ? settings.*row->timeText : none;
 }
 
 std::string ValidateFourierOperations(const FourierSettings& settings) {
-    if (settings.m_nKind < 0 || settings.m_nKind > kLastFourierOpsKind)
+    if (!DialogKind(settings.m_nKind, FourierKindDialog::kOperations))
         return Format("Please choose one of the operations (0 to %i).", kLastFourierOpsKind);
-    if (!InRange(settings.m_dParamR1, 0.0, 1000.0)) return RangeMessage(0.0, 1000.0);
-    if (!InRange(settings.m_dParamR2, 0.0, 1000.0)) return RangeMessage(0.0, 1000.0);
-    if (!InRange(settings.m_dParamR3, 0.0, 1000.0)) return RangeMessage(0.0, 1000.0);
-    if (!InRange(settings.m_dParamE, 0.01, 1e8)) return RangeMessage(0.01, 1e8);
-    if (!std::isfinite(settings.m_dParamAmplify)) return "Please enter a number.";
+    for (const CFourierKindRow& row : FourierKindRows()) {
+        if (!row.parameter || row.dialog != FourierKindDialog::kOperations) continue;
+        const double value = settings.*row.parameter;
+        if (std::isinf(row.low) || std::isinf(row.high)) {
+            if (!std::isfinite(value)) return "Please enter a number.";
+        } else if (!InRange(value, row.low, row.high)) {
+            return RangeMessage(row.low, row.high);
+        }
+    }
     return {};
 }
 
@@ -83,7 +67,8 @@ const char* NumberChoiceCaption(int32_t choice) {
 }
 
 bool NumberEditsEnabled(int32_t choice) {
-    return choice == 0 || choice == 3;
+    const CFourierKindRow* row = DialogKind(choice + kKindOneFrequency, FourierKindDialog::kNumber);
+    return row && row->usesXY;
 }
 
 std::string ValidateNumberDialog(const CNumberData& data) {

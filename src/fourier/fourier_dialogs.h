@@ -14,18 +14,9 @@
 inline constexpr int kIdFourierOpsDialog = 112;
 inline constexpr const char* kFourierOpsTitle = "Fourier Operations";
 
-// Radio buttons for kinds 0 to 6, in that order.
-inline constexpr int kFourierOpsRadioIds[7] = {109, 110, 111, 112, 123, 120, 126};
-// Parameter edits of kinds 1, 2, 3, 4 and 6.
-inline constexpr int kIdParamR1 = 117;
-inline constexpr int kIdParamR2 = 118;
-inline constexpr int kIdParamR3 = 121;
-inline constexpr int kIdParamE = 124;
-inline constexpr int kIdParamAmplify = 127;
-// Statics: "Present"/"Not Present", then the Time Elapsed column of the rows Fourier,
-// 1/R, 1/R², 1/R³, 1/e, Constant and (De) Amplification.
+// The radio buttons, parameter edits and Time Elapsed statics of the kinds are in the
+// table of kinds (fourier_kinds.h); the static of "Present"/"Not Present":
 inline constexpr int kIdPresent = 119;
-inline constexpr int kFourierOpsTimeIds[7] = {113, 114, 115, 122, 125, 116, 128};
 inline constexpr int kLastFourierOpsKind = kKindAmplify;
 
 // The parameter edit a kind enables (0 for kinds 0 and 5, which enable none).
@@ -37,7 +28,7 @@ const char* FourierOpsPresentText(bool present);
 // The elapsed-time text shown in the row of kind 0..6 (m_strSource for kind 0).
 const std::string& FourierOpsTimeText(const FourierSettings& settings, int32_t kind);
 
-// Checks the edits in the order the dialog exchanges them (117, 118, 121, 124, 127) and
+// Checks the edits in the order the dialog exchanges them (that of the kinds) and
 // returns the message of the first one refused, or an empty text when all pass:
 // 1/R, 1/R² and 1/R³ take 0 to 1000, 1/e takes 0.01 to 100000000, the exponent anything
 // that is a number. The kind must be one of the dialog's (0 to 6).
@@ -48,8 +39,7 @@ std::string ValidateFourierOperations(const FourierSettings& settings);
 
 inline constexpr int kIdNumberDialog = 126;
 inline constexpr const char* kNumberDialogTitle = "Dialog Number";
-// Radio buttons of choices 0 to 5 ("One Frequency" ... "Triple Frequency"), edits X, Y.
-inline constexpr int kNumberRadioIds[6] = {109, 110, 111, 112, 113, 114};
+// The edits X and Y; the radio buttons of the choices are in the table of kinds.
 inline constexpr int kIdFreqX = 139;
 inline constexpr int kIdFreqY = 140;
 inline constexpr int32_t kLastNumberChoice = 5;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "fourier/fourier.h"
+#include "fourier/fourier_kinds.h"
 #include "fourier/parallel_ranges.h"
 #include "platform/user_interface.h"
 
@@ -48,22 +49,8 @@ double CFourier::DistributionAmplify(double a, double p, double s, int32_t /*fx*
 }
 
 CFourier::Distribution CFourier::DistributionOfKind(int32_t kind) {
-    switch (kind) {
-        case 1:
-            return &DistributionR1;
-        case 2:
-            return &DistributionR2;
-        case 3:
-            return &DistributionR3;
-        case 4:
-            return &DistributionE;
-        case 5:
-            return &DistributionConstant;
-        case 6:
-            return &DistributionAmplify;
-        default:
-            return nullptr;
-    }
+    const CFourierKindRow* row = FindFourierKind(kind);
+    return row ? row->distribution : nullptr;
 }
 
 void CFourier::ApplyDistribution(Complex* spectrum, double p, Distribution distribution) const {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "fourier/fourier_kinds.h"
 #include "platform/clock.h"
 #include "platform/file_open.h"
 #include "platform/memory_block.h"
@@ -50,16 +51,12 @@ bool FourierRun(CFourierWork& work, bool withDialog) {
     if (withDialog) {
         FourierSettings shown = settings;
         if (!Ui().FourierOperations(shown)) return false;
-        settings.m_nKind = shown.m_nKind;
-        settings.m_dParamR1 = shown.m_dParamR1;
-        settings.m_dParamR2 = shown.m_dParamR2;
-        settings.m_dParamR3 = shown.m_dParamR3;
-        settings.m_dParamE = shown.m_dParamE;
-        settings.m_dParamAmplify = shown.m_dParamAmplify;
+        TakeFourierOperationsChoice(settings, shown);
     }
 
     const int32_t kind = settings.m_nKind;
-    const bool modifies = kind >= kKindR1 && kind <= kLastFourierKind;
+    const CFourierKindRow* row = FindFourierKind(kind);
+    const bool modifies = row && row->apply;
     const bool transforms = kind == kKindFourier || !settings.m_bPresent;
     const int stages = (transforms ? 1 : 0) + (modifies ? 1 : 0);
 
@@ -100,33 +97,7 @@ bool FourierRun(CFourierWork& work, bool withDialog) {
 
     CRealTarget target(work.real, work.realBytes);
     Complex* spectrum = work.spectrum;
-    Complex* scratch = reinterpret_cast<Complex*>(target.real);
-    const int32_t x = settings.m_nFreqX;
-    const int32_t y = settings.m_nFreqY;
-    switch (kind) {
-        case kKindOneFrequency:
-            engine.SetOneFrequency(spectrum, x, y);
-            break;
-        case kKindHalfFrequency:
-            engine.ScaleFrequencies(spectrum, scratch, 0);
-            break;
-        case kKindDoubleFrequency:
-            engine.ScaleFrequencies(spectrum, scratch, 1);
-            break;
-        case kKindShiftPicture:
-            engine.ShiftPicture(spectrum, -x, -y);
-            break;
-        case kKindThirdFrequency:
-            engine.ScaleFrequencies(spectrum, scratch, 2);
-            break;
-        case kKindTripleFrequency:
-            engine.ScaleFrequencies(spectrum, scratch, 3);
-            break;
-        default:
-            engine.ApplyDistribution(spectrum, FourierKindParameter(settings, kind),
-                                     CFourier::DistributionOfKind(kind));
-            break;
-    }
+    ApplyFourierKind(engine, spectrum, reinterpret_cast<Complex*>(target.real), settings);
     for (int32_t channel = 0; channel < 3; ++channel)
         engine.Normalise(spectrum, channel, engine.Mean(channel), engine.Deviation(channel));
 

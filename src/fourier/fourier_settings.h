@@ -47,6 +47,8 @@ struct FourierSettings {
     void Reset();
 };
 
+// What differs from kind to kind, read from the table of kinds (fourier_kinds.h).
+
 // The caption of an operation kind as the dialogs show it ("1/R²  Distribution" ...);
 // empty for a kind outside 0..12.
 const char* FourierKindCaption(int32_t kind);

@@ -72,7 +72,8 @@ TEST_F(CliStamp, BlurThenDeconvolveWithAPairBlurredTheSameWayBringsThePictureBac
     // blurred picture is a file of its own.
     r = Run("blur sharp.bmp --kind 3 --steps 6 --attenuation 0.6 -o soft.bmp");
     ASSERT_EQ(r.status, 0) << r.err;
-    r = Run("run soft.bmp 'deconvolve --good good.bmp --blurred blurred.bmp' ratio -o restored.bmp");
+    r = Run(
+        "run soft.bmp 'deconvolve --good good.bmp --blurred blurred.bmp' ratio -o restored.bmp");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Has(r.out, "Ratio Red")) << r.out;
     const std::vector<uint8_t> restored = Read("restored.bmp");

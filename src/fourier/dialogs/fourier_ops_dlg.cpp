@@ -12,12 +12,10 @@
 
 #include "fourier/dialogs/data_exchange.h"
 #include "fourier/fourier_dialogs.h"
+#include "fourier/fourier_kinds.h"
 #include "platform/user_interface.h"
 
 namespace {
-
-// The kinds with a parameter edit, in the order the dialog exchanges them.
-constexpr int kEditKinds[] = {kKindR1, kKindR2, kKindR3, kKindE, kKindAmplify};
 
 QLabel* TimeStatic(int id, const std::string& text) {
     auto* label = new QLabel(QString::fromStdString(text));
@@ -47,18 +45,19 @@ CFourierOpsDlg::CFourierOpsDlg(const FourierSettings& settings, QWidget* parent)
     }
 
     auto* group = new QButtonGroup(this);
-    for (int kind = 0; kind <= kLastFourierOpsKind; ++kind) {
+    for (const CFourierKindRow& k : FourierKindRows()) {
+        if (k.dialog != FourierKindDialog::kOperations) continue;
+        const int kind = k.kind;
         const int row = kind + 1;
-        auto* radio = new QRadioButton(QString::fromUtf8(FourierKindCaption(kind)));
-        radio->setObjectName(QStringLiteral("radio%1").arg(kFourierOpsRadioIds[kind]));
+        auto* radio = new QRadioButton(QString::fromUtf8(k.caption));
+        radio->setObjectName(QStringLiteral("radio%1").arg(k.radioId));
         group->addButton(radio, kind);
         m_radios[static_cast<size_t>(kind)] = radio;
         grid->addWidget(radio, row, 0);
 
-        const int editId = FourierOpsEnabledEdit(kind);
-        if (editId != 0) {
+        if (k.editId != 0) {
             auto* edit = new QLineEdit(DoubleText(FourierKindParameter(m_settings, kind)));
-            edit->setObjectName(QStringLiteral("edit%1").arg(editId));
+            edit->setObjectName(QStringLiteral("edit%1").arg(k.editId));
             edit->setMaximumWidth(120);
             m_edits[static_cast<size_t>(kind)] = edit;
             grid->addWidget(edit, row, 1);
@@ -69,7 +68,7 @@ CFourierOpsDlg::CFourierOpsDlg(const FourierSettings& settings, QWidget* parent)
         }
 
         m_times[static_cast<size_t>(kind)] =
-            TimeStatic(kFourierOpsTimeIds[kind], FourierOpsTimeText(m_settings, kind));
+            TimeStatic(k.timeId, FourierOpsTimeText(m_settings, kind));
         grid->addWidget(m_times[static_cast<size_t>(kind)], row, 2);
     }
     const int checked = m_settings.m_nKind >= 0 && m_settings.m_nKind <= kLastFourierOpsKind
@@ -106,8 +105,9 @@ bool CFourierOpsDlg::UpdateData() {
 
     // Each edit in turn: first it must hold a number, then the core's range check must
     // pass with that value in place of the one last accepted.
-    for (int kind : kEditKinds) {
-        QLineEdit* edit = m_edits[static_cast<size_t>(kind)];
+    for (const CFourierKindRow& k : FourierKindRows()) {
+        if (k.dialog != FourierKindDialog::kOperations || !k.parameter) continue;
+        QLineEdit* edit = m_edits[static_cast<size_t>(k.kind)];
         const std::optional<double> value = ParseDouble(edit->text());
         if (!value) {
             ShowMessage(kParseRealMessage);
@@ -116,14 +116,14 @@ bool CFourierOpsDlg::UpdateData() {
         }
         FourierSettings probe = m_settings;
         probe.m_nKind = exchanged.m_nKind;
-        *FourierKindParameterMember(probe, kind) = *value;
+        probe.*k.parameter = *value;
         const std::string refused = ValidateFourierOperations(probe);
         if (!refused.empty()) {
             ShowMessage(refused, MessageIcon::Exclamation);
             FocusFailedEdit(edit);
             return false;
         }
-        *FourierKindParameterMember(exchanged, kind) = *value;
+        exchanged.*k.parameter = *value;
     }
     m_settings = exchanged;
     EnableEdits();
@@ -136,6 +136,7 @@ void CFourierOpsDlg::accept() {
 
 void CFourierOpsDlg::EnableEdits() {
     const int enabled = FourierOpsEnabledEdit(m_settings.m_nKind);
-    for (int kind : kEditKinds)
-        m_edits[static_cast<size_t>(kind)]->setEnabled(FourierOpsEnabledEdit(kind) == enabled);
+    for (int kind = 0; kind <= kLastFourierOpsKind; ++kind)
+        if (QLineEdit* edit = m_edits[static_cast<size_t>(kind)])
+            edit->setEnabled(FourierOpsEnabledEdit(kind) == enabled);
 }

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "fourier/dialogs/data_exchange.h"
+#include "fourier/fourier_kinds.h"
 #include "platform/user_interface.h"
 
 CNumberDlg::CNumberDlg(const CNumberData& initial, QWidget* parent)
@@ -22,7 +23,8 @@ CNumberDlg::CNumberDlg(const CNumberData& initial, QWidget* parent)
     auto* group = new QButtonGroup(this);
     for (int choice = 0; choice <= kLastNumberChoice; ++choice) {
         auto* radio = new QRadioButton(QString::fromUtf8(NumberChoiceCaption(choice)));
-        radio->setObjectName(QStringLiteral("radio%1").arg(kNumberRadioIds[choice]));
+        radio->setObjectName(
+            QStringLiteral("radio%1").arg(FindFourierKind(choice + kKindOneFrequency)->radioId));
         group->addButton(radio, choice);
         m_radios[static_cast<size_t>(choice)] = radio;
         radios->addWidget(radio);
