@@ -74,9 +74,9 @@ TEST(Deconvolve, ZeroBlurredCoefficientsGiveZeroNotInfinityOrNan) {
     const size_t n = e.spectrum.size();
     std::vector<Complex> good(n), blurred(n), input(n);
     for (size_t i = 0; i < n; ++i) {
-        good[i] = Complex(1.0 + i, -0.5);
-        blurred[i] = (i % 5 == 0) ? Complex(0, 0) : Complex(0.5, 0.25 * (i % 3));
-        input[i] = Complex(2.0, 1.0 + i % 7);
+        good[i] = Complex(1.0 + static_cast<double>(i), -0.5);
+        blurred[i] = (i % 5 == 0) ? Complex(0, 0) : Complex(0.5, 0.25 * static_cast<double>(i % 3));
+        input[i] = Complex(2.0, 1.0 + static_cast<double>(i % 7));
     }
     const std::string g = (dir / "g.ft").string(), b = (dir / "b.ft").string(),
                       in = (dir / "i.ft").string();
@@ -185,7 +185,9 @@ TEST(Deconvolve, SameGoodAndBlurredMakeAStampWhosePeakDominates) {
     EXPECT_NEAR(stamp.At(16, 12), 1.0, 1e-9);
     for (int32_t y = 0; y < 24; ++y)
         for (int32_t x = 0; x < 32; ++x)
-            if (x != 16 || y != 12) EXPECT_NEAR(stamp.At(x, y), 0.0, 1e-9) << x << "," << y;
+            if (x != 16 || y != 12) {
+                EXPECT_NEAR(stamp.At(x, y), 0.0, 1e-9) << x << "," << y;
+            }
     EXPECT_TRUE(ui.Messages().empty());
 }
 

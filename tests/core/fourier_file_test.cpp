@@ -23,7 +23,8 @@ protected:
         fs::create_directories(m_dir);
         ASSERT_TRUE(m_engine.SetUp(12, 10, 36, 10, 60));
         for (size_t i = 0; i < m_spectrum.size(); ++i)
-            m_spectrum[i] = Complex(std::sin(0.37 * i) * 1e3, -1.0 / (1.0 + i));
+            m_spectrum[i] = Complex(std::sin(0.37 * static_cast<double>(i)) * 1e3,
+                                    -1.0 / (1.0 + static_cast<double>(i)));
         m_spectrum[1] = Complex(-0.0, std::numeric_limits<double>::denorm_min());
         m_spectrum[2] = Complex(std::numeric_limits<double>::infinity(), -1e308);
     }

@@ -169,12 +169,15 @@ TEST(OperationTable, FindsEachCodeWithoutRegardToCaseAndNothingElse) {
         ASSERT_NE(row, nullptr) << code;
         EXPECT_EQ(row->code, code);
         EXPECT_NE(row->run, nullptr);
-        if (code >= 'A' && code <= 'Z') EXPECT_EQ(FindOperation(code - 'A' + 'a'), row);
+        if (code >= 'A' && code <= 'Z') {
+            EXPECT_EQ(FindOperation(code - 'A' + 'a'), row);
+        }
     }
     for (const int32_t code : {-1, 3, 48, int32_t{'Z'}, int32_t{'z'}, 'P' + 256})
         EXPECT_EQ(FindOperation(code), nullptr) << code;
     // One row per code: whatever code finds a row finds its own.
     for (int32_t code = -1; code < 256; ++code)
-        if (const COperationRow* row = FindOperation(code))
+        if (const COperationRow* row = FindOperation(code)) {
             EXPECT_EQ(row->code, code >= 'a' && code <= 'z' ? code - 'a' + 'A' : code);
+        }
 }

@@ -245,8 +245,9 @@ TEST(FourierEngine, ImpulseSpectrumIsTheTransformOfAnImpulse) {
         std::vector<Complex> impulse(c.spectrum.size(), Complex(9, 9));
         c.engine.ImpulseSpectrum(x0, y0, impulse.data());
         EXPECT_TRUE(SameBits(c.spectrum, impulse)) << x0 << "," << y0;
-        if (x0 == 6 && y0 == 5)  // the centre: a flat, real spectrum
+        if (x0 == 6 && y0 == 5) {  // the centre: a flat, real spectrum
             for (const Complex& v : impulse) EXPECT_NEAR(v.re, 1.0 / 120, 1e-15);
+        }
     }
 }
 

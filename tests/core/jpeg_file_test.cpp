@@ -218,13 +218,13 @@ TEST(JpegRead, RefusesCmykBrokenAndOversizedFilesWithTheirMessages) {
         }
     }
     const fs::path dir = TempDir("open");
-    for (const fs::path& path : {dir / "missing.jpg", dir}) {
-        const ReadResult r = ReadFile(path);
+    for (const fs::path& unreadable : {dir / "missing.jpg", dir}) {
+        const ReadResult r = ReadFile(unreadable);
         EXPECT_EQ(r.result, 0);
         EXPECT_EQ(r.messages,
                   std::vector<std::string>{
-                      "can't open " + path.string() + ": " +
-                      (path == dir ? "Is a directory" : "No such file or directory") + "\n"});
+                      "can't open " + unreadable.string() + ": " +
+                      (unreadable == dir ? "Is a directory" : "No such file or directory") + "\n"});
     }
 }
 

@@ -138,7 +138,9 @@ TEST_F(Modify, ConstantDistributionEndsWithTheDeviationSpreadEvenly) {
         const double each = c.engine.Deviation(ch) / std::sqrt(8.0 * 4.0 - 1.0);
         for (int fy = -2; fy < 2; ++fy)
             for (int fx = -4; fx < 4; ++fx)
-                if (fx != 0 || fy != 0) EXPECT_NEAR(Magnitude(c.F(ch, fx, fy)), each, 1e-12);
+                if (fx != 0 || fy != 0) {
+                    EXPECT_NEAR(Magnitude(c.F(ch, fx, fy)), each, 1e-12);
+                }
     }
 }
 
@@ -158,7 +160,9 @@ TEST_F(Modify, NormaliseReportsATooSmallVariationAndKeepsFlatChannelsFlat) {
     for (int ch = 1; ch < 3; ++ch)
         for (int fy = -2; fy < 2; ++fy)
             for (int fx = -4; fx < 4; ++fx)
-                if (fx != 0 || fy != 0) EXPECT_EQ(c.F(ch, fx, fy), Complex(0, 0));
+                if (fx != 0 || fy != 0) {
+                    EXPECT_EQ(c.F(ch, fx, fy), Complex(0, 0));
+                }
     const std::vector<uint8_t> back = c.Back();
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 8; ++x) {

@@ -38,7 +38,8 @@ std::vector<uint8_t> StampFile(int32_t w, int32_t h, int32_t px, int32_t py, siz
     StoreLE32s(bytes.data() + 4, h);
     StoreLE32s(bytes.data() + 8, px);
     StoreLE32s(bytes.data() + 12, py);
-    for (size_t i = 0; i < count; ++i) StoreLEDouble(bytes.data() + 16 + 8 * i, i + 0.5);
+    for (size_t i = 0; i < count; ++i)
+        StoreLEDouble(bytes.data() + 16 + 8 * i, static_cast<double>(i) + 0.5);
     return bytes;
 }
 
@@ -69,7 +70,8 @@ TEST(RubberStampFile, WholeStampRoundTripsAndTheFullCutIsTheSameFile) {
     CUiScope scope(ui);
     const fs::path dir = TestTempDir("stamp_round");
     std::vector<double> values(5 * 3);
-    for (size_t i = 0; i < values.size(); ++i) values[i] = 1.0 / (1.0 + i) - 0.3;
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = 1.0 / (1.0 + static_cast<double>(i)) - 0.3;
     const std::string whole = (dir / "whole.stp").string();
     const std::string cut = (dir / "cut.stp").string();
     ASSERT_EQ(WriteRubberStamp(whole, values.data(), 5, 3, 2, 1), 1);
