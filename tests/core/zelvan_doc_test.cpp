@@ -18,6 +18,7 @@
 #include "platform/scripted_ui.h"
 #include "support/files.h"
 #include "support/pictures.h"
+#include "support/scope_guard.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -61,6 +62,7 @@ protected:
 
 TEST_F(ZelvanDoc, ConstructionTakesTheCounterAndTheLastBlur) {
     const BlurSettings saved = LastBlurSettings();
+    const CScopeGuard restore([saved] { LastBlurSettings() = saved; });
     LastBlurSettings().m_nBlurSteps = 17;
     const int32_t next = NextDocumentNumber();
     {
@@ -74,7 +76,6 @@ TEST_F(ZelvanDoc, ConstructionTakesTheCounterAndTheLastBlur) {
     }
     EXPECT_EQ(NextDocumentNumber(), next + 2);
     EXPECT_TRUE(m_ui.Events().empty());
-    LastBlurSettings() = saved;
 }
 
 TEST_F(ZelvanDoc, OpeningABitmapPreparesItAndFindsItsFourierFileBesideIt) {
@@ -640,6 +641,7 @@ TEST_F(ZelvanDoc, AFailedWriteSaysSoAndChangesNoName) {
 TEST_F(ZelvanDoc, OpenReadsTheChosenPictureOfEveryKind) {
     const std::string start = WritePicture("start.bmp", 8, 4, 1);
     SetApplicationCommandLine(start);
+    const CScopeGuard reset([] { SetApplicationCommandLine(""); });
     DibHandle green;
     ASSERT_EQ(NewGreyPicture(16, 12, green), 1);
     for (size_t i = kInfoHeaderBytes; i < green.Size(); i += 3) green.Data()[i + 1] = 200;
@@ -660,7 +662,6 @@ TEST_F(ZelvanDoc, OpenReadsTheChosenPictureOfEveryKind) {
         EXPECT_GT(bytes[1], 180) << name;
         EXPECT_LT(bytes[0], 80) << name;
     }
-    SetApplicationCommandLine("");
 }
 
 TEST_F(ZelvanDoc, TheKeptOriginalHoldsOnlyTheCutPicture) {
