@@ -20,6 +20,15 @@ std::string StampFileOf(const std::string& path) {
     return BaseName(path) + ".stp";
 }
 
+// The Fourier data files of the Good and the Blurred file (and, when asked, the document's
+// own) made sure of, in that order. What this reports is not looked at: a file still missing
+// is reported by the operation that reads it.
+void EnsureExampleFiles(COperationContext& c, bool withInput) {
+    CZelvanDoc& doc = c.doc;
+    EnsureExampleFiles(c, false);
+    if (withInput) doc.EnsureFourierFile(c.fourierPath, w, h, c.spectrum, c.flags);
+}
+
 }  // namespace
 
 bool BlurOperation(COperationContext& c) {
@@ -35,11 +44,7 @@ bool BlurOperation(COperationContext& c) {
 
 bool DeconvolveOperation(COperationContext& c) {
     CZelvanDoc& doc = c.doc;
-    const int32_t w = doc.m_sizeDoc.cx, h = doc.m_sizeDoc.cy;
-    // What these report is not looked at: a file still missing is reported below.
-    doc.EnsureFourierFile(doc.m_strGoodFile, w, h, c.spectrum, c.flags);
-    doc.EnsureFourierFile(doc.m_strBlurredFile, w, h, c.spectrum, c.flags);
-    doc.EnsureFourierFile(c.fourierPath, w, h, c.spectrum, c.flags);
+    EnsureExampleFiles(c, true);
     if (DeconvolveFromFiles(c.engine, FourierFileOf(doc.m_strGoodFile),
                             FourierFileOf(doc.m_strBlurredFile), FourierFileOf(c.fourierPath),
                             c.spectrum) != 1)
@@ -61,9 +66,7 @@ bool DeconvolveOperation(COperationContext& c) {
 
 bool MakeStampOperation(COperationContext& c) {
     CZelvanDoc& doc = c.doc;
-    const int32_t w = doc.m_sizeDoc.cx, h = doc.m_sizeDoc.cy;
-    doc.EnsureFourierFile(doc.m_strGoodFile, w, h, c.spectrum, c.flags);
-    doc.EnsureFourierFile(doc.m_strBlurredFile, w, h, c.spectrum, c.flags);
+    EnsureExampleFiles(c, false);
     if (MakeStampFromFiles(c.engine, FourierFileOf(doc.m_strGoodFile),
                            FourierFileOf(doc.m_strBlurredFile), StampFileOf(doc.m_strBlurredFile),
                            c.spectrum, c.flags) != 1) {

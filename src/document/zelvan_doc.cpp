@@ -161,6 +161,25 @@ bool CZelvanDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
+bool CZelvanDoc::StartGreyPicture(const std::string& path, CSize size, bool& ready) {
+    DibHandle grey;
+    if (NewGreyPicture(size.cx, size.cy, grey) != 1) {
+        ShowMessage("No mem allocated");
+        return false;
+    }
+    m_strBasePath = BaseName(path);
+    SetPathName(path, true);
+    // A spectrum or a stamp is no picture file: the first Save asks where the picture goes.
+    m_strPictureFile.clear();
+    m_strFourierPath = m_strBasePath + ".ft";
+    m_hDIB = std::move(grey);
+    m_settings.Reset();
+    m_sizeDoc = size;
+    PreparePicture(true);
+    ready = AllocateWorkBuffers(size.cx, size.cy) == 1;
+    return true;
+}
+
 bool CZelvanDoc::OpenStampFile(const std::string& path) {
     // A stamp becomes a grey picture of the stamp's size that shows the stamp; the stamp is
     // the document's Blurred file, so the stamp tools work on it at once.
@@ -170,21 +189,9 @@ bool CZelvanDoc::OpenStampFile(const std::string& path) {
         if (ReadRubberStampFreeSize(path, stamp) != 1) return false;
         size = CSize{stamp.width, stamp.height};
     }
-    DibHandle grey;
-    if (NewGreyPicture(size.cx, size.cy, grey) != 1) {
-        ShowMessage("No mem allocated");
-        return false;
-    }
-    m_strBasePath = BaseName(path);
-    SetPathName(path, true);
-    // The stamp is no picture file: the first Save asks where the picture goes.
-    m_strPictureFile.clear();
-    m_strFourierPath = m_strBasePath + ".ft";
-    m_hDIB = std::move(grey);
-    m_settings.Reset();
-    m_sizeDoc = size;
-    PreparePicture(true);
-    if (AllocateWorkBuffers(size.cx, size.cy) == 1) {
+    bool ready = false;
+    if (!StartGreyPicture(path, size, ready)) return false;
+    if (ready) {
         m_settings.m_bPresent = false;
         m_settings.m_strSource.clear();
         m_strBlurredFile = m_strBasePath;
@@ -197,21 +204,9 @@ bool CZelvanDoc::OpenStampFile(const std::string& path) {
 bool CZelvanDoc::OpenFourierFile(const std::string& path) {
     CSize size;
     if (CFourier::ReadFourierPictureSize(path, size) != 1) return false;
-    DibHandle grey;
-    if (NewGreyPicture(size.cx, size.cy, grey) != 1) {
-        ShowMessage("No mem allocated");
-        return false;
-    }
-    m_strBasePath = BaseName(path);
-    SetPathName(path, true);
-    // The spectrum is no picture file: the first Save asks where the picture goes.
-    m_strPictureFile.clear();
-    m_strFourierPath = m_strBasePath + ".ft";
-    m_hDIB = std::move(grey);
-    m_settings.Reset();
-    m_sizeDoc = size;
-    PreparePicture(true);
-    if (AllocateWorkBuffers(size.cx, size.cy) == 1) {
+    bool ready = false;
+    if (!StartGreyPicture(path, size, ready)) return false;
+    if (ready) {
         m_settings.m_bPresent = true;
         m_settings.m_strSource = "File Source";
         {

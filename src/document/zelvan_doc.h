@@ -189,6 +189,10 @@ private:
     int WriteSpectrum(const std::string& target);
     bool OpenFourierFile(const std::string& path);
     bool OpenStampFile(const std::string& path);
+    // A grey picture of the size named after the file (a ".ft" or ".stp", which is no
+    // picture file), prepared; `ready` when the work buffers could be had too. False, with
+    // the message, when the picture could not be made.
+    bool StartGreyPicture(const std::string& path, CSize size, bool& ready);
 
     std::string m_strPathName;
     std::string m_strTitle;
