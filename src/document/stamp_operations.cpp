@@ -25,7 +25,9 @@ std::string StampFileOf(const std::string& path) {
 // is reported by the operation that reads it.
 void EnsureExampleFiles(COperationContext& c, bool withInput) {
     CZelvanDoc& doc = c.doc;
-    EnsureExampleFiles(c, false);
+    const int32_t w = doc.m_sizeDoc.cx, h = doc.m_sizeDoc.cy;
+    doc.EnsureFourierFile(doc.m_strGoodFile, w, h, c.spectrum, c.flags);
+    doc.EnsureFourierFile(doc.m_strBlurredFile, w, h, c.spectrum, c.flags);
     if (withInput) doc.EnsureFourierFile(c.fourierPath, w, h, c.spectrum, c.flags);
 }
 
