@@ -19,7 +19,7 @@ namespace {
 // The filter of the document template, the other files a document opens, and "All Files".
 constexpr const char* kTemplateFilter =
     "BMP Files (*.bmp)|*.bmp|Jpeg files (*.jpg *.jpeg)|*.jpg;*.jpeg|PNG files (*.png)|*.png|"
-    "CFourier files (*.ft)|*.ft|All Files (*.*)|*.*||";
+    "CFourier files (*.ft)|*.ft|Stamp files (*.stp)|*.stp|All Files (*.*)|*.*||";
 
 const QString kRecentGroup = QStringLiteral("Recent File List");
 const QString kFastTransformKey = QStringLiteral("Settings/FastTransform");
