@@ -13,18 +13,6 @@
 #include "platform/geometry.h"
 #include "platform/memory_block.h"
 
-// Command identifiers the document handles.
-inline constexpr int kIdFileOpen = 57601;
-inline constexpr int kIdFileSave = 57603;
-inline constexpr int kIdFileSaveAs = 57604;
-inline constexpr int kIdSaveFourierTransform = 32800;
-inline constexpr int kIdAskDeleteFourierFile = 32801;
-inline constexpr int kIdSetOneFrequency = 32802;
-inline constexpr int kIdRatioFrequency = 32803;
-inline constexpr int kIdBlur = 32804;
-inline constexpr int kIdZelvantoFiles = 32805;
-inline constexpr int kIdCompareResult = 32806;
-
 // Filters of the document's file dialogs.
 inline constexpr const char* kOpenFilter =
     "Bitmap files (*.bmp)|*.bmp|Jpeg files (*.jpg *.jpeg)|*.jpg;*.jpeg|PNG files "

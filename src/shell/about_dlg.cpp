@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "shell/command_table.h"
+#include "platform/user_interface.h"
 #include "shell/icons.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
@@ -15,7 +15,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel;
     icon->setPixmap(ApplicationIcon().pixmap(32, 32));
     auto* name = new QLabel(QStringLiteral("Zelvanto Version 1.0"));
-    auto* title = new QLabel(QString::fromUtf8(kAppTitleText));
+    auto* title = new QLabel(QString::fromUtf8(kAppTitle));
     auto* credits = new QLabel(
         QStringLiteral("Studies and repairs blurred photographs in the frequency domain\n"
                        "with an exact Fourier transform by projection."));

@@ -3,59 +3,7 @@
 #include <string>
 #include <vector>
 
-// Command identifiers of the menus, accelerators, toolbar and status bar. The values are
-// those of the system's resources, so the standard commands keep the framework's numbers.
-enum CommandId : int {
-    kCmdNone = 0,
-    kCmdSizePane = 102,
-    kCmdViewFit = 32770,
-    kCmdView100 = 32771,
-    kCmdView200 = 32772,
-    kCmdView400 = 32773,
-    kCmdFourierModifications = 32774,
-    kCmdUndoColor = 32775,
-    kCmdColorChange = 32776,
-    kCmdNextMagn = 32777,
-    kCmdPrevMagn = 32778,
-    kCmdFourierQueue = 32796,
-    kCmdExecuteAllQueues = 32798,
-    kCmdCopyToResult = 32799,
-    kCmdSaveFourier = 32800,
-    kCmdAskDeleteFourier = 32801,
-    kCmdSetOneFrequency = 32802,
-    kCmdRatioFrequency = 32803,
-    kCmdBlur = 32804,
-    kCmdZelvantoFiles = 32805,
-    kCmdCompareResult = 32806,
-    kCmdFastTransform = 32807,
-    kCmdRestore = 32820,
-    kCmdFileNew = 57600,
-    kCmdFileOpen = 57601,
-    kCmdFileClose = 57602,
-    kCmdFileSave = 57603,
-    kCmdFileSaveAs = 57604,
-    kCmdFilePrintSetup = 57606,
-    kCmdFilePrint = 57607,
-    kCmdFilePrintPreview = 57609,
-    kCmdFileMru1 = 57616,
-    kCmdEditCopy = 57634,
-    kCmdEditCut = 57635,
-    kCmdEditPaste = 57637,
-    kCmdEditUndo = 57643,
-    kCmdWindowNew = 57648,
-    kCmdWindowArrange = 57649,
-    kCmdWindowCascade = 57650,
-    kCmdWindowTile = 57651,
-    kCmdAppAbout = 57664,
-    kCmdAppExit = 57665,
-    kCmdNextPane = 57680,
-    kCmdPrevPane = 57681,
-    kCmdIndicatorCaps = 59137,
-    kCmdIndicatorNum = 59138,
-    kCmdIndicatorScroll = 59139,
-    kCmdViewToolbar = 59392,
-    kCmdViewStatusBar = 59393,
-};
+#include "document/command_ids.h"
 
 // Where a command is handled, tried in this order: the active view, its document, the main
 // frame, the application. A command that no level handles is shown disabled.
@@ -102,8 +50,6 @@ const std::vector<int>& ToolbarButtons();
 std::string StatusText(int id);
 std::string ToolTipText(int id);
 
-// The application title: caption of every message box.
-inline constexpr const char* kAppTitleText = "Dedozi Rivarav Eviduruvere";
 // Title of the main frame (string 2).
 inline constexpr const char* kFrameTitle = "Zavovo Zovozoz Ividarudedav";
 // Idle status text.
