@@ -13,14 +13,3 @@ struct CCmdUI {
         checked = on;
     }
 };
-
-// One level of the command route: active view, its document, the main frame, the
-// application. Each level answers only for the commands it handles.
-class CCmdTarget {
-public:
-    virtual ~CCmdTarget() = default;
-    // Runs the command; false when this level does not handle it.
-    virtual bool OnCommand(int id) = 0;
-    // Fills in the command's state; false when this level does not handle it.
-    virtual bool OnUpdateCommand(CCmdUI& ui) = 0;
-};

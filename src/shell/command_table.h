@@ -5,22 +5,16 @@
 
 #include "document/command_ids.h"
 
-// Where a command is handled, tried in this order: the active view, its document, the main
-// frame, the application. A command that no level handles is shown disabled.
-enum class CommandLevel { View, Document, Frame, App, NotBuilt };
-
 // One command: its menu text (mnemonic, and the accelerator shown after a tab, as the
 // document window's menu writes it), the keys that run it (Qt key sequences separated by
-// ';'), the status text with the tool tip after a '\n', its toolbar image (-1 for none),
-// whether it carries a check mark, and the level that handles it.
+// ';'), the status text with the tool tip after a '\n', and whether it carries a check
+// mark. What runs it is in the handler table (command_handlers.h).
 struct CCommandEntry {
     int id;
     const char* text;
     const char* keys;
     const char* prompt;
-    int toolbarImage;
     bool checkable;
-    CommandLevel level;
 };
 
 const std::vector<CCommandEntry>& CommandTable();

@@ -19,13 +19,12 @@
 #include <algorithm>
 
 #include "document/zelvan_doc.h"
+#include "shell/command_handlers.h"
 #include "shell/command_table.h"
 #include "shell/desktop_ui.h"
 #include "shell/icons.h"
 #include "shell/key_state.h"
 #include "shell/zelvan_app.h"
-#include "stamp/dialogs/restore_dlg.h"
-#include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace {
@@ -289,18 +288,11 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow*) {
 }
 
 bool CMainFrame::RouteCommand(int id) {
-    bool handled = false;
     CZelvanView* view = ActiveView();
     // The view may close during the command; its document stays alive until the end.
     std::shared_ptr<CZelvanDoc> document = view ? view->DocumentPtr() : nullptr;
-    if (view && view->OnCommand(id))
-        handled = true;
-    else if (document && OnDocumentCommand(*document, id))
-        handled = true;
-    else if (OnCommand(id))
-        handled = true;
-    else if (m_app.OnCommand(id))
-        handled = true;
+    CCommandContext context{view, document.get(), *this, m_app};
+    const bool handled = RunCommand(id, context);
     if (CMainFrame::Instance() == this) UpdateCommandUi();
     return handled;
 }
@@ -311,11 +303,8 @@ CCmdUI CMainFrame::QueryCommand(int id) {
     const CCommandEntry* entry = FindCommand(id);
     if (entry && entry->checkable) ui.SetCheck(false);
     CZelvanView* view = ActiveView();
-    if (view && view->OnUpdateCommand(ui)) return ui;
-    if (view && OnUpdateDocumentCommand(view->GetDocument(), ui)) return ui;
-    if (OnUpdateCommand(ui)) return ui;
-    if (m_app.OnUpdateCommand(ui)) return ui;
-    ui.Enable(false);
+    CCommandContext context{view, view ? &view->GetDocument() : nullptr, *this, m_app};
+    if (!UpdateCommand(context, ui)) ui.Enable(false);
     return ui;
 }
 
@@ -367,142 +356,13 @@ void CMainFrame::UpdateIndicators() {
     }
 }
 
-bool CMainFrame::OnCommand(int id) {
-    switch (id) {
-        case kCmdViewToolbar:
-            m_wndToolBar->setVisible(m_wndToolBar->isHidden());
-            return true;
-        case kCmdViewStatusBar:
-            statusBar()->setVisible(statusBar()->isHidden());
-            return true;
-        case kCmdWindowNew:
-            if (CZelvanView* view = ActiveView()) CreateView(view->DocumentPtr());
-            return true;
-        case kCmdWindowCascade:
-            m_mdiArea->cascadeSubWindows();
-            return true;
-        case kCmdWindowTile:
-            m_mdiArea->tileSubWindows();
-            return true;
-        case kCmdWindowArrange:
-            ArrangeIcons();
-            return true;
-        case kCmdFastTransform:
-            m_app.SetFastTransform(!m_app.FastTransform());
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool CMainFrame::OnUpdateCommand(CCmdUI& ui) {
-    switch (ui.id) {
-        case kCmdViewToolbar:
-            ui.SetCheck(!m_wndToolBar->isHidden());
-            return true;
-        case kCmdViewStatusBar:
-            ui.SetCheck(!statusBar()->isHidden());
-            return true;
-        case kCmdWindowNew:
-        case kCmdWindowCascade:
-        case kCmdWindowTile:
-        case kCmdWindowArrange:
-            ui.Enable(ActiveView() != nullptr);
-            return true;
-        case kCmdFastTransform:
-            ui.SetCheck(m_app.FastTransform());
-            return true;
-        default:
-            return false;
-    }
-}
-
 void CMainFrame::ArrangeIcons() {
-    // Minimised windows line up along the bottom of the area, left to right.
     int x = 0;
     const int bottom = m_mdiArea->viewport()->height();
     for (QMdiSubWindow* window : m_mdiArea->subWindowList()) {
         if (!window->isMinimized()) continue;
         window->move(x, bottom - window->height());
         x += window->width();
-    }
-}
-
-bool CMainFrame::OnDocumentCommand(CZelvanDoc& document, int id) {
-    switch (id) {
-        case kCmdFileOpen:
-            document.OnFileOpen();
-            document.UpdateAllViews();
-            return true;
-        case kCmdFileSave:
-            document.OnFileSave();
-            return true;
-        case kCmdFileSaveAs:
-            document.OnFileSaveAs();
-            document.UpdateAllViews();
-            return true;
-        case kCmdFileClose:
-            CloseDocument(document);
-            return true;
-        case kCmdSaveFourier:
-            document.OnSaveFourierTransform();
-            return true;
-        case kCmdAskDeleteFourier:
-            document.OnAskDeleteFourierFile();
-            return true;
-        case kCmdSetOneFrequency:
-            document.OnSetOneFrequency();
-            document.UpdateAllViews();
-            return true;
-        case kCmdFourierQueue:
-            RunFourierQueueCommand(document, this);
-            return true;
-        case kCmdExecuteAllQueues:
-            RunExecuteAllQueuesCommand();
-            return true;
-        case kCmdRestore:
-            RunRestoreCommand(document, this);
-            return true;
-        case kCmdRatioFrequency:
-            document.OnRatioFrequency();
-            return true;
-        case kCmdCompareResult:
-            document.OnCompareResult();
-            return true;
-        case kCmdBlur:
-            document.OnBlur();
-            return true;
-        case kCmdZelvantoFiles:
-            document.OnZelvantoFiles();
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool CMainFrame::OnUpdateDocumentCommand(CZelvanDoc& document, CCmdUI& ui) {
-    switch (ui.id) {
-        case kCmdAskDeleteFourier:
-            ui.SetCheck(document.AskDeleteFourierFileChecked());
-            return true;
-        case kCmdFileOpen:
-        case kCmdFileSave:
-        case kCmdFileSaveAs:
-        case kCmdFileClose:
-        case kCmdSaveFourier:
-        case kCmdSetOneFrequency:
-        case kCmdFourierQueue:
-        case kCmdExecuteAllQueues:
-        case kCmdRatioFrequency:
-        case kCmdCompareResult:
-        case kCmdBlur:
-        case kCmdZelvantoFiles:
-            return true;
-        case kCmdRestore:
-            ui.Enable(!document.m_hDIB.IsNull());
-            return true;
-        default:
-            return false;
     }
 }
 

@@ -22,7 +22,7 @@ class QToolBar;
 // pane and the three key indicators. Menus, toolbar and keys are built from the command
 // table; a command is routed to the active view, its document, this frame, then the
 // application, and is disabled when none of them handles it.
-class CMainFrame : public QMainWindow, public CCmdTarget {
+class CMainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -40,6 +40,8 @@ public:
     std::vector<CZelvanView*> Views() const;
     void ActivateView(CZelvanView* view);
     void ActivateNextView();
+    // Lines the minimised windows up along the bottom of the area, left to right.
+    void ArrangeIcons();
     // Closes every window of a document (asking to save it when it is modified); false when
     // the person cancelled.
     bool CloseDocument(const CZelvanDoc& document);
@@ -52,9 +54,6 @@ public:
     void UpdateCommandUi();
     // Rebuilds the recent-file entries of the File menu.
     void RebuildMenus();
-
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(CCmdUI& ui) override;
 
     QAction* Action(int id) const;
     QMdiArea* MdiArea() const { return m_mdiArea; }
@@ -79,11 +78,6 @@ private:
     void UpdateTitles();
     void UpdateIndicators();
     void OnSubWindowActivated(QMdiSubWindow* window);
-    void ArrangeIcons();
-    // The document's handlers: Open, Save, Save As, Close, the Fourier data file commands
-    // and Set One Frequency.
-    bool OnDocumentCommand(CZelvanDoc& document, int id);
-    bool OnUpdateDocumentCommand(CZelvanDoc& document, CCmdUI& ui);
     // Asks to save a modified document; false when the person cancelled.
     bool SaveModified(CZelvanDoc& document);
 

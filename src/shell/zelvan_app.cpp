@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QPageSetupDialog>
 #include <QScreen>
 #include <QSettings>
 
@@ -159,41 +158,4 @@ void CZelvanApp::SetFastTransform(bool on) {
 void CZelvanApp::OnAppAbout() {
     CAboutDlg dialog(m_mainFrame.get());
     dialog.exec();
-}
-
-bool CZelvanApp::OnCommand(int id) {
-    switch (id) {
-        case kCmdFileNew:
-            OnFileNew();
-            return true;
-        case kCmdFileOpen:
-            OnFileOpen();
-            return true;
-        case kCmdFilePrintSetup: {
-            QPageSetupDialog dialog(&SharedPrinter(), m_mainFrame.get());
-            dialog.exec();
-            return true;
-        }
-        case kCmdAppExit:
-            m_mainFrame->close();
-            return true;
-        case kCmdAppAbout:
-            OnAppAbout();
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool CZelvanApp::OnUpdateCommand(CCmdUI& ui) {
-    switch (ui.id) {
-        case kCmdFileNew:
-        case kCmdFileOpen:
-        case kCmdFilePrintSetup:
-        case kCmdAppExit:
-        case kCmdAppAbout:
-            return true;
-        default:
-            return false;
-    }
 }

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "shell/cmd_target.h"
-
 class CDesktopUi;
 class CUserInterface;
 class CMainFrame;
@@ -16,13 +14,13 @@ class CZelvanView;
 // The application: start-up, the open documents, the recently used files (four, kept in
 // the settings) and the commands that need no document: New, Open, Print Setup, the
 // recent files, Exit and About.
-class CZelvanApp : public CCmdTarget {
+class CZelvanApp {
 public:
     static constexpr int kRecentFiles = 4;
 
     // The port must outlive the application; it is installed for the application's life.
     explicit CZelvanApp(CDesktopUi& ui);
-    ~CZelvanApp() override;
+    ~CZelvanApp();
     CZelvanApp(const CZelvanApp&) = delete;
     CZelvanApp& operator=(const CZelvanApp&) = delete;
 
@@ -51,9 +49,6 @@ public:
     // Whether transforms use the fast engine; remembered between runs.
     bool FastTransform() const;
     void SetFastTransform(bool on);
-
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(CCmdUI& ui) override;
 
     void OnAppAbout();
 

@@ -13,7 +13,6 @@
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
 #include "platform/user_interface.h"
-#include "shell/command_table.h"
 #include "shell/main_frame.h"
 #include "view/color_dlg.h"
 #include "view/dib_image.h"
@@ -77,91 +76,6 @@ QSize CZelvanView::sizeHint() const {
     const CSize size = m_pDocument->m_sizeDoc;
     const int frame = 2 * frameWidth();
     return QSize(std::max(size.cx, 160) + frame, std::max(size.cy, 120) + frame);
-}
-
-bool CZelvanView::OnCommand(int id) {
-    switch (id) {
-        case kCmdEditCopy:
-            OnEditCopy();
-            return true;
-        case kCmdEditPaste:
-            OnEditPaste();
-            return true;
-        case kCmdCopyToResult:
-            OnCopyToResult();
-            return true;
-        case kCmdViewFit:
-            SetZoom(0);
-            return true;
-        case kCmdView100:
-            SetZoom(1);
-            return true;
-        case kCmdView200:
-            SetZoom(2);
-            return true;
-        case kCmdView400:
-            SetZoom(4);
-            return true;
-        case kCmdNextMagn:
-            OnNextMagn();
-            return true;
-        case kCmdPrevMagn:
-            OnPrevMagn();
-            return true;
-        case kCmdFourierModifications:
-            OnFourierModifications();
-            return true;
-        case kCmdColorChange:
-            OnColorChange();
-            return true;
-        case kCmdUndoColor:
-            OnUndoColor();
-            return true;
-        case kCmdFilePrint:
-            OnFilePrint();
-            return true;
-        case kCmdFilePrintPreview:
-            OnFilePrintPreview();
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool CZelvanView::OnUpdateCommand(CCmdUI& ui) {
-    switch (ui.id) {
-        case kCmdEditCopy:
-            ui.Enable(!m_pDocument->m_hDIB.IsNull());
-            return true;
-        case kCmdEditPaste:
-            ui.Enable(ClipboardHasPicture());
-            return true;
-        case kCmdViewFit:
-            ui.SetCheck(m_nZoom == 0);
-            return true;
-        case kCmdView100:
-            ui.SetCheck(m_nZoom == 1);
-            return true;
-        case kCmdView200:
-            ui.SetCheck(m_nZoom == 2);
-            return true;
-        case kCmdView400:
-            ui.SetCheck(m_nZoom == 4);
-            return true;
-        case kCmdUndoColor:
-            ui.Enable(m_pDocument->m_bColorUndo);
-            return true;
-        case kCmdColorChange:
-        case kCmdCopyToResult:
-        case kCmdNextMagn:
-        case kCmdPrevMagn:
-        case kCmdFourierModifications:
-        case kCmdFilePrint:
-        case kCmdFilePrintPreview:
-            return true;
-        default:
-            return false;
-    }
 }
 
 bool CZelvanView::ClipboardHasPicture() {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/geometry.h"
-#include "shell/cmd_target.h"
 
 class CZelvanDoc;
 class QPrinter;
@@ -24,7 +23,7 @@ void SetSizeTextListener(std::function<void()> listener);
 // The picture of a document at one of four magnifications: 0 fits it to the window, 1, 2
 // and 4 replicate each pixel. It prints the picture, exchanges it with the clipboard and
 // runs the Fourier commands of its document; it never changes pixels itself.
-class CZelvanView : public QAbstractScrollArea, public CCmdTarget {
+class CZelvanView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
@@ -37,9 +36,6 @@ public:
     int Zoom() const { return m_nZoom; }
     // The scroll range: the zoomed picture, or the client area when fitting to the window.
     CSize ScrollSizes() const { return m_sizeTotal; }
-
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(CCmdUI& ui) override;
 
     // The commands, as the menus and keys run them.
     void OnFourierModifications();
