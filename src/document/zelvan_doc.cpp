@@ -427,6 +427,18 @@ int CZelvanDoc::OnFileSave() {
     return 1;
 }
 
+bool CZelvanDoc::SaveModified(SaveAnswer answer) {
+    switch (answer) {
+        case SaveAnswer::Yes:
+            return OnFileSave() == 1;
+        case SaveAnswer::No:
+            return true;
+        case SaveAnswer::Cancel:
+            break;
+    }
+    return false;
+}
+
 int CZelvanDoc::OnFileSaveAs() {
     CFileDialogRequest request;
     request.open = false;

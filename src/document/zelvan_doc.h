@@ -12,6 +12,7 @@
 #include "image/dib.h"
 #include "platform/geometry.h"
 #include "platform/memory_block.h"
+#include "platform/user_interface.h"
 
 // Filters of the document's file dialogs.
 inline constexpr const char* kOpenFilter =
@@ -90,6 +91,11 @@ public:
     void OnFileOpen();
     int OnFileSave();
     int OnFileSaveAs();
+    // Acts on the answer to "Save changes to <title>?" before the document closes: Yes saves
+    // where Save would write (a document without a picture file asks where), No keeps the
+    // changes unsaved. False when the document is to stay open: Cancel, or a save that did
+    // not happen.
+    bool SaveModified(SaveAnswer answer);
     // Writes the untouched spectrum beside the chosen name, which then names the Fourier
     // data file; a failed write says why and changes no name. 1/0.
     int OnSaveFourierTransform();

@@ -21,6 +21,9 @@ inline constexpr int kIdCancel = 2;
 
 enum class MessageIcon { None, Exclamation, Information, Question, Stop };
 
+// The answer to "Save changes to <title>?", asked before a modified document closes.
+enum class SaveAnswer { Yes, No, Cancel };
+
 // Answer of the size choice: Cancel, or OK with the selected index (-1 when nothing
 // was selected, in which case the caller keeps its best size).
 struct SizeChoice {

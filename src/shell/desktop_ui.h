@@ -39,7 +39,7 @@ public:
     bool ReportProgress(double fraction) override;
 
     // "Save changes to <title>?" with Yes, No and Cancel, before a modified document closes.
-    enum class SaveAnswer { Yes, No, Cancel };
+    using SaveAnswer = ::SaveAnswer;
     virtual SaveAnswer AskSaveChanges(const std::string& title);
 
     // Closes the progress dialog of the work that has just ended.

@@ -207,10 +207,11 @@ QAction* CMainFrame::Action(int id) const {
 
 CZelvanView* CMainFrame::CreateView(const std::shared_ptr<CZelvanDoc>& document) {
     auto* view = new CZelvanView(document);
+    view->SetSaveQuestion(
+        [this](const std::string& title) { return m_app.DesktopUi().AskSaveChanges(title); });
     QMdiSubWindow* window = m_mdiArea->addSubWindow(view);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(DocumentIcon());
-    window->installEventFilter(this);
     // Ctrl+F4 is the frame's Close, wherever the focus is; the window's own menu gives it
     // up, or the two would cancel each other out.
     if (QMenu* menu = window->systemMenu()) {
@@ -366,24 +367,11 @@ void CMainFrame::ArrangeIcons() {
     }
 }
 
-bool CMainFrame::SaveModified(CZelvanDoc& document) {
-    if (!document.IsModified()) return true;
-    switch (m_app.DesktopUi().AskSaveChanges(document.GetTitle())) {
-        case CDesktopUi::SaveAnswer::Yes:
-            // Where Save would write; a document without a picture file asks where.
-            return document.OnFileSave() == 1;
-        case CDesktopUi::SaveAnswer::No:
-            return true;
-        case CDesktopUi::SaveAnswer::Cancel:
-            break;
-    }
-    return false;
-}
-
 bool CMainFrame::CloseDocument(const CZelvanDoc& document) {
     std::vector<CZelvanView*> views = ViewsOf(document);
     if (views.empty()) return true;
-    if (!SaveModified(views.front()->GetDocument())) return false;
+    // The last window to close asks before any closes, so Cancel leaves them all open.
+    if (!views.back()->MaybeSave()) return false;
     const bool wasClosing = m_closingAll;
     m_closingAll = true;
     for (CZelvanView* view : views)
@@ -401,18 +389,8 @@ bool CMainFrame::CloseDocument(const CZelvanDoc& document) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
         UpdateIndicators();
-    } else if (event->type() == QEvent::Close && !m_closingAll) {
-        // The last window of a modified document asks before it closes.
-        auto* window = qobject_cast<QMdiSubWindow*>(watched);
-        if (CZelvanView* view = ViewOf(window)) {
-            if (ViewsOf(view->GetDocument()).size() == 1 && !SaveModified(view->GetDocument())) {
-                event->ignore();
-                return true;
-            }
-        }
-    }
     return QMainWindow::eventFilter(watched, event);
 }
 

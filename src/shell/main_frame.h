@@ -42,8 +42,8 @@ public:
     void ActivateNextView();
     // Lines the minimised windows up along the bottom of the area, left to right.
     void ArrangeIcons();
-    // Closes every window of a document (asking to save it when it is modified); false when
-    // the person cancelled.
+    // Closes every window of a document, its last window asking first to save it when it is
+    // modified; false when the person cancelled.
     bool CloseDocument(const CZelvanDoc& document);
 
     // Runs a command along the route; false when nothing handles it.
@@ -78,8 +78,6 @@ private:
     void UpdateTitles();
     void UpdateIndicators();
     void OnSubWindowActivated(QMdiSubWindow* window);
-    // Asks to save a modified document; false when the person cancelled.
-    bool SaveModified(CZelvanDoc& document);
 
     CZelvanApp& m_app;
     QMdiArea* m_mdiArea = nullptr;

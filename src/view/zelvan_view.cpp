@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -9,6 +10,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
@@ -21,6 +23,17 @@ namespace {
 
 // The background around and behind the picture.
 const QColor kBackground(200, 200, 200);
+
+// The views whose windows are open: made and not yet closed.
+std::vector<CZelvanView*>& OpenViews() {
+    static std::vector<CZelvanView*> views;
+    return views;
+}
+
+void ForgetView(CZelvanView* view) {
+    std::vector<CZelvanView*>& views = OpenViews();
+    views.erase(std::remove(views.begin(), views.end(), view), views.end());
+}
 
 std::function<void()>& SizeTextListener() {
     static std::function<void()> listener;
@@ -66,10 +79,36 @@ CZelvanView::CZelvanView(std::shared_ptr<CZelvanDoc> document, QWidget* parent)
     // The initial update: the document's size, until the first paint sets the zoomed one.
     m_sizeTotal = m_pDocument->m_sizeDoc;
     UpdateScrollSizes();
+    OpenViews().push_back(this);
 }
 
 CZelvanView::~CZelvanView() {
+    ForgetView(this);
     m_pDocument->RemoveViewListener(m_listenerId);
+}
+
+std::vector<CZelvanView*> CZelvanView::ViewsOf(const CZelvanDoc& document) {
+    std::vector<CZelvanView*> views;
+    for (CZelvanView* view : OpenViews())
+        if (view->m_pDocument.get() == &document) views.push_back(view);
+    return views;
+}
+
+bool CZelvanView::MaybeSave() {
+    if (m_pDocument->IsModified() && m_saveQuestion &&
+        !m_pDocument->SaveModified(m_saveQuestion(m_pDocument->GetTitle())))
+        return false;
+    m_bSaveAnswered = true;
+    return true;
+}
+
+void CZelvanView::closeEvent(QCloseEvent* event) {
+    if (!m_bSaveAnswered && ViewsOf(*m_pDocument).size() == 1 && !MaybeSave()) {
+        event->ignore();
+        return;
+    }
+    ForgetView(this);
+    event->accept();
 }
 
 QSize CZelvanView::sizeHint() const {

@@ -4,8 +4,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/geometry.h"
+#include "platform/user_interface.h"
 
 class CZelvanDoc;
 class QPrinter;
@@ -29,6 +31,17 @@ class CZelvanView : public QAbstractScrollArea {
 public:
     explicit CZelvanView(std::shared_ptr<CZelvanDoc> document, QWidget* parent = nullptr);
     ~CZelvanView() override;
+
+    // Where the window gets the answer to "Save changes to <title>?"; without one a window
+    // closes without asking.
+    using SaveQuestion = std::function<SaveAnswer(const std::string& title)>;
+    void SetSaveQuestion(SaveQuestion question) { m_saveQuestion = std::move(question); }
+    // Asks to save the modified document and acts on the answer; false when the person
+    // cancelled or the save did not happen. When it is true the window then closes without
+    // asking again.
+    bool MaybeSave();
+    // The views of a document whose windows are open, in the order they were made.
+    static std::vector<CZelvanView*> ViewsOf(const CZelvanDoc& document);
 
     CZelvanDoc& GetDocument() const { return *m_pDocument; }
     const std::shared_ptr<CZelvanDoc>& DocumentPtr() const { return m_pDocument; }
@@ -60,6 +73,8 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    // The last open window of a modified document asks before it closes.
+    void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -75,4 +90,6 @@ private:
     int m_nZoom = 1;
     CSize m_sizeTotal;
     int m_listenerId = 0;
+    SaveQuestion m_saveQuestion;
+    bool m_bSaveAnswered = false;
 };

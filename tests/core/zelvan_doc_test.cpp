@@ -676,3 +676,28 @@ TEST_F(ZelvanDoc, TheKeptOriginalHoldsOnlyTheCutPicture) {
     EXPECT_EQ(doc.m_hOriginal.Size(), bytes);
     EXPECT_EQ(PictureBytes(doc.m_hOriginal), PictureBytes(doc.m_hDIB));
 }
+
+TEST_F(ZelvanDoc, TheAnswerBeforeClosingSavesKeepsOrCancels) {
+    const std::string file = WritePicture("closing.bmp", 16, 12, 5);
+    const std::string before = ReadFileBytes(file);
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(file));
+    doc.m_hDIB.Data()[kInfoHeaderBytes] ^= 0xFF;
+    doc.SetModifiedFlag(true);
+    // Cancel keeps the document open, No lets it close unsaved: neither writes.
+    EXPECT_FALSE(doc.SaveModified(SaveAnswer::Cancel));
+    EXPECT_TRUE(doc.SaveModified(SaveAnswer::No));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(ReadFileBytes(file), before);
+    // Yes writes the document's own file.
+    EXPECT_TRUE(doc.SaveModified(SaveAnswer::Yes));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_NE(ReadFileBytes(file), before);
+    // A document without a picture file asks where; cancelling that dialog keeps it open.
+    CZelvanDoc fresh;
+    fresh.SetModifiedFlag(true);
+    m_ui.Clear();
+    EXPECT_FALSE(fresh.SaveModified(SaveAnswer::Yes));
+    EXPECT_EQ(m_ui.FileRequests().size(), 1u);
+    EXPECT_TRUE(fresh.IsModified());
+}
