@@ -45,6 +45,7 @@ constexpr int kPanePadding = 12;
 
 CMainFrame::CMainFrame(CZelvanApp& app) : m_app(app) {
     TheMainFrame() = this;
+    SetMainViewWindows(this);
     setWindowIcon(ApplicationIcon());
     setAcceptDrops(true);
 
@@ -74,6 +75,7 @@ CMainFrame::~CMainFrame() {
     m_closingAll = true;
     for (QMdiSubWindow* window : m_mdiArea->subWindowList()) delete window;
     if (TheMainFrame() == this) TheMainFrame() = nullptr;
+    if (MainViewWindows() == this) SetMainViewWindows(nullptr);
 }
 
 CMainFrame* CMainFrame::Instance() {
@@ -207,6 +209,7 @@ QAction* CMainFrame::Action(int id) const {
 
 CZelvanView* CMainFrame::CreateView(const std::shared_ptr<CZelvanDoc>& document) {
     auto* view = new CZelvanView(document);
+    connect(view, &CZelvanView::NextWindowRequested, this, &CMainFrame::ActivateNextView);
     view->SetSaveQuestion(
         [this](const std::string& title) { return m_app.DesktopUi().AskSaveChanges(title); });
     QMdiSubWindow* window = m_mdiArea->addSubWindow(view);
@@ -258,6 +261,10 @@ CZelvanView* CMainFrame::CreateView(const std::shared_ptr<CZelvanDoc>& document)
 
 CZelvanView* CMainFrame::ActiveView() const {
     return ViewOf(m_mdiArea->currentSubWindow());
+}
+
+bool CMainFrame::HasActiveWindow() const {
+    return m_mdiArea->currentSubWindow() != nullptr;
 }
 
 std::vector<CZelvanView*> CMainFrame::Views() const {

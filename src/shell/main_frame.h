@@ -6,6 +6,7 @@
 #include <string>
 
 #include "shell/cmd_target.h"
+#include "view/view_windows.h"
 
 class CZelvanApp;
 class CZelvanDoc;
@@ -22,7 +23,7 @@ class QToolBar;
 // pane and the three key indicators. Menus, toolbar and keys are built from the command
 // table; a command is routed to the active view, its document, this frame, then the
 // application, and is disabled when none of them handles it.
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public CViewWindows {
     Q_OBJECT
 
 public:
@@ -34,12 +35,13 @@ public:
 
     // A new document window showing the document.
     CZelvanView* CreateView(const std::shared_ptr<CZelvanDoc>& document);
-    CZelvanView* ActiveView() const;
+    CZelvanView* ActiveView() const override;
+    bool HasActiveWindow() const override;
     // The views showing a document, in the order of their windows.
     std::vector<CZelvanView*> ViewsOf(const CZelvanDoc& document) const;
     std::vector<CZelvanView*> Views() const;
     void ActivateView(CZelvanView* view);
-    void ActivateNextView();
+    void ActivateNextView() override;
     // Lines the minimised windows up along the bottom of the area, left to right.
     void ArrangeIcons();
     // Closes every window of a document, its last window asking first to save it when it is

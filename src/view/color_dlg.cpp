@@ -14,7 +14,7 @@
 #include "document/zelvan_doc.h"
 #include "fourier/dialogs/data_exchange.h"
 #include "platform/user_interface.h"
-#include "shell/main_frame.h"
+#include "view/view_windows.h"
 #include "view/zelvan_view.h"
 
 namespace {
@@ -203,12 +203,12 @@ void CColorDlg::ApplyColor() {
         m_values.m_nGamma = m_gamma->value();
         m_values.m_nResultShare = 100 - m_resultOriginal->value();
 
-        CMainFrame* frame = CMainFrame::Instance();
+        CViewWindows* frame = MainViewWindows();
         if (!frame) {
             ShowMessage("Sorry Null, No Main Window ");
             break;
         }
-        if (!frame->MdiArea()->currentSubWindow()) {
+        if (!frame->HasActiveWindow()) {
             ShowMessage("Sorry Null, No Child Window ");
             break;
         }
@@ -219,7 +219,8 @@ void CColorDlg::ApplyColor() {
         }
         // The dialog is modal: the active view shows the document it was opened for.
         m_session.Apply(m_values);
-        for (CZelvanView* shown : frame->ViewsOf(view->GetDocument())) shown->viewport()->update();
+        for (CZelvanView* shown : CZelvanView::ViewsOf(view->GetDocument()))
+            shown->viewport()->update();
     } while (m_bApplyPending);
     m_bApplying = false;
 }

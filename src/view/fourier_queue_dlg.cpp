@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "document/zelvan_doc.h"
-#include "shell/main_frame.h"
+#include "view/view_windows.h"
 #include "view/zelvan_view.h"
 
 namespace {
@@ -161,7 +161,7 @@ void CFourierQueueDlg::Show() {
 
 CActiveDocument ActiveDocumentOfApplication() {
     CActiveDocument found;
-    CMainFrame* frame = CMainFrame::Instance();
+    CViewWindows* frame = MainViewWindows();
     if (!frame) return found;
     found.mainWindow = true;
     CZelvanView* view = frame->ActiveView();
@@ -188,7 +188,7 @@ class CMdiWindows : public CDocumentWindows {
 public:
     CActiveDocument Active() override { return ActiveDocumentOfApplication(); }
     void ActivateNext() override {
-        if (CMainFrame* frame = CMainFrame::Instance()) frame->ActivateNextView();
+        if (CViewWindows* frame = MainViewWindows()) frame->ActivateNextView();
     }
 };
 

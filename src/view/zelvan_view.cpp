@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QPainter>
 #include <QPrintDialog>
@@ -15,7 +16,6 @@
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
 #include "platform/user_interface.h"
-#include "shell/main_frame.h"
 #include "view/color_dlg.h"
 #include "view/dib_image.h"
 
@@ -240,8 +240,8 @@ void CZelvanView::OnUndoColor() {
 void CZelvanView::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
     if (text == QLatin1String("n")) {
-        if (CMainFrame* frame = CMainFrame::Instance())
-            frame->ActivateNextView();
+        if (isSignalConnected(QMetaMethod::fromSignal(&CZelvanView::NextWindowRequested)))
+            emit NextWindowRequested();
         else
             ShowMessage("Sorry Null, No Main Window ");
     } else if (text == QLatin1String("s")) {

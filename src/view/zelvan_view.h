@@ -72,6 +72,10 @@ public:
 
     QSize sizeHint() const override;
 
+signals:
+    // The 'n' key: the next document window is to be activated.
+    void NextWindowRequested();
+
 protected:
     // The last open window of a modified document asks before it closes.
     void closeEvent(QCloseEvent* event) override;
