@@ -45,6 +45,10 @@ struct CFileDialogRequest {
 // The port through which the core talks to the person: message boxes, questions,
 // modal dialogs, the wait cursor and progress of long work. The desktop program,
 // the command line and the tests each install their own implementation.
+//
+// Message boxes, questions, file dialogs and the recent files must be given by every
+// port. Each modal dialog has a default that cancels it (the data as it was), so a port
+// overrides only the dialogs it shows and a new dialog is one more virtual here.
 class CUserInterface {
 public:
     virtual ~CUserInterface() = default;
@@ -56,17 +60,17 @@ public:
     virtual bool AskYesNo(const std::string& text, bool defaultNo) = 0;
 
     // "Dialog Sizes New Picture": the allowed sizes, largest area first.
-    virtual SizeChoice ChooseSize(const std::vector<CSize>& sizes) = 0;
+    virtual SizeChoice ChooseSize(const std::vector<CSize>& /*sizes*/) { return {false, -1}; }
 
     // "Fourier Operations": shows the settings (kind 0..6, the five parameters, the
     // spectrum-present flag and the elapsed-time texts) and lets the person change the kind
     // and the parameters. True for OK, with the settings as edited; OK is only possible
     // with settings that pass ValidateFourierOperations. False for Cancel.
-    virtual bool FourierOperations(FourierSettings& settings) = 0;
+    virtual bool FourierOperations(FourierSettings& /*settings*/) { return false; }
 
     // "Dialog Number": the choice and X, Y in and out; W/2 and H/2 are given. True for OK,
     // which is only possible when ValidateNumberDialog passes; false for Cancel.
-    virtual bool NumberDialog(CNumberData& data) = 0;
+    virtual bool NumberDialog(CNumberData& /*data*/) { return false; }
 
     // The blur dialog: kind, steps, attenuation and Within Size in and out. True for OK with
     // the values as edited, false for Cancel (the values as they were).

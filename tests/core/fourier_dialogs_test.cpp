@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fourier/size_fit.h"
 #include "platform/scripted_ui.h"
 #include "platform/terminal_ui.h"
 
@@ -18,6 +19,17 @@ std::string StreamText(std::FILE* file) {
     for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
     return text;
 }
+
+// A port that gives only what every port must; its dialogs keep their defaults.
+class CBarePort : public CUserInterface {
+public:
+    void Message(const std::string&, MessageIcon) override {}
+    bool AskYesNo(const std::string&, bool) override { return false; }
+    std::optional<std::string> FileDialog(const CFileDialogRequest&) override {
+        return std::nullopt;
+    }
+    void AddToRecentFiles(const std::string&) override {}
+};
 
 }  // namespace
 
@@ -104,6 +116,32 @@ TEST(FourierDialogs, ScriptedPortShowsTheRefusalAndKeepsTheDialogOpen) {
                                    CScriptedUi::Kind::FourierOperations, CScriptedUi::Kind::Message,
                                    CScriptedUi::Kind::FourierOperations, CScriptedUi::Kind::Message,
                                    CScriptedUi::Kind::NumberDialog, CScriptedUi::Kind::Message}));
+}
+
+TEST(FourierDialogs, APortWithoutTheDialogsCancelsThemAndKeepsTheValues) {
+    CBarePort ui;
+    FourierSettings s;
+    s.Reset();
+    s.m_nKind = 3;
+    EXPECT_FALSE(ui.FourierOperations(s));
+    EXPECT_EQ(s.m_nKind, 3);
+    EXPECT_EQ(s.m_dParamR1, 2.0);
+
+    CNumberData d{2, 4, 1, 8, 8};
+    EXPECT_FALSE(ui.NumberDialog(d));
+    EXPECT_EQ(d.m_nChoice, 2);
+    EXPECT_EQ(d.m_nX, 4);
+    EXPECT_EQ(d.m_nY, 1);
+
+    // The size choice is cancelled, so a picture that needs one gets no size.
+    const std::vector<CSize> offered{{648, 648}, {640, 640}};
+    const SizeChoice choice = ui.ChooseSize(offered);
+    EXPECT_FALSE(choice.accepted);
+    EXPECT_EQ(choice.index, -1);
+    CUiScope scope(ui);
+    CSize chosen{-1, -1};
+    EXPECT_EQ(FitSize(700, 700, chosen), 0);
+    EXPECT_EQ(chosen, (CSize{-1, -1}));
 }
 
 TEST(FourierDialogs, TerminalPortEntersItsPresetsOrReportsWhyNot) {

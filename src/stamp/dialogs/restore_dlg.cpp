@@ -37,9 +37,6 @@ class CQuietUi : public CUserInterface {
 public:
     void Message(const std::string& text, MessageIcon) override { m_last = text; }
     bool AskYesNo(const std::string&, bool) override { return false; }
-    SizeChoice ChooseSize(const std::vector<CSize>&) override { return {false, -1}; }
-    bool FourierOperations(FourierSettings&) override { return false; }
-    bool NumberDialog(CNumberData&) override { return false; }
     std::optional<std::string> FileDialog(const CFileDialogRequest&) override {
         return std::nullopt;
     }
