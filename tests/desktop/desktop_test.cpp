@@ -288,6 +288,35 @@ private slots:
         QCOMPARE(m_ui->saveQuestions.size(), size_t{1});
     }
 
+    void aModifiedDocumentAsksOnceBeforeItsLastWindowCloses() {
+        const std::string before = ReadBytes(m_picture);
+        Start({QString::fromStdString(m_picture)});
+        QVERIFY(Frame().RouteCommand(kCmdWindowNew));
+        QCOMPARE(Frame().Views().size(), size_t{2});
+        View().GetDocument().SetModifiedFlag(true);
+        // Close asks before any window goes: Cancel keeps both.
+        m_ui->saveAnswer = CDesktopUi::SaveAnswer::Cancel;
+        QVERIFY(Frame().RouteCommand(kCmdFileClose));
+        QCOMPARE(m_ui->saveQuestions, std::vector<std::string>{"pattern.bmp"});
+        QCOMPARE(Frame().Views().size(), size_t{2});
+        // A window that is not the document's last closes without asking.
+        QVERIFY(Frame().MdiArea()->currentSubWindow()->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(m_ui->saveQuestions.size(), size_t{1});
+        QCOMPARE(Frame().Views().size(), size_t{1});
+        // The last one asks, and stays on Cancel.
+        QVERIFY(!Frame().MdiArea()->subWindowList().front()->close());
+        QCOMPARE(m_ui->saveQuestions.size(), size_t{2});
+        QCOMPARE(Frame().Views().size(), size_t{1});
+        // Closing the main window asks once more; No lets everything close unsaved.
+        m_ui->saveAnswer = CDesktopUi::SaveAnswer::No;
+        QVERIFY(Frame().close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(m_ui->saveQuestions.size(), size_t{3});
+        QVERIFY(Frame().Views().empty());
+        QVERIFY(ReadBytes(m_picture) == before);
+    }
+
     void windowsStayInsideTheWorkspaceAndTitlesNameThePictureOnce() {
         Start({QString::fromStdString(m_picture)});
         const std::string second = WritePicture(m_dir, "second.bmp", 64, 48, 2);
