@@ -7,8 +7,8 @@
 
 #include "image/bmp_file.h"
 #include "image/dib.h"
-#include "platform/scripted_ui.h"
 #include "support/cli_run.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -7,11 +7,11 @@
 
 #include "image/dib.h"
 #include "image/picture_file.h"
-#include "platform/scripted_ui.h"
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
 #include "stamp/restore_files.h"
 #include "support/cli_run.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -11,11 +11,11 @@
 #include "image/bmp_file.h"
 #include "image/dib.h"
 #include "image/picture_file.h"
-#include "platform/scripted_ui.h"
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
 #include "stamp/restore_files.h"
 #include "support/pictures.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "image/bmp_file.h"
-#include "platform/scripted_ui.h"
 #include "stamp/rubber_stamp.h"
 #include "support/cli_run.h"
+#include "support/scripted_ui.h"
 #include "support/stamp_pictures.h"
 #include "support/temp_dir.h"
 

@@ -11,7 +11,7 @@
 
 #include "fourier/fourier.h"
 #include "image/dib.h"
-#include "platform/scripted_ui.h"
+#include "support/scripted_ui.h"
 
 namespace {
 

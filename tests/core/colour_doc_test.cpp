@@ -8,9 +8,9 @@
 #include "document/colour.h"
 #include "document/zelvan_doc.h"
 #include "image/bmp_file.h"
-#include "platform/scripted_ui.h"
 #include "stamp/ratio_compare.h"
 #include "support/pictures.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

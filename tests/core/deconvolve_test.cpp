@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "image/dib.h"
-#include "platform/scripted_ui.h"
 #include "stamp/rubber_stamp.h"
+#include "support/scripted_ui.h"
 #include "support/stamp_pictures.h"
 #include "support/temp_dir.h"
 

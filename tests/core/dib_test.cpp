@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/byte_order.h"
-#include "platform/scripted_ui.h"
+#include "support/scripted_ui.h"
 
 TEST(Dib, NewGreyPictureFillsPixelsButNotPaddingAndRefusesBadSizes) {
     EXPECT_EQ(RowBytes(24 * 5), 16);

@@ -13,10 +13,10 @@
 #include "platform/byte_order.h"
 #include "platform/file_open.h"
 #include "platform/safe_file.h"
-#include "platform/scripted_ui.h"
 #include "stamp/restore_files.h"
 #include "support/files.h"
 #include "support/pictures.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

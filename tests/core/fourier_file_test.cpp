@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fourier/fourier.h"
-#include "platform/scripted_ui.h"
+#include "support/scripted_ui.h"
 
 namespace fs = std::filesystem;
 

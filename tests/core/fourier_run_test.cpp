@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "document/operation_table.h"
-#include "platform/scripted_ui.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/byte_order.h"
-#include "platform/scripted_ui.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fourier/fourier.h"
-#include "platform/scripted_ui.h"
+#include "support/scripted_ui.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "platform/clock.h"
 #include "platform/memory_block.h"
 #include "platform/safe_file.h"
-#include "platform/scripted_ui.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/byte_order.h"
-#include "platform/scripted_ui.h"
 #include "support/files.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -11,9 +11,9 @@
 #include "document/zelvan_doc.h"
 #include "image/bmp_file.h"
 #include "image/jpeg_file.h"
-#include "platform/scripted_ui.h"
 #include "support/files.h"
 #include "support/pictures.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "image/bmp_file.h"
-#include "platform/scripted_ui.h"
 #include "support/pictures.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

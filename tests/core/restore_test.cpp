@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "image/dib.h"
-#include "platform/scripted_ui.h"
 #include "stamp/kernels.h"
 #include "stamp/restore_files.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace {

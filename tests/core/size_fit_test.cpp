@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "platform/scripted_ui.h"
+#include "support/scripted_ui.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include "document/zelvan_doc.h"
 #include "image/bmp_file.h"
-#include "platform/scripted_ui.h"
 #include "stamp/rubber_stamp.h"
 #include "stamp/stamp_dialogs.h"
 #include "support/pictures.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

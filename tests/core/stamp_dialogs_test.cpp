@@ -8,8 +8,8 @@
 #include <string>
 
 #include "document/doc_settings.h"
-#include "platform/scripted_ui.h"
 #include "platform/terminal_ui.h"
+#include "support/scripted_ui.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "document/zelvan_doc.h"
 #include "image/bmp_file.h"
-#include "platform/scripted_ui.h"
 #include "stamp/rubber_stamp.h"
 #include "support/pictures.h"
+#include "support/scripted_ui.h"
 #include "support/stamp_pictures.h"
 #include "support/temp_dir.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "image/dib.h"
-#include "platform/scripted_ui.h"
 #include "stamp/rubber_stamp.h"
 #include "stamp/stamp_dialogs.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

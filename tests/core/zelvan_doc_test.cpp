@@ -15,10 +15,10 @@
 #include "image/jpeg_file.h"
 #include "image/png_file.h"
 #include "platform/byte_order.h"
-#include "platform/scripted_ui.h"
 #include "support/files.h"
 #include "support/pictures.h"
 #include "support/scope_guard.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
