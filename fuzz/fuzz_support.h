@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/terminal_ui.h"
 #include "image/dib.h"
-#include "platform/terminal_ui.h"
 #include "platform/user_interface.h"
 
 // What every fuzz target shares: messages go nowhere, questions take the default button,

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/terminal_ui.h"
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
 #include "fourier/fourier.h"
@@ -20,7 +21,6 @@
 #include "platform/clock.h"
 #include "platform/file_open.h"
 #include "platform/memory_block.h"
-#include "platform/terminal_ui.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <new>
 #include <thread>
 
+#include "cli/terminal_ui.h"
 #include "document/paths.h"
 #include "document/queue.h"
 #include "document/zelvan_doc.h"
@@ -20,7 +21,6 @@
 #include "fourier/fourier_dialogs.h"
 #include "fourier/fourier_kinds.h"
 #include "fourier/fourier_settings.h"
-#include "platform/terminal_ui.h"
 
 namespace {
 

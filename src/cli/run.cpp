@@ -4,10 +4,10 @@
 #include <cctype>
 #include <cstdio>
 
+#include "cli/terminal_ui.h"
 #include "document/zelvan_doc.h"
 #include "fourier/fourier.h"
 #include "image/picture_file.h"
-#include "platform/terminal_ui.h"
 
 const CStepRow* FindStep(const std::string& name) {
     for (const CStepRow& row : StepTable())

@@ -4,12 +4,12 @@
 #include <cstdio>
 
 #include "cli/steps.h"
+#include "cli/terminal_ui.h"
 #include "document/zelvan_doc.h"
 #include "fourier/fourier_dialogs.h"
 #include "fourier/fourier_kinds.h"
 #include "fourier/fourier_settings.h"
 #include "platform/clock.h"
-#include "platform/terminal_ui.h"
 
 namespace {
 

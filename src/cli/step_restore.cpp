@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "cli/steps.h"
+#include "cli/terminal_ui.h"
 #include "document/zelvan_doc.h"
 #include "image/picture_file.h"
-#include "platform/terminal_ui.h"
 #include "stamp/restore.h"
 #include "stamp/restore_files.h"
 #include "stamp/restore_request.h"

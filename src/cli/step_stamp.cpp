@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "cli/steps.h"
+#include "cli/terminal_ui.h"
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
-#include "platform/terminal_ui.h"
 #include "platform/user_interface.h"
 #include "stamp/stamp_dialogs.h"
 

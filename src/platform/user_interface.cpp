@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "platform/terminal_ui.h"
+#include "platform/stream_ui.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ CUserInterface*& InstalledUi() {
 }
 
 CUserInterface& BuiltInUi() {
-    static CTerminalUi ui(stderr);
+    static CStreamUi ui(stderr);
     return ui;
 }
 

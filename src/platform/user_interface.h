@@ -101,8 +101,8 @@ public:
     virtual bool ReportProgress(double /*fraction*/) { return true; }
 };
 
-// The installed port. Before anything is installed, a terminal port writing to stderr
-// answers with the default buttons.
+// The installed port. Before anything is installed, a stream port (platform/stream_ui.h)
+// writes the messages to stderr, answers with the default buttons and cancels the dialogs.
 CUserInterface& Ui();
 
 // Installs a port (nullptr restores the built-in one) and returns the previous one.

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/terminal_ui.h"
 #include "fourier/size_fit.h"
-#include "platform/terminal_ui.h"
 #include "support/scripted_ui.h"
 
 namespace {

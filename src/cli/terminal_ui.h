@@ -1,13 +1,16 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/doc_settings.h"
 #include "platform/geometry.h"
-#include "platform/user_interface.h"
+#include "platform/stream_ui.h"
 
 // What the command line enters in the "Fourier Operations" dialog: the kind and,
 // optionally, that kind's parameter.
@@ -39,31 +42,22 @@ struct CStampCutPreset {
     std::optional<CPoint> peak;
 };
 
-// The command line's port: messages go to a stream (stderr), questions are answered
-// from a preset answer or, without one, by the default button; the size choice takes a
-// preset size when it is in the list, else the best size. The Fourier dialogs take their
-// presets and press OK; when the dialog's validation refuses them, its message is shown
-// and, there being nobody to correct the entry, the dialog is cancelled. File dialogs
-// return a preset path once, else they are cancelled. The blur dialog takes its preset, or
-// what it shows, and presses OK; "Dialog Zelvanto" takes its preset or is cancelled;
-// "Dialog Stamp Cut" tries the preset's fractions and then uses the cut, telling on the
-// stream what each pass shows. The command line keeps no list of
-// recent files.
-class CTerminalUi : public CUserInterface {
+// The command line's port: the stream port's messages, questions, size choice and file
+// dialogs, and the system's dialogs. The Fourier dialogs take their presets and press OK;
+// when the dialog's validation refuses them, its message is shown and, there being nobody
+// to correct the entry, the dialog is cancelled. The blur dialog takes its preset, or what
+// it shows, and presses OK; "Dialog Zelvanto" takes its preset or is cancelled; "Dialog
+// Stamp Cut" tries the preset's fractions and then uses the cut, telling on the stream
+// what each pass shows.
+class CTerminalUi : public CStreamUi {
 public:
-    explicit CTerminalUi(std::FILE* out = stderr) : m_out(out) {}
+    explicit CTerminalUi(std::FILE* out = stderr) : CStreamUi(out) {}
 
-    void Message(const std::string& text, MessageIcon icon) override;
-    bool AskYesNo(const std::string& text, bool defaultNo) override;
-    SizeChoice ChooseSize(const std::vector<CSize>& sizes) override;
     bool FourierOperations(FourierSettings& settings) override;
     bool NumberDialog(CNumberData& data) override;
     bool BlurDialog(BlurSettings& settings) override;
     int ZelvantoDialog(CZelvantoData& data) override;
     int StampCutDialog(CStampCutData& data) override;
-    std::optional<std::string> FileDialog(const CFileDialogRequest& request) override;
-    void AddToRecentFiles(const std::string& /*path*/) override {}
-    bool ReportProgress(double fraction) override;
 
     void SetFourierOperations(std::optional<CFourierOpsPreset> preset) { m_fourierOps = preset; }
     void SetNumberDialog(std::optional<CNumberPreset> preset) { m_number = preset; }
@@ -74,33 +68,16 @@ public:
         m_stampCut = std::move(preset);
         m_stampCutPass = 0;
     }
-    void SetFileDialogPath(std::optional<std::string> path) { m_filePath = path; }
-    void SetAnswer(std::optional<bool> answer) { m_answer = answer; }
-    void SetPreferredSize(std::optional<CSize> size) { m_size = size; }
-    void SetShowProgress(bool show) { m_showProgress = show; }
 
-    // The preferred size was asked for and was not among the offered sizes.
-    bool PreferredSizeRefused() const { return m_sizeRefused; }
-
-    // Message boxes shown so far.
-    int MessageCount() const { return m_messageCount; }
     // Fourier Operations and Number dialogs cancelled because their entries were refused.
     int RefusedDialogs() const { return m_refusedDialogs; }
 
 private:
-    std::FILE* m_out;
-    std::optional<bool> m_answer;
     std::optional<CFourierOpsPreset> m_fourierOps;
     std::optional<CNumberPreset> m_number;
-    std::optional<std::string> m_filePath;
     std::optional<BlurSettings> m_blur;
     std::optional<CZelvantoPreset> m_zelvanto;
     CStampCutPreset m_stampCut;
     size_t m_stampCutPass = 0;
-    std::optional<CSize> m_size;
-    bool m_sizeRefused = false;
-    bool m_showProgress = false;
-    int m_lastPercent = -1;
-    int m_messageCount = 0;
     int m_refusedDialogs = 0;
 };
