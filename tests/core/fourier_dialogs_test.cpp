@@ -118,6 +118,38 @@ TEST(FourierDialogs, ScriptedPortShowsTheRefusalAndKeepsTheDialogOpen) {
                                    CScriptedUi::Kind::NumberDialog, CScriptedUi::Kind::Message}));
 }
 
+TEST(FourierDialogs, ScriptedDialogEventsRecordHowEachEnded) {
+    CScriptedUi ui;
+    FourierSettings s;
+    s.Reset();
+    ui.ScriptFourierOperations(4, 0.001);  // refused, then taken
+    ui.ScriptFourierOperations(4, 3.0);
+    EXPECT_TRUE(ui.FourierOperations(s));
+    CNumberData d{0, 0, 0, 4, 2};
+    ui.ScriptNumberDialog([](CNumberData&) { return false; });
+    EXPECT_FALSE(ui.NumberDialog(d));
+    EXPECT_TRUE(ui.NumberDialog(d));  // unscripted: OK as shown
+
+    const std::vector<CScriptedUi::Event>& events = ui.Events();
+    ASSERT_EQ(events.size(), 4u);
+    // The dialog's own event says OK, not the refusal's message that came after it.
+    EXPECT_EQ(events[0].kind, CScriptedUi::Kind::FourierOperations);
+    EXPECT_TRUE(events[0].answer);
+    EXPECT_EQ(events[0].result, kIdOk);
+    EXPECT_EQ(events[1].kind, CScriptedUi::Kind::Message);
+    EXPECT_FALSE(events[1].answer);
+    EXPECT_EQ(events[2].text, kNumberDialogTitle);
+    EXPECT_FALSE(events[2].answer);
+    EXPECT_EQ(events[2].result, kIdCancel);
+    EXPECT_TRUE(events[3].answer);
+    EXPECT_EQ(events[3].result, kIdOk);
+    EXPECT_EQ(ui.FourierOpsShown().size(), 1u);
+    EXPECT_EQ(ui.NumberShown().size(), 2u);
+    ui.Clear();
+    EXPECT_TRUE(ui.Events().empty());
+    EXPECT_TRUE(ui.NumberShown().empty());
+}
+
 TEST(FourierDialogs, APortWithoutTheDialogsCancelsThemAndKeepsTheValues) {
     CBarePort ui;
     FourierSettings s;

@@ -4,9 +4,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "document/doc_settings.h"
 #include "platform/clock.h"
 #include "platform/memory_block.h"
 #include "platform/safe_file.h"
+#include "platform/stream_ui.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -81,6 +83,61 @@ TEST(ScriptedUi, AnswersFromTheScriptThenWithTheDefaultButton) {
         EXPECT_EQ(ui.WaitDepth(), 1);
     }
     EXPECT_EQ(ui.WaitDepth(), 0);
+}
+
+TEST(StreamUi, TellsEveryAnswerOnTheStreamAndCancelsTheDialogs) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    const std::vector<CSize> sizes{{648, 648}, {640, 640}, {600, 600}};
+    {
+        CStreamUi ui(out);
+        ui.Message("hello", MessageIcon::Stop);
+        EXPECT_TRUE(ui.AskYesNo("Go on?", false));
+        EXPECT_FALSE(ui.AskYesNo("Replace?", true));
+        ui.SetAnswer(true);
+        EXPECT_TRUE(ui.AskYesNo("Replace?", true));
+        EXPECT_EQ(ui.MessageCount(), 1);
+
+        SizeChoice choice = ui.ChooseSize(sizes);  // no preset: OK, the best size
+        EXPECT_TRUE(choice.accepted);
+        EXPECT_EQ(choice.index, -1);
+        ui.SetPreferredSize(CSize{640, 640});
+        EXPECT_EQ(ui.ChooseSize(sizes).index, 1);
+        EXPECT_FALSE(ui.PreferredSizeRefused());
+        ui.SetPreferredSize(CSize{500, 500});
+        EXPECT_EQ(ui.ChooseSize(sizes).index, -1);
+        EXPECT_TRUE(ui.PreferredSizeRefused());
+
+        ui.SetFileDialogPath("a.bmp");
+        EXPECT_EQ(ui.FileDialog({}), std::optional<std::string>("a.bmp"));
+        EXPECT_EQ(ui.FileDialog({}), std::nullopt);
+
+        ui.SetShowProgress(true);
+        EXPECT_TRUE(ui.ReportProgress(0.5));
+        EXPECT_TRUE(ui.ReportProgress(0.505));  // the same percent is not written again
+        EXPECT_TRUE(ui.ReportProgress(1.0));
+
+        // It knows no dialog: each keeps the port's default and is cancelled.
+        BlurSettings blur;
+        blur.m_nBlurSteps = 7;
+        EXPECT_FALSE(ui.BlurDialog(blur));
+        EXPECT_EQ(blur.m_nBlurSteps, 7);
+        CZelvantoData names{"good", "blurred", "input.ft", "compare"};
+        EXPECT_EQ(ui.ZelvantoDialog(names), kIdCancel);
+        EXPECT_EQ(names, (CZelvantoData{"good", "blurred", "input.ft", "compare"}));
+    }
+    std::rewind(out);
+    std::string text;
+    for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+    std::fclose(out);
+    EXPECT_EQ(text,
+              "hello\n"
+              "Go on? [Yes]\n"
+              "Replace? [No]\n"
+              "Replace? [Yes]\n"
+              "Sizes to choose from: 3, largest area first; taking 648 x 648\n"
+              "Sizes to choose from: 3, largest area first; taking 640 x 640\n"
+              "\r 50 %\r100 %\n");
 }
 
 TEST(Format, FillsPrintfFormats) {
