@@ -1,7 +1,8 @@
 #pragma once
 
 // Command identifiers of the menus, accelerators, toolbar and status bar. The values are
-// those of the system's resources, so the standard commands keep the framework's numbers.
+// fixed: the standard commands (New, Open, Save ...) keep their customary numbers, and the
+// program's own commands take numbers from 32770 on.
 enum CommandId : int {
     kCmdNone = 0,
     kCmdSizePane = 102,

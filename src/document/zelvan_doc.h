@@ -126,7 +126,7 @@ public:
     // document that has none yet (new, or opened from a ".ft" file).
     const std::string& PictureFile() const { return m_strPictureFile; }
 
-    // The framework's document state. The path name is the file opened or last saved as;
+    // The document's file state. The path name is the file opened or last saved as;
     // the title is its file name.
     const std::string& GetPathName() const { return m_strPathName; }
     void SetPathName(const std::string& path, bool addToRecent = true);

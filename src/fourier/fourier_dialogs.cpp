@@ -7,7 +7,7 @@
 
 namespace {
 
-// The range message of a number edit, the way the dialog framework words it.
+// The message shown when a number edit holds a value outside its range.
 std::string RangeMessage(double low, double high) {
     return Format("Please enter a number between %.15g and %.15g.", low, high);
 }

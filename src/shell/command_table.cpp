@@ -2,7 +2,7 @@
 
 namespace {
 
-// The status texts of the standard commands are the framework's own prompts. Alt+F4 is
+// The status texts of the standard commands are the usual desktop prompts. Alt+F4 is
 // shown in the menu but belongs to the window manager.
 const std::vector<CCommandEntry> kCommands = {
     {kCmdFileNew, "&New\t<Ctrl+N>", "Ctrl+N", "Create a new document\nNew", false},

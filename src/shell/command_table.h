@@ -32,7 +32,7 @@ struct CMenuLayout {
     std::vector<CMenuItem> items;
 };
 
-// Menu 2: the main frame without a document. Menu 3: a document window.
+// The menus of the main frame without a document, and of a document window.
 const std::vector<CMenuLayout>& FrameMenuLayout();
 const std::vector<CMenuLayout>& DocumentMenuLayout();
 
@@ -44,11 +44,11 @@ const std::vector<int>& ToolbarButtons();
 std::string StatusText(int id);
 std::string ToolTipText(int id);
 
-// Title of the main frame (string 2).
+// Title of the main frame.
 inline constexpr const char* kFrameTitle = "Zavovo Zovozoz Ividarudedav";
 // Idle status text.
 inline constexpr const char* kIdleStatus = "Ready";
-// Initial text of the size pane (string 102).
+// Initial text of the size pane, which later shows the picture's size.
 inline constexpr const char* kSizePaneInitial = "_______________";
 // Name of a new document before it has a file ("Fourier1", "Fourier2" ...).
 inline constexpr const char* kDocumentName = "Fourier";

@@ -10,8 +10,8 @@ class QWidget;
 
 // The desktop's port: message boxes with the application title as caption, the system's
 // dialogs, Qt file dialogs, the wait cursor and a progress dialog with Cancel for long
-// work. Modal dialogs lift the wait cursor while they are open, as the framework's
-// message loop did.
+// work. Modal dialogs lift the wait cursor while they are open, so the person sees an
+// arrow wherever an answer is wanted.
 class CDesktopUi : public CUserInterface {
 public:
     CDesktopUi();

@@ -39,7 +39,7 @@ public:
     const ColorSettings& Values() const { return m_values; }
     bool Applied() const { return m_session.Applied(); }
 
-    // Reads the six edits; an edit without an integer gets the framework's message and the
+    // Reads the six edits; an edit without an integer gets "Please enter an integer." and the
     // focus, and the result is false.
     bool UpdateData();
     // Shows the six values in the edits and the four in the trackbars, without applying.
