@@ -307,3 +307,26 @@ int CutPicture(DibHandle& dib, int32_t width, int32_t height) {
     dib.Block() = std::move(block);
     return 1;
 }
+
+bool PrepareRgbWrite(const std::string& path, const DibHandle& dib, PictureDescription& d,
+                     CMemoryBlock& rgbRow) {
+    if (dib.IsNull()) {
+        ShowMessage(path + " no bitmap connected to it.");
+        return false;
+    }
+    if (!IsWholePicture(dib)) {
+        ShowMessage(path + " failed to process.");
+        return false;
+    }
+    d = DescribePicture(dib.Data());
+    if (!d.isInfoHeader || d.bitCount != 24 || d.pixelOffset != kInfoHeaderBytes) {
+        ShowMessage(path + " failed to process.");
+        return false;
+    }
+    rgbRow = CMemoryBlock::Allocate(static_cast<size_t>(d.size.cx) * 3);
+    if (rgbRow.IsNull()) {
+        ShowMessage("No mem allocated");
+        return false;
+    }
+    return true;
+}

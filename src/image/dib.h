@@ -107,6 +107,13 @@ PictureDescription DescribePicture(const uint8_t* header);
 // True when the block holds a whole header of its kind, a positive size and every pixel
 // row the header describes (uncompressed rows).
 bool IsWholePicture(const DibHandle& dib);
+
+// What the writers of RGB files (JPEG, PNG) check before they write: a whole 24-bit picture
+// with a 40-byte header and no colour table ("<path> no bitmap connected to it." or "<path>
+// failed to process." otherwise), and a row of width * 3 bytes of room ("No mem allocated").
+// True with its description and the row; false with the message shown.
+bool PrepareRgbWrite(const std::string& path, const DibHandle& dib, PictureDescription& d,
+                     CMemoryBlock& rgbRow);
 void PictureSizeAndDepth(const uint8_t* header, CSize& size, int32_t& bitCount);
 
 // Fills the 40-byte header of a 24-bit bottom-up picture without colour table.

@@ -202,24 +202,9 @@ int ReadPngFile(const std::string& path, DibHandle& dib, CSize& size) {
 }
 
 int WritePngFile(const std::string& path, const DibHandle& dib) {
-    if (dib.IsNull()) {
-        ShowMessage(path + " no bitmap connected to it.");
-        return 0;
-    }
-    if (!IsWholePicture(dib)) {
-        ShowMessage(path + " failed to process.");
-        return 0;
-    }
-    const PictureDescription d = DescribePicture(dib.Data());
-    if (!d.isInfoHeader || d.bitCount != 24 || d.pixelOffset != kInfoHeaderBytes) {
-        ShowMessage(path + " failed to process.");
-        return 0;
-    }
-    CMemoryBlock rgbRow = CMemoryBlock::Allocate(static_cast<size_t>(d.size.cx) * 3);
-    if (rgbRow.IsNull()) {
-        ShowMessage("No mem allocated");
-        return 0;
-    }
+    PictureDescription d;
+    CMemoryBlock rgbRow;
+    if (!PrepareRgbWrite(path, dib, d, rgbRow)) return 0;
     CSafeFileWriter writer;
     if (writer.Open(path) != 0) {
         ShowMessage(WithReason(path + " failed to open", writer.ErrorReason()));
