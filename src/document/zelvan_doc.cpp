@@ -39,20 +39,6 @@ bool MoveFile(const std::string& from, const std::string& to) {
     return true;
 }
 
-// The file kind whose extension a picture of this kind is saved with.
-int ExtensionKind(PictureKind kind) {
-    switch (kind) {
-        case PictureKind::Jpg:
-            return kFileJpg;
-        case PictureKind::Png:
-            return kFilePng;
-        case PictureKind::Bmp:
-        case PictureKind::Unknown:
-            break;
-    }
-    return kFileBmp;
-}
-
 }  // namespace
 
 BlurSettings& LastBlurSettings() {
@@ -144,7 +130,7 @@ bool CZelvanDoc::OnOpenDocument(const std::string& path) {
     if (ReadPictureFile(picture, path, read, size) != 1) return false;
     m_hDIB = std::move(read);
     m_sizeDoc = size;
-    SetExtension(ExtensionKind(picture));
+    m_szExtension = PictureKindExtension(picture);
     PreparePicture(true);
     m_strBasePath = BaseName(path);
     SetPathName(path, true);
@@ -376,7 +362,10 @@ int CZelvanDoc::DoSave(const std::string& path, bool replace) {
     if (result == 0) return 0;
 
     const int kind = FileKind(path);
-    SetExtension(kind == kFileFourier ? kind : ExtensionKind(PictureKindOf(path)));
+    if (kind == kFileFourier)
+        SetExtension(kind);
+    else
+        m_szExtension = PictureKindExtension(PictureKindOf(path));
     const std::string oldFourierPath = m_strFourierPath;
     m_strBasePath = BaseName(path);
     SetPathName(path, false);
