@@ -79,11 +79,13 @@ bool MakeStampOperation(COperationContext& c) {
 }
 
 bool UseStampOperation(COperationContext& c) {
-    if (UseStamp(c.engine, c.pixels, c.real, StampFileOf(c.doc.m_strBlurredFile)) != 1)
-        return false;
+    const int used = UseStamp(c.engine, c.pixels, c.real, StampFileOf(c.doc.m_strBlurredFile));
+    if (used == 0) return false;
     c.engine.MeasurePicture(c.pixels);
     c.modified = true;
-    return true;
+    // The picture is convolved either way; a cut that was to be saved and was not leaves the
+    // operation incomplete.
+    return used == 1;
 }
 
 bool ShowStampOperation(COperationContext& c) {

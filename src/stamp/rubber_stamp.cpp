@@ -1,6 +1,7 @@
 #include "stamp/rubber_stamp.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr const char* kSizeError = "ReadRubberStampFreeSize: Error in Stamp file size data. ";
 constexpr const char* kPeakError = "ReadRubberStampFreeSize: Error in Stamp file peak data. ";
+constexpr const char* kNotFiniteError = ": the stamp holds values that are not finite numbers.";
 constexpr size_t kChunkValues = 8192;  // 64 KB per read or write
 
 bool SideInRange(int32_t side) {
@@ -25,7 +27,7 @@ int WriteStampRows(const std::string& path, const char* errorText, const double*
                    int32_t rowLength, const CStampRect& rect, int32_t peakX, int32_t peakY) {
     CSafeFileWriter writer;
     if (writer.Open(path) != 0) {
-        ShowMessage(path + errorText, MessageIcon::Exclamation);
+        ShowMessage(WithReason(path + errorText, writer.ErrorReason()), MessageIcon::Exclamation);
         return 0;
     }
     uint8_t header[kStampHeaderBytes];
@@ -42,7 +44,7 @@ int WriteStampRows(const std::string& path, const char* errorText, const double*
         ok = writer.Write(row.data(), row.size());
     }
     if (!ok || !writer.Commit()) {
-        ShowMessage(path + errorText, MessageIcon::Exclamation);
+        ShowMessage(WithReason(path + errorText, writer.ErrorReason()), MessageIcon::Exclamation);
         return 0;
     }
     return 1;
@@ -103,7 +105,14 @@ int ReadRubberStampFreeSize(const std::string& path, RubberStamp& stamp) {
             ShowMessage(path + " Read Stamp File error ex", MessageIcon::Exclamation);
             return 0;
         }
-        for (size_t i = 0; i < n; ++i) values[done + i] = LoadLEDouble(chunk.data() + 8 * i);
+        for (size_t i = 0; i < n; ++i) {
+            values[done + i] = LoadLEDouble(chunk.data() + 8 * i);
+            // NaN or an infinity would spread through every sum the stamp takes part in.
+            if (!std::isfinite(values[done + i])) {
+                ShowMessage(path + kNotFiniteError, MessageIcon::Exclamation);
+                return 0;
+            }
+        }
         done += n;
     }
     stamp.width = width;
@@ -111,6 +120,30 @@ int ReadRubberStampFreeSize(const std::string& path, RubberStamp& stamp) {
     stamp.peakX = peakX;
     stamp.peakY = peakY;
     stamp.block = std::move(block);
+    return 1;
+}
+
+int CheckStampValues(const RubberStamp& stamp, const std::string& path) {
+    if (stamp.IsEmpty()) {
+        ShowMessage(path + ": there is no stamp.");
+        return 0;
+    }
+    const double* values = stamp.Values();
+    const size_t count = static_cast<size_t>(stamp.width) * static_cast<size_t>(stamp.height);
+    double sum = 0.0, magnitude = 0.0;
+    for (size_t i = 0; i < count; ++i) {
+        sum += values[i];
+        magnitude += std::fabs(values[i]);
+    }
+    // Each picture value, at most 255, is multiplied by every stamp value and summed.
+    if (!std::isfinite(magnitude * 255.0)) {
+        ShowMessage(path + ": the stamp's values are too large: their sums are not finite.");
+        return 0;
+    }
+    if (!(std::fabs(sum) > 1e-9 * magnitude)) {
+        ShowMessage(path + ": the stamp sums to 0: a picture convolved with it loses its light.");
+        return 0;
+    }
     return 1;
 }
 

@@ -47,18 +47,29 @@ struct CStampRect {
 
 // Reads a stamp file of any size within the limits. 1 with the stamp filled in, 0 with the
 // message shown here and the stamp left empty. Refused: a file that cannot be opened, a size
-// out of range, a file shorter than its header promises (also one under 16 bytes), and a
-// peak outside the stamp, so that the value at the peak always exists.
+// out of range, a file shorter than its header promises (also one under 16 bytes), a
+// peak outside the stamp, so that the value at the peak always exists, and values that
+// are not finite numbers (NaN, infinities).
 int ReadRubberStampFreeSize(const std::string& path, RubberStamp& stamp);
 
+// Whether a stamp that was read can be used or shown: its values do not sum to 0 (within
+// rounding, as a kernel to restore with must not: a picture convolved with it would lose
+// its light, and a stamp of zeros shows nothing) and their magnitudes sum to a finite number
+// (so every sum of the convolution stays finite). A value of 0 at the peak is allowed: the
+// stamp (0.5, 0, 0.5) around its middle averages the two neighbours. 1/0, with the message
+// naming the file shown here.
+int CheckStampValues(const RubberStamp& stamp, const std::string& path);
+
 // Writes a whole stamp (width x height values, row-major). The file is written beside the
-// target and renamed over it, so a failed write keeps the stamp that was there. 1/0.
+// target and renamed over it, so a failed write keeps the stamp that was there. 1/0; a
+// failure shows the path, " Write Stamp File error" and the reason in words.
 int WriteRubberStamp(const std::string& path, const double* values, int32_t width, int32_t height,
                      int32_t peakX, int32_t peakY);
 
 // Writes the part of a full stamp (row length fullWidth) inside the rectangle, with the peak
 // given in full-stamp coordinates and stored relative to the cut. Written beside the target
-// and renamed; an empty rectangle or one reaching outside the full stamp is refused. 1/0.
+// and renamed; an empty rectangle or one reaching outside the full stamp is refused. 1/0;
+// a failure shows the path, " Write WriteRubberStampReduced File error" and the reason.
 int WriteRubberStampReduced(const std::string& path, const double* values, int32_t fullWidth,
                             int32_t fullHeight, const CStampRect& rect, int32_t peakX,
                             int32_t peakY);

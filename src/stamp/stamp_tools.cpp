@@ -57,7 +57,7 @@ void CutStamp(const RubberStamp& stamp, CStampRect& rect, double threshold) {
 
 int UseStamp(const CFourier& engine, uint8_t* picture, double* real, const std::string& stampFile) {
     RubberStamp stamp;
-    if (ReadRubberStampFreeSize(stampFile, stamp) < 1) {
+    if (ReadRubberStampFreeSize(stampFile, stamp) < 1 || CheckStampValues(stamp, stampFile) != 1) {
         ShowMessage(" UseStamp ReadRubberStamp error ");
         return 0;
     }
@@ -104,26 +104,29 @@ int UseStamp(const CFourier& engine, uint8_t* picture, double* real, const std::
         ShowMessage("The cut stamp has no values left; it is not saved.");
         return 1;
     }
-    if (Ui().AskYesNo("Save this stamp? ", false))
-        WriteRubberStampReduced(stampFile, stamp.Values(), stamp.width, stamp.height, rect, px, py);
+    if (Ui().AskYesNo("Save this stamp? ", false) &&
+        WriteRubberStampReduced(stampFile, stamp.Values(), stamp.width, stamp.height, rect, px,
+                                py) != 1)
+        return kStampCutNotSaved;
     return 1;
 }
 
 int ShowStamp(const CFourier& engine, double* real, const std::string& stampFile) {
     RubberStamp stamp;
-    if (ReadRubberStampFreeSize(stampFile, stamp) < 1) {
+    if (ReadRubberStampFreeSize(stampFile, stamp) < 1 || CheckStampValues(stamp, stampFile) != 1) {
         ShowMessage(" ShowStamp ReadRubberStamp error ");
         return 0;
     }
     // A stamp whose peak is 0 is scaled by its largest magnitude instead, so that it shows
-    // as a picture rather than as infinities; one that is 0 everywhere shows flat grey.
+    // as a picture rather than as infinities; a stamp that sums to something is not 0
+    // everywhere.
     double reference = std::fabs(stamp.At(stamp.peakX, stamp.peakY));
     if (reference == 0.0) {
         const double* values = stamp.Values();
         const size_t count = static_cast<size_t>(stamp.width) * static_cast<size_t>(stamp.height);
         for (size_t i = 0; i < count; ++i) reference = std::max(reference, std::fabs(values[i]));
     }
-    const double scale = reference > 0.0 ? 127.0 / reference : 0.0;
+    const double scale = 127.0 / reference;
     // A peak so small that the scale overflows is divided by instead.
     const bool divide = !std::isfinite(scale);
     const int32_t width = engine.Width();

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -209,11 +211,88 @@ TEST(RubberStampFile, FailedWritesKeepTheStampThatWasThere) {
         ui.Clear();
         const std::string inside = (locked / "s.stp").string();
         EXPECT_EQ(WriteRubberStamp(inside, values, 2, 2, 1, 1), 0);
-        EXPECT_EQ(ui.Messages(), std::vector<std::string>{inside + " Write Stamp File error"});
+        EXPECT_EQ(ui.Messages(), std::vector<std::string>{
+                                     inside + " Write Stamp File error: " + "Permission denied"});
         ::chmod(locked.c_str(), 0700);
     }
     // The old stamp is still read whole.
     RubberStamp stamp;
     ASSERT_EQ(ReadRubberStampFreeSize(path, stamp), 1);
     EXPECT_EQ(stamp.At(1, 1), 4.0);
+}
+
+TEST(RubberStampFile, ValuesThatAreNotFiniteAreRefusedWithTheFilesName) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    const fs::path dir = TestTempDir("stamp_not_finite");
+    const std::string path = (dir / "bad.stp").string();
+    for (const double bad : {NAN, INFINITY, -INFINITY}) {
+        std::vector<uint8_t> bytes = StampFile(3, 2, 1, 1, 6);
+        StoreLEDouble(bytes.data() + 16 + 8 * 4, bad);
+        WriteBytes(path, bytes);
+        ui.Clear();
+        RubberStamp stamp;
+        EXPECT_EQ(ReadRubberStampFreeSize(path, stamp), 0) << bad;
+        EXPECT_TRUE(stamp.IsEmpty());
+        EXPECT_EQ(ui.Messages(),
+                  std::vector<std::string>{
+                      path + ": the stamp holds values that are not finite numbers."});
+    }
+    // The largest finite values are numbers: the reader takes them, the use refuses them.
+    std::vector<uint8_t> bytes = StampFile(3, 1, 1, 0, 3);
+    for (size_t i = 0; i < 3; ++i) StoreLEDouble(bytes.data() + 16 + 8 * i, 1e308);
+    WriteBytes(path, bytes);
+    ui.Clear();
+    RubberStamp huge;
+    ASSERT_EQ(ReadRubberStampFreeSize(path, huge), 1);
+    EXPECT_EQ(CheckStampValues(huge, path), 0);
+    EXPECT_EQ(ui.Messages(),
+              std::vector<std::string>{
+                  path + ": the stamp's values are too large: their sums are not finite."});
+}
+
+TEST(RubberStampFile, AStampToUseSumsToSomethingAndMayHaveAZeroPeak) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    const auto stamp = [](std::vector<double> values, int32_t px) {
+        RubberStamp s;
+        s.width = static_cast<int32_t>(values.size());
+        s.height = 1;
+        s.peakX = px;
+        s.block = CMemoryBlock::Allocate(values.size() * sizeof(double));
+        std::copy(values.begin(), values.end(), s.Values());
+        return s;
+    };
+    EXPECT_EQ(CheckStampValues(stamp({0.5, 0.0, 0.5}, 1), "a.stp"), 1);
+    EXPECT_EQ(CheckStampValues(stamp({-2.0, 3.0}, 0), "a.stp"), 1);
+    EXPECT_TRUE(ui.Messages().empty());
+    const std::string zero =
+        "a.stp: the stamp sums to 0: a picture convolved with it loses its light.";
+    EXPECT_EQ(CheckStampValues(stamp({0.0, 0.0, 0.0}, 1), "a.stp"), 0);
+    EXPECT_EQ(CheckStampValues(stamp({1.0, -1.0}, 0), "a.stp"), 0);
+    EXPECT_EQ(CheckStampValues(stamp({1e300, 1.0, -1e300}, 0), "a.stp"), 0);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>(3, zero));
+}
+
+TEST(RubberStampFile, AWriteThatFailsSaysWhy) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    const fs::path dir = TestTempDir("stamp_write_reason");
+    const double values[4] = {1, 2, 3, 4};
+    const std::string missing = (dir / "nofolder" / "k.stp").string();
+    EXPECT_EQ(WriteRubberStamp(missing, values, 2, 2, 1, 1), 0);
+    EXPECT_EQ(WriteRubberStampReduced(missing, values, 2, 2, CStampRect{0, 2, 2, 0}, 1, 1), 0);
+    const std::string locked = (dir / "locked.stp").string();
+    ASSERT_EQ(WriteRubberStamp(locked, values, 2, 2, 1, 1), 1);
+    ::chmod(locked.c_str(), 0444);
+    EXPECT_EQ(WriteRubberStampReduced(locked, values, 2, 2, CStampRect{0, 2, 1, 0}, 0, 0), 0);
+    EXPECT_EQ(ui.Messages(),
+              (std::vector<std::string>{
+                  missing + " Write Stamp File error: No such file or directory",
+                  missing + " Write WriteRubberStampReduced File error: No such file or directory",
+                  locked + " Write WriteRubberStampReduced File error: Permission denied (the "
+                           "file is read-only)"}));
+    RubberStamp kept;
+    ASSERT_EQ(ReadRubberStampFreeSize(locked, kept), 1);
+    EXPECT_EQ(kept.width, 2);
 }

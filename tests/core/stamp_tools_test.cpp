@@ -194,3 +194,51 @@ TEST_F(StampTools, ShowStampMapsZeroToMidGreyAndAZeroPeakToItsLargestValue) {
               0);
     EXPECT_EQ(m_ui.Messages().back(), " UseStamp ReadRubberStamp error ");
 }
+
+TEST_F(StampTools, ACutThatCannotBeSavedIsReportedAndTheStampFileKept) {
+    // The same 5 x 3 stamp, its file read-only: the picture is convolved, the cut is not
+    // saved, and the result says so instead of passing for a success.
+    std::vector<double> v(15, 0.0);
+    v[1 * 5 + 1] = 0.25;
+    v[1 * 5 + 2] = 0.5;
+    v[1 * 5 + 3] = 0.25;
+    const std::string path = Stamp(v, 5, 3, 2, 1);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    std::vector<uint8_t> picture = m_picture;
+    m_ui.ScriptTryFraction(1e-6);
+    m_ui.ScriptUseThis();
+    m_ui.ScriptAnswer(true);
+    EXPECT_EQ(UseStamp(m_engine, picture.data(), m_real.data(), path), kStampCutNotSaved);
+    EXPECT_NE(picture, m_picture);
+    EXPECT_EQ(m_ui.Messages(),
+              std::vector<std::string>{path + " Write WriteRubberStampReduced File error: "
+                                              "Permission denied (the file is read-only)"});
+    RubberStamp kept;
+    ASSERT_EQ(ReadRubberStampFreeSize(path, kept), 1);
+    EXPECT_EQ(kept.width, 5);
+}
+
+TEST_F(StampTools, AStampOfZerosOrOfHugeValuesIsNeitherUsedNorShown) {
+    const struct {
+        std::vector<double> values;
+        std::string message;
+    } cases[] = {
+        {{0.0, 0.0, 0.0}, ": the stamp sums to 0: a picture convolved with it loses its light."},
+        {{-1.0, 0.0, 1.0}, ": the stamp sums to 0: a picture convolved with it loses its light."},
+        {{1e308, 1e308, 1e308}, ": the stamp's values are too large: their sums are not finite."},
+    };
+    for (const auto& c : cases) {
+        const std::string path = Stamp(c.values, 3, 1, 1, 0);
+        std::vector<uint8_t> picture = m_picture;
+        m_ui.Clear();
+        EXPECT_EQ(UseStamp(m_engine, picture.data(), m_real.data(), path), 0);
+        EXPECT_EQ(picture, m_picture);
+        EXPECT_EQ(m_ui.Messages(),
+                  (std::vector<std::string>{path + c.message, " UseStamp ReadRubberStamp error "}));
+        EXPECT_TRUE(m_ui.StampCutShown().empty());
+        m_ui.Clear();
+        EXPECT_EQ(ShowStamp(m_engine, m_real.data(), path), 0);
+        EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{path + c.message,
+                                                             " ShowStamp ReadRubberStamp error "}));
+    }
+}
