@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/number_options.h"
 #include "cli/queue_command.h"
 #include "cli/run.h"
 
@@ -27,8 +28,8 @@ struct CInOut {
 
 std::function<int()> DefineSizes(CLI::App& command) {
     auto size = std::make_shared<CSize>();
-    command.add_option("W", size->cx, "Picture width in pixels")->required();
-    command.add_option("H", size->cy, "Picture height in pixels")->required();
+    AddWholeOption(command, "W", size->cx, "Picture width in pixels", 1)->required();
+    AddWholeOption(command, "H", size->cy, "Picture height in pixels", 1)->required();
     return [size] { return RunSizes(size->cx, size->cy); };
 }
 
@@ -135,11 +136,10 @@ std::function<int()> DefineQueue(CLI::App& command) {
                     "Result files: jpg or bmp (default: bmp for a .bmp picture, else jpg, as "
                     "the queue dialog starts)")
         ->check(CLI::IsMember({"jpg", "bmp"}, CLI::ignore_case));
-    command
-        .add_option("--jobs", arguments->request.jobs,
-                    "Pictures run at once, each in a process of its own with its engine on "
-                    "one thread unless --threads says otherwise (default 0: one per core)")
-        ->check(CLI::Range(0, 256));
+    AddWholeOption(command, "--jobs", arguments->request.jobs,
+                   "Pictures run at once, each in a process of its own with its engine on "
+                   "one thread unless --threads says otherwise (default 0: one per core)",
+                   0, 256);
     AddRunOptions(command, *options, kRunSize | kRunAnswer | kRunProgress | kRunEngine);
     return [arguments, options] {
         std::optional<CSize> size;

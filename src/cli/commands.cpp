@@ -6,6 +6,8 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/number_options.h"
+#include "cli/output_checks.h"
 #include "cli/terminal_ui.h"
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
@@ -68,12 +70,9 @@ const char* EngineName() {
 }
 
 std::optional<CSize> ParseSize(const std::string& text) {
-    int width = 0;
-    int height = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &tail) != 2) return std::nullopt;
-    if (width <= 0 || height <= 0) return std::nullopt;
-    return CSize{width, height};
+    const auto pair = ParseWholePair(text, 'x');
+    if (!pair || pair->first <= 0 || pair->second <= 0) return std::nullopt;
+    return CSize{pair->first, pair->second};
 }
 
 int RunSizes(int32_t width, int32_t height) {
@@ -96,6 +95,7 @@ int RunTransform(const std::string& input, const std::string& output, std::optio
     ui.SetPreferredSize(size);
     ui.SetShowProgress(common.progress);
     CUiScope scope(ui);
+    if (!CheckOutput(output, OutputKind::Spectrum, {input})) return Fail();
 
     DibHandle dib;
     CSize pictureSize;
@@ -159,6 +159,7 @@ int RunInverse(const std::string& input, const std::string& output, const CliCom
     CTerminalUi ui;
     ui.SetShowProgress(common.progress);
     CUiScope scope(ui);
+    if (!CheckOutput(output, OutputKind::Picture)) return Fail();
 
     CFourier fourier;
     CSize size;
@@ -212,6 +213,7 @@ int RunInverse(const std::string& input, const std::string& output, const CliCom
 int RunConvert(const std::string& input, const std::string& output) {
     CTerminalUi ui;
     CUiScope scope(ui);
+    if (!CheckOutput(output, OutputKind::Picture)) return Fail();
     DibHandle dib;
     CSize size;
     if (!ReadPicture(input, dib, size)) return Fail();
@@ -256,8 +258,9 @@ bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize
                     OfferedSizes());
         return false;
     }
-    // A ".ft" file shows its picture through the driver, which may fail.
-    if (FileKind(input) == kFileFourier && !doc.LastRunCompleted()) return false;
+    // A ".ft" or ".stp" file shows its picture through the driver, which may fail.
+    const int kind = FileKind(input);
+    if ((kind == kFileFourier || kind == kFileStamp) && !doc.LastRunCompleted()) return false;
     std::printf("Opened: %s, %i x %i, N = %i\n", input.c_str(), doc.m_sizeDoc.cx, doc.m_sizeDoc.cy,
                 doc.m_fourier.Length());
     return true;

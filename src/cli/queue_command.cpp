@@ -13,6 +13,8 @@
 #include <new>
 #include <thread>
 
+#include "cli/number_options.h"
+#include "cli/output_checks.h"
 #include "cli/terminal_ui.h"
 #include "document/paths.h"
 #include "document/queue.h"
@@ -21,18 +23,9 @@
 #include "fourier/fourier_dialogs.h"
 #include "fourier/fourier_kinds.h"
 #include "fourier/fourier_settings.h"
+#include "image/picture_file.h"
 
 namespace {
-
-bool ParseInt(const std::string& text, int32_t& value) {
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || parsed < INT32_MIN || parsed > INT32_MAX)
-        return false;
-    value = static_cast<int32_t>(parsed);
-    return true;
-}
 
 bool UsesXY(int32_t kind) {
     const CFourierKindRow* row = FindFourierKind(kind);
@@ -132,25 +125,21 @@ std::optional<CQueueEntryRequest> ParseQueueEntry(const std::string& text, std::
     const std::string param = rest.substr(colon + 1);
     FourierSettings probe;
     if (UsesXY(entry.kind)) {
-        const size_t comma = param.find(',');
-        int32_t x = 0;
-        int32_t y = 0;
-        if (comma == std::string::npos || !ParseInt(param.substr(0, comma), x) ||
-            !ParseInt(param.substr(comma + 1), y)) {
+        const auto xy = ParseWholePair(param, ',');
+        if (!xy) {
             error = "--entry " + text + ": " + FourierKindCaption(entry.kind) +
-                    " takes X,Y, for example 3,-2.";
+                    " takes X,Y, two whole numbers, for example 3,-2, not \"" + param + "\".";
             return std::nullopt;
         }
-        entry.x = x;
-        entry.y = y;
+        entry.x = xy->first;
+        entry.y = xy->second;
     } else if (FourierKindParameterMember(probe, entry.kind) != nullptr) {
-        char* end = nullptr;
-        const double value = std::strtod(param.c_str(), &end);
-        if (param.empty() || *end != '\0') {
+        const std::optional<double> value = ParseRealNumber(param);
+        if (!value) {
             error = "--entry " + text + ": the parameter is a number, not \"" + param + "\".";
             return std::nullopt;
         }
-        entry.param = value;
+        entry.param = *value;
     } else {
         error = "--entry " + text + ": " + FourierKindCaption(entry.kind) + " takes no parameter.";
         return std::nullopt;
@@ -188,6 +177,26 @@ int RunQueue(const CQueueRequest& request, std::optional<CSize> size, const CliC
                 }
             }
             listed.push_back(entry.suffix);
+        }
+    }
+
+    // No result may be written over a picture the queue reads: every result name is known
+    // before any picture is opened (the base path, the suffix, the format's extension).
+    for (const std::string& input : request.inputs) {
+        const int32_t format = request.format.value_or(
+            PictureKindOf(input) == PictureKind::Bmp ? kQueueFormatBmp : kQueueFormatJpg);
+        const std::string base = BaseName(Absolute(input));
+        for (const CQueueEntryRequest& entry : request.entries) {
+            const std::string result =
+                base + entry.suffix + (format == kQueueFormatBmp ? ".bmp" : ".jpg");
+            for (const std::string& other : request.inputs) {
+                if (!SameFile(result, Absolute(other))) continue;
+                std::fprintf(stderr,
+                             "--entry %s: the result of %s would be written over the input "
+                             "%s; choose another suffix.\n",
+                             entry.suffix.c_str(), input.c_str(), other.c_str());
+                return 1;
+            }
         }
     }
 

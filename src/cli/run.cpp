@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "cli/number_options.h"
+#include "cli/output_checks.h"
 #include "cli/terminal_ui.h"
 #include "document/zelvan_doc.h"
 #include "fourier/fourier.h"
@@ -49,10 +51,8 @@ void AddRunOptions(CLI::App& command, CRunOptions& options, unsigned set) {
                         "Transform engine: projection (exact, the default) or fft (fast, for "
                         "large pictures; equal to within rounding)")
             ->check(CLI::IsMember({"projection", "fft"}));
-        command
-            .add_option("--threads", options.threads,
-                        "Threads the transform may use (default 0: every core)")
-            ->check(CLI::Range(0, 256));
+        AddWholeOption(command, "--threads", options.threads,
+                       "Threads the transform may use (default 0: every core)", 0, 256);
     }
 }
 
@@ -177,7 +177,9 @@ int RunSteps(const std::string& input, const std::vector<CStep*>& steps, const C
     std::optional<CSize> size;
     if (!ApplyRunOptions(options, size)) return 1;
     // Made absolute before any step can move the working folder.
-    return RunOnDocument(input, steps, Absolute(options.output), size, options, named);
+    const std::string output = Absolute(options.output);
+    if (!output.empty() && !CheckOutput(output, OutputKind::Document)) return 1;
+    return RunOnDocument(input, steps, output, size, options, named);
 }
 
 int RunStepCommand(const CStepRow& row, const std::string& input, CStep& step,
@@ -189,6 +191,8 @@ int RunStepCommand(const CStepRow& row, const std::string& input, CStep& step,
         case StepInput::Picture: {
             std::optional<CSize> size;
             if (!ApplyRunOptions(options, size)) return 1;
+            if (!options.output.empty() && !CheckOutput(options.output, OutputKind::Picture))
+                return 1;
             return RunOnPicture(input, step, options.output, options);
         }
         case StepInput::None: {

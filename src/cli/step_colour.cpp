@@ -4,20 +4,31 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
+#include "cli/number_options.h"
 #include "cli/steps.h"
+#include "cli/terminal_ui.h"
 #include "document/colour.h"
 #include "document/zelvan_doc.h"
 #include "platform/user_interface.h"
 
 namespace {
 
-// Ratio Frequency (code 'A'): the ratio text on stdout.
+// Ratio Frequency (code 'A'): the ratio text, which the desktop shows in a message box, on
+// stdout once; every other message on stderr as usual.
 class CRatioStep : public CStep {
 public:
     bool Run(CStepContext& context) override {
         CZelvanDoc& doc = *context.doc;
-        if (doc.OnRatioFrequency() != 1) return false;
+        CTerminalUi& ui = *context.ui;
+        std::vector<CTerminalUi::CHeldMessage> held;
+        ui.HoldMessages(&held);
+        const bool done = doc.OnRatioFrequency() == 1;
+        ui.HoldMessages(nullptr);
+        for (const CTerminalUi::CHeldMessage& message : held)
+            if (!done || message.text != doc.m_strRatioText) ui.Message(message.text, message.icon);
+        if (!done) return false;
         std::printf("%s\n", doc.m_strRatioText.c_str());
         return true;
     }
@@ -61,28 +72,24 @@ public:
             {"--green-average", &m_greenAverage},
             {"--red-average", &m_redAverage}};
         for (const auto& [name, value] : averages)
-            command.add_option(name, *value,
-                               "Average offset of the colour in percent of full scale (100 = "
-                               "+255 grey levels); default 0");
+            AddWholeOption(command, name, *value,
+                           "Average offset of the colour in percent of full scale (100 = +255 "
+                           "grey levels); default 0");
         const std::pair<const char*, std::optional<int32_t>*> variations[] = {
             {"--blue-variation", &m_blueVariation},
             {"--green-variation", &m_greenVariation},
             {"--red-variation", &m_redVariation}};
         for (const auto& [name, value] : variations)
-            command.add_option(name, *value,
-                               "Variation of the colour around its mean, percent; default 100");
-        command.add_option("--light", m_light, "Light, -100 to 100 percent of full scale")
-            ->check(CLI::Range(-100, 100));
-        command.add_option("--contrast", m_contrast, "Contrast, 0 to 200 percent")
-            ->check(CLI::Range(0, 200));
-        command
-            .add_option("--gamma", m_gamma,
-                        "Gamma, 0 to 100: below 50 darker, above 50 brighter, 50 unchanged")
-            ->check(CLI::Range(0, 100));
-        command
-            .add_option("--share", m_share,
-                        "Share of the Result in the blend with the Original, 0 to 100 percent")
-            ->check(CLI::Range(0, 100));
+            AddWholeOption(command, name, *value,
+                           "Variation of the colour around its mean, percent; default 100");
+        AddWholeOption(command, "--light", m_light, "Light, -100 to 100 percent of full scale",
+                       -100, 100);
+        AddWholeOption(command, "--contrast", m_contrast, "Contrast, 0 to 200 percent", 0, 200);
+        AddWholeOption(command, "--gamma", m_gamma,
+                       "Gamma, 0 to 100: below 50 darker, above 50 brighter, 50 unchanged", 0, 100);
+        AddWholeOption(command, "--share", m_share,
+                       "Share of the Result in the blend with the Original, 0 to 100 percent", 0,
+                       100);
     }
 
     bool Run(CStepContext& context) override {

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "cli/number_options.h"
+#include "cli/output_checks.h"
 #include "cli/steps.h"
 #include "cli/terminal_ui.h"
 #include "document/zelvan_doc.h"
@@ -22,12 +24,13 @@ public:
                         "5 constant, 6 amplify, 7 one, 8 half, 9 double, 10 shift, 11 third, "
                         "12 triple")
             ->required();
-        command.add_option("--param", m_request.param,
-                           "Parameter of kinds 1 to 4 (0 to 1000; 1/e 0.01 to 100000000) and "
-                           "the exponent of kind 6; default 2, and 1 for kind 6");
-        command.add_option("--x", m_request.x,
-                           "Frequency X of kind 7, columns to shift for kind 10");
-        command.add_option("--y", m_request.y, "Frequency Y of kind 7, rows to shift for kind 10");
+        AddRealOption(command, "--param", m_request.param,
+                      "Parameter of kinds 1 to 4 (0 to 1000; 1/e 0.01 to 100000000) and the "
+                      "exponent of kind 6 (-10 to 10); default 2, and 1 for kind 6");
+        AddWholeOption(command, "--x", m_request.x,
+                       "Frequency X of kind 7, columns to shift for kind 10");
+        AddWholeOption(command, "--y", m_request.y,
+                       "Frequency Y of kind 7, rows to shift for kind 10");
         command.add_option("--save-ft", m_request.spectrumPath,
                            "First save the untouched spectrum under this name (Save Fourier "
                            "Transform); on closing, the document offers to delete its spectrum "
@@ -53,7 +56,8 @@ public:
             return false;
         }
         m_request.spectrumPath = Absolute(m_request.spectrumPath);
-        return true;
+        return m_request.spectrumPath.empty() ||
+               CheckOutput(m_request.spectrumPath, OutputKind::Spectrum);
     }
 
     bool Run(CStepContext& context) override {

@@ -4,26 +4,27 @@
 //          [--strength auto|X] [--iterations N] [--size N] [--no-taper]
 
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
+#include "cli/number_options.h"
+#include "cli/output_checks.h"
 #include "cli/steps.h"
 #include "cli/terminal_ui.h"
 #include "document/zelvan_doc.h"
 #include "image/picture_file.h"
+#include "stamp/blur.h"
 #include "stamp/restore.h"
 #include "stamp/restore_files.h"
 #include "stamp/restore_request.h"
+#include "stamp/rubber_stamp.h"
 
 namespace {
 
 bool ParseDouble(const std::string& text, double& value) {
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && errno != ERANGE;
+    const std::optional<double> parsed = ParseRealNumber(text);
+    if (parsed) value = *parsed;
+    return parsed.has_value();
 }
 
 // "a,b,c" into its parts.
@@ -111,19 +112,22 @@ bool ParseRestoreCommand(const CRestoreCommand& command, CKernelRequest& request
     if (!command.blur.empty()) {
         const auto parts = Split(command.blur);
         const std::optional<int32_t> kind =
-            parts.size() == 3 ? ParseBlurKind(parts[0]) : std::nullopt;
-        double steps = 0;
-        if (!kind || !ParseDouble(parts[1], steps) || steps != static_cast<int32_t>(steps) ||
-            !ParseDouble(parts[2], request.blurAttenuation)) {
-            error =
-                "--blur takes KIND,STEPS,ATTENUATION (KIND 0 to 4 or horizontal, vertical, "
-                "right-down, random, five), for example random,10,0.6, not \"" +
-                command.blur + "\".";
+            parts.size() == 3 ? BlurPathByName(parts[0]) : std::nullopt;
+        const std::optional<int32_t> steps =
+            parts.size() == 3 ? ParseWholeNumber(parts[1]) : std::nullopt;
+        if (!kind || !steps || !ParseDouble(parts[2], request.blurAttenuation)) {
+            error = "--blur takes KIND,STEPS,ATTENUATION (KIND " + BlurPathNameList() +
+                    "), for example random,10,0.6, not \"" + command.blur + "\".";
+            return false;
+        }
+        if (const std::string refusal = CheckBlurValues(*kind, *steps, request.blurAttenuation);
+            !refusal.empty()) {
+            error = "--blur " + command.blur + ": " + refusal;
             return false;
         }
         request.source = KernelSource::BlurPath;
         request.blurKind = *kind;
-        request.blurSteps = static_cast<int32_t>(steps);
+        request.blurSteps = *steps;
         ++sources;
     }
     if (sources != 1) {
@@ -145,8 +149,8 @@ bool ParseRestoreCommand(const CRestoreCommand& command, CKernelRequest& request
 }
 
 void AddKernelSizeOption(CLI::App& command, int32_t& size) {
-    command.add_option("--size", size,
-                       "Side of a learnt kernel's square support (default 41, at most 63)");
+    AddWholeOption(command, "--size", size,
+                   "Side of a learnt kernel's square support (default 41, at most 63)");
 }
 
 // Learns the blur of an example pair and writes it as a kernel file (the blur itself, not
@@ -163,14 +167,17 @@ public:
         m_good = Absolute(m_good);
         m_blurred = Absolute(m_blurred);
         m_output = Absolute(m_output);
-        return true;
+        return CheckOutput(m_output, OutputKind::Stamp, {m_good, m_blurred});
     }
     bool Run(CStepContext& context) override {
         CKernel kernel;
         const int learnt =
             LearnKernelFromFiles(m_good, m_blurred, m_size, kernel, ProgressOf(*context.ui));
         if (learnt != 1) return Finish(learnt, *context.ui, 0, "Learning the kernel") == 0;
-        if (!WriteKernelFile(m_output, kernel)) return false;
+        // The one writer of stamp files, which names the file and the reason it failed.
+        if (WriteRubberStamp(m_output, kernel.values.data(), kernel.width, kernel.height,
+                             kernel.peakX, kernel.peakY) != 1)
+            return false;
         std::printf("Learnt blur %s written to %s\n", DescribeKernel(kernel).c_str(),
                     m_output.c_str());
         return true;
@@ -196,15 +203,16 @@ public:
                            "(counter-clockwise from rightwards)");
         command.add_option("--defocus", c.defocus, "R: a defocus disc of radius R pixels");
         command.add_option("--gaussian", c.gaussian, "S: a Gaussian blur of sigma S pixels");
-        command.add_option("--blur", c.blur,
-                           "KIND,STEPS,ATTENUATION: the program's own blur (KIND 0 to 4 or "
-                           "horizontal, vertical, right-down, random, five)");
+        command.add_option(
+            "--blur", c.blur,
+            "KIND,STEPS,ATTENUATION: the program's own blur (KIND " + BlurPathNameList() + ")");
         command.add_option("--method", c.method, "wiener (default) or lucy")
             ->check(CLI::IsMember({"wiener", "lucy"}));
         command.add_option("--strength", c.strength,
                            "Wiener: auto (default; from 8-bit rounding noise and the picture's "
                            "own spectrum) or a noise-to-signal ratio, larger is smoother");
-        command.add_option("--iterations", c.iterations, "Richardson-Lucy iterations (default 40)");
+        AddWholeOption(command, "--iterations", c.iterations,
+                       "Richardson-Lucy iterations (default 40)");
         command.add_flag("--no-taper", c.noTaper,
                          "Restore as if the blur wrapped around the picture's edges");
         AddKernelSizeOption(command, c.size);

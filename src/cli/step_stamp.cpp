@@ -2,60 +2,43 @@
 // Each answers the dialog its desktop command shows, so the document runs what it runs there.
 
 #include <CLI/CLI.hpp>
-#include <cctype>
 #include <cstdio>
 #include <optional>
 
+#include "cli/number_options.h"
 #include "cli/steps.h"
 #include "cli/terminal_ui.h"
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
 #include "platform/user_interface.h"
+#include "stamp/blur.h"
 #include "stamp/stamp_dialogs.h"
 
 namespace {
-
-// A blur kind by number (0 to 4) or name.
-std::optional<int32_t> ParseBlurKind(std::string text) {
-    for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    static const char* const kNames[] = {"horizontal", "vertical", "right-down", "random", "5"};
-    for (int32_t kind = 0; kind <= kLastBlurKind; ++kind)
-        if (text == kNames[kind] || text == std::to_string(kind)) return kind;
-    return std::nullopt;
-}
-
-// "X,Y" into a point.
-std::optional<CPoint> ParsePoint(const std::string& text) {
-    int x = 0, y = 0;
-    char end = 0;
-    if (std::sscanf(text.c_str(), "%d,%d%c", &x, &y, &end) != 2) return std::nullopt;
-    return CPoint{x, y};
-}
 
 // "Blur ..." with the dialog's values, those given replacing them, then OK.
 class CBlurStep : public CStep {
 public:
     explicit CBlurStep(CLI::App& command) {
         command.add_option("--kind", m_kindText,
-                           "Path of the blur, by number or name: 0 horizontal, 1 vertical, "
-                           "2 right-down, 3 random, 4 5; default the dialog's (0)");
-        command.add_option("--steps", m_steps,
-                           "Blur steps, 1 to 40 (more are reduced to 40); default the dialog's "
-                           "(10)");
-        command.add_option("--attenuation", m_attenuation,
-                           "Weight of each step after the first, times the one before; default "
-                           "the dialog's (0.6)");
+                           "Path of the blur, by number or name: " + BlurPathNameList() +
+                               "; default the dialog's (0)");
+        AddWholeOption(command, "--steps", m_steps,
+                       "Blur steps, 1 to 40 (more are reduced to 40); default the dialog's (10)",
+                       1);
+        AddRealOption(command, "--attenuation", m_attenuation,
+                      "Weight of each step after the first, times the one before, -1000 to "
+                      "1000; default the dialog's (0.6)",
+                      -kMaxBlurAttenuation, kMaxBlurAttenuation);
         command.add_flag("--within-size", m_withinSize,
                          "Blur within the picture instead of wrapping at its edges");
     }
     bool Prepare() override {
         if (m_kindText.empty()) return true;
-        m_kind = ParseBlurKind(m_kindText);
+        m_kind = BlurPathByName(m_kindText);
         if (!m_kind) {
-            std::fprintf(stderr,
-                         "--kind %s is not a blur kind (0 to 4, or horizontal, vertical, "
-                         "right-down, random, 5).\n",
-                         m_kindText.c_str());
+            std::fprintf(stderr, "--kind %s is not a blur kind (%s).\n", m_kindText.c_str(),
+                         BlurPathNameList().c_str());
             return false;
         }
         return true;
@@ -67,10 +50,11 @@ public:
         if (m_steps) values.m_nBlurSteps = *m_steps;
         if (m_attenuation) values.m_dBlurAttenuation = *m_attenuation;
         if (m_withinSize) values.m_bBlurWithinSize = true;
+        const int refusedBefore = context.ui->RefusedDialogs();
         context.ui->SetBlurDialog(values);
         doc.OnBlur();
         context.ui->SetBlurDialog(std::nullopt);
-        if (!doc.LastRunCompleted()) return false;
+        if (context.ui->RefusedDialogs() != refusedBefore || !doc.LastRunCompleted()) return false;
         std::printf("%s, %i steps, attenuation %g%s\n", BlurKindCaption(doc.m_blur.m_nBlurKind),
                     doc.m_blur.m_nBlurSteps, doc.m_blur.m_dBlurAttenuation,
                     doc.m_blur.m_bBlurWithinSize ? ", within size" : "");
@@ -106,9 +90,9 @@ public:
             command.add_option("--compare", m_compare,
                                "The Compare File kept for compare (optional)");
         if (result == kZelvantoUseStamp) {
-            command.add_option("--try", m_tries,
-                               "One Try Fraction with this Fraction of the peak; repeat for "
-                               "more, in order");
+            AddRealListOption(command, "--try", m_tries,
+                              "One Try Fraction with this Fraction of the peak; repeat for "
+                              "more, in order");
             command.add_option("--peak", m_peakText,
                                "The peak position X,Y for Use This; default the stamp's own");
             auto* save = command.add_flag("--save-cut", m_save,
@@ -122,11 +106,15 @@ public:
         m_blurred = Absolute(m_blurred);
         m_compare = m_compare.empty() ? m_compare : Absolute(m_compare);
         if (!m_peakText.empty()) {
-            m_peak = ParsePoint(m_peakText);
-            if (!m_peak) {
-                std::fprintf(stderr, "--peak %s is not X,Y.\n", m_peakText.c_str());
+            const auto peak = ParseWholePair(m_peakText, ',');
+            if (!peak) {
+                std::fprintf(stderr,
+                             "--peak takes X,Y, two whole numbers, for example 3,-2, not "
+                             "\"%s\".\n",
+                             m_peakText.c_str());
                 return false;
             }
+            m_peak = CPoint{peak->first, peak->second};
         }
         return true;
     }

@@ -4,7 +4,16 @@
 
 #include "fourier/fourier_dialogs.h"
 #include "fourier/fourier_settings.h"
+#include "stamp/blur.h"
 #include "stamp/stamp_dialogs.h"
+
+void CTerminalUi::Message(const std::string& text, MessageIcon icon) {
+    if (m_held) {
+        m_held->push_back({text, icon});
+        return;
+    }
+    CStreamUi::Message(text, icon);
+}
 
 bool CTerminalUi::FourierOperations(FourierSettings& settings) {
     FourierSettings edited = settings;
@@ -41,7 +50,15 @@ bool CTerminalUi::NumberDialog(CNumberData& data) {
 }
 
 bool CTerminalUi::BlurDialog(BlurSettings& settings) {
-    if (m_blur) settings = *m_blur;
+    const BlurSettings edited = m_blur.value_or(settings);
+    const std::string refusal =
+        CheckBlurValues(edited.m_nBlurKind, edited.m_nBlurSteps, edited.m_dBlurAttenuation);
+    if (!refusal.empty()) {
+        Message(refusal, MessageIcon::None);
+        ++m_refusedDialogs;
+        return false;
+    }
+    settings = edited;
     return true;
 }
 

@@ -46,12 +46,23 @@ struct CStampCutPreset {
 // dialogs, and the system's dialogs. The Fourier dialogs take their presets and press OK;
 // when the dialog's validation refuses them, its message is shown and, there being nobody
 // to correct the entry, the dialog is cancelled. The blur dialog takes its preset, or what
-// it shows, and presses OK; "Dialog Zelvanto" takes its preset or is cancelled; "Dialog
-// Stamp Cut" tries the preset's fractions and then uses the cut, telling on the stream
-// what each pass shows.
+// it shows, and presses OK, refused in the same way by the blur's rules; "Dialog Zelvanto"
+// takes its preset or is cancelled; "Dialog Stamp Cut" tries the preset's fractions and then
+// uses the cut, telling on the stream what each pass shows.
 class CTerminalUi : public CStreamUi {
 public:
     explicit CTerminalUi(std::FILE* out = stderr) : CStreamUi(out) {}
+
+    // A message kept back instead of shown.
+    struct CHeldMessage {
+        std::string text;
+        MessageIcon icon;
+    };
+
+    void Message(const std::string& text, MessageIcon icon = MessageIcon::None) override;
+    // While a list is given, messages are added to it instead of being shown: a step whose
+    // result is a message box reports it once, on stdout, and shows the others afterwards.
+    void HoldMessages(std::vector<CHeldMessage>* held) { m_held = held; }
 
     bool FourierOperations(FourierSettings& settings) override;
     bool NumberDialog(CNumberData& data) override;
@@ -69,7 +80,8 @@ public:
         m_stampCutPass = 0;
     }
 
-    // Fourier Operations and Number dialogs cancelled because their entries were refused.
+    // Fourier Operations, Number and blur dialogs cancelled because their entries were
+    // refused.
     int RefusedDialogs() const { return m_refusedDialogs; }
 
 private:
@@ -80,4 +92,5 @@ private:
     CStampCutPreset m_stampCut;
     size_t m_stampCutPass = 0;
     int m_refusedDialogs = 0;
+    std::vector<CHeldMessage>* m_held = nullptr;
 };

@@ -30,8 +30,8 @@ const std::string& FourierOpsTimeText(const FourierSettings& settings, int32_t k
 
 // Checks the edits in the order the dialog exchanges them (that of the kinds) and
 // returns the message of the first one refused, or an empty text when all pass:
-// 1/R, 1/R² and 1/R³ take 0 to 1000, 1/e takes 0.01 to 100000000, the exponent anything
-// that is a number. The kind must be one of the dialog's (0 to 6).
+// 1/R, 1/R² and 1/R³ take 0 to 1000, 1/e takes 0.01 to 100000000, the exponent of
+// (De) Amplification -10 to 10. The kind must be one of the dialog's (0 to 6).
 std::string ValidateFourierOperations(const FourierSettings& settings);
 
 // ---------------------------------------------------------------------------------------

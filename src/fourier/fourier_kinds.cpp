@@ -1,11 +1,8 @@
 #include "fourier/fourier_kinds.h"
 
 #include <cctype>
-#include <limits>
 
 namespace {
-
-constexpr double kAnyNumber = std::numeric_limits<double>::infinity();
 
 double ParameterOf(const CFourierKindRow& row, const FourierSettings& settings) {
     return row.parameter ? settings.*row.parameter : row.fixedParameter;
@@ -103,8 +100,10 @@ constexpr CFourierKindRow kKinds[] = {
      .caption = "(De) Amplification",
      .cliName = "amplify",
      .parameter = &S::m_dParamAmplify,
-     .low = -kAnyNumber,
-     .high = kAnyNumber,
+     // Every magnitude the spectrum keeps (1e-10 to 255) raised to the exponent, and the
+     // sum of their squares that renormalises them, stay finite within this range.
+     .low = -kMaxAmplifyExponent,
+     .high = kMaxAmplifyExponent,
      .timeText = &S::m_strTimeAmplify,
      .radioId = 126,
      .editId = 127,

@@ -22,6 +22,10 @@ enum class FourierKindDialog {
 
 struct CFourierKindRow;
 
+// The exponent of "(De) Amplification" lies within -this to this, so that the amplified
+// spectrum and the picture made from it stay finite.
+inline constexpr double kMaxAmplifyExponent = 10.0;
+
 // Applies a kind to a centred spectrum (three planes); scratch holds one plane.
 using FourierKindApply = void (*)(const CFourierKindRow& row, const CFourier& engine,
                                   Complex* spectrum, Complex* scratch,
@@ -36,7 +40,7 @@ struct CFourierKindRow {
     double FourierSettings::*parameter = nullptr;
     // The parameter of a distribution without an edit.
     double fixedParameter = 0.0;
-    // The range an edited parameter must lie in; infinite bounds take any number.
+    // The range an edited parameter must lie in.
     double low = 0.0;
     double high = 0.0;
     // The Time Elapsed text shown in the kind's row of Fourier Operations; null for the

@@ -57,51 +57,9 @@ double CKernel::Sum() const {
     return sum;
 }
 
-void KernelPathOffsets(int32_t kind, int32_t steps, std::vector<int32_t>& dx,
-                       std::vector<int32_t>& dy) {
-    dx.assign(static_cast<size_t>(std::max(steps, 0)), 0);
-    dy.assign(dx.size(), 0);
-    for (int32_t p = 1; p < steps; ++p) {
-        const double a = static_cast<double>(p);
-        int32_t x = 0, y = 0;
-        switch (kind) {
-            case 0:
-                x = p;
-                break;
-            case 1:
-                y = p;
-                break;
-            case 2:
-                x = p;
-                y = p;
-                break;
-            case 3:
-                x = static_cast<int32_t>(std::floor(10.0 * std::sin(a) + 0.5));
-                y = static_cast<int32_t>(std::floor(10.0 * std::cos(a) + 0.5));
-                break;
-            case 4:
-                x = static_cast<int32_t>(std::floor(15.0 * std::sin(2.0 * a) + 0.5));
-                y = static_cast<int32_t>(std::floor(15.0 * std::cos(2.0 * a) + 0.5));
-                break;
-            default:
-                break;
-        }
-        dx[static_cast<size_t>(p)] = x;
-        dy[static_cast<size_t>(p)] = y;
-    }
-}
-
 int BlurPathKernel(int32_t kind, int32_t steps, double attenuation, CKernel& kernel) {
-    if (kind < 0 || kind > 4) {
-        ShowMessage(Format("The blur kind must be 0 to 4, not %i.", kind));
-        return 0;
-    }
-    if (steps < 1) {
-        ShowMessage(Format("The blur needs at least 1 step, not %i.", steps));
-        return 0;
-    }
-    if (!std::isfinite(attenuation)) {
-        ShowMessage("The blur attenuation must be a finite number.");
+    if (const std::string refusal = CheckBlurValues(kind, steps, attenuation); !refusal.empty()) {
+        ShowMessage(refusal);
         return 0;
     }
     if (steps > kMaxBlurSteps) {
@@ -109,7 +67,7 @@ int BlurPathKernel(int32_t kind, int32_t steps, double attenuation, CKernel& ker
         steps = kMaxBlurSteps;
     }
     std::vector<int32_t> dx, dy;
-    KernelPathOffsets(kind, steps, dx, dy);
+    BlurPathOffsets(kind, steps, dx, dy);
     const auto [minX, maxX] = std::minmax_element(dx.begin(), dx.end());
     const auto [minY, maxY] = std::minmax_element(dy.begin(), dy.end());
     // Sample p lands on the blurred pixel at offset -(dx, dy) from it, so the kernel spans

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "stamp/blur.h"
+
 // A blur kernel in the layout of a rubber stamp: width x height values, row-major (the value
 // of column x in row y is element y * width + x), rows in the order of the packed bitmap (row
 // 0 is the bottom of the picture on screen), and a peak that marks the kernel's origin.
@@ -29,18 +31,11 @@ struct CKernel {
     double Sum() const;
 };
 
-// The largest blur path the program's own blur walks.
-inline constexpr int32_t kMaxBlurSteps = 40;
-
-// The offset path of the program's blur of the given kind (0 "Blur Horizontal", 1 "Blur
-// Vertical", 2 "Blur Right Down", 3 "Blur Random", 4 "Blur 5"): steps pairs, the first (0, 0).
-// Sample p of the blurred pixel (x, y) is the source pixel (x + dx[p], y + dy[p]).
-void KernelPathOffsets(int32_t kind, int32_t steps, std::vector<int32_t>& dx,
-                       std::vector<int32_t>& dy);
-
-// The kernel of the program's cyclic blur: weight attenuation^p for sample p, normalised to
-// sum 1, at the offset that takes the sample to the blurred pixel. Steps above the blur's
-// limit are reduced to it (with the blur's message). 1/0 with the message shown here.
+// The kernel of the program's cyclic blur along a path of the table of blur paths
+// (stamp/blur.h): weight attenuation^p for sample p, normalised to sum 1, at the offset that
+// takes the sample to the blurred pixel. The values are held to the blur's rules
+// (CheckBlurValues); steps above the blur's limit are reduced to it (with the blur's
+// message). 1/0 with the message shown here.
 int BlurPathKernel(int32_t kind, int32_t steps, double attenuation, CKernel& kernel);
 
 // A straight motion of the given length in pixels along angleDegrees (counter-clockwise

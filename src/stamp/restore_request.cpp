@@ -1,7 +1,5 @@
 #include "stamp/restore_request.h"
 
-#include <cctype>
-
 #include "platform/user_interface.h"
 #include "stamp/restore_files.h"
 
@@ -38,13 +36,4 @@ int MakeKernel(const CKernelRequest& request, CKernel& kernel, const RestoreProg
                                   kernel);
     }
     return 0;
-}
-
-std::optional<int32_t> ParseBlurKind(const std::string& text) {
-    std::string lower;
-    for (char ch : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    static const char* const names[] = {"horizontal", "vertical", "right-down", "random", "five"};
-    for (int32_t k = 0; k < 5; ++k)
-        if (lower == names[k] || lower == std::to_string(k)) return k;
-    return std::nullopt;
 }

@@ -34,7 +34,3 @@ int MakeKernel(const CKernelRequest& request, CKernel& kernel,
 // Learns the kernel of an example pair given as picture files. Same results.
 int LearnKernelFromFiles(const std::string& goodPath, const std::string& blurredPath, int32_t size,
                          CKernel& kernel, const RestoreProgress& progress = {});
-
-// A blur kind by number ("0" to "4") or name (horizontal, vertical, right-down, random,
-// five; any case).
-std::optional<int32_t> ParseBlurKind(const std::string& text);

@@ -3,20 +3,8 @@
 #include "platform/user_interface.h"
 
 const char* BlurKindCaption(int32_t kind) {
-    switch (kind) {
-        case 0:
-            return "Blur Horizontal";
-        case 1:
-            return "Blur Vertical";
-        case 2:
-            return "Blur Right Down";
-        case 3:
-            return "Blur Random";
-        case 4:
-            return "Blur 5";
-        default:
-            return "";
-    }
+    const CBlurPathRow* row = FindBlurPath(kind);
+    return row ? row->caption : "";
 }
 
 int32_t ZelvantoOperationCode(int result) {

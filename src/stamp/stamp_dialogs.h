@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "stamp/blur.h"
+
 // What the three dialogs of blur and rubber stamps show and give back. The desktop only
 // draws them; the ports of the command line and the tests use the same values.
 
@@ -11,12 +13,12 @@
 
 inline constexpr int kIdBlurDialog = 129;
 inline constexpr const char* kBlurDialogTitle = "Dialog";
-// Radio buttons of kinds 0 to 4, in that order.
-inline constexpr int kBlurRadioIds[5] = {143, 144, 145, 146, 147};
+// The radio buttons of the kinds are in the table of blur paths (stamp/blur.h), whose
+// CheckBlurValues holds the dialog's rules.
 inline constexpr int kIdBlurSteps = 148;
 inline constexpr int kIdBlurAttenuation = 149;
 inline constexpr int kIdBlurWithinSize = 150;
-inline constexpr int32_t kLastBlurKind = 4;
+inline constexpr int32_t kLastBlurKind = kBlurPathCount - 1;
 inline constexpr const char* kBlurStepsLabel = "Blur Steps ";
 inline constexpr const char* kBlurAttenuationLabel = "Blur Attenuation ";
 inline constexpr const char* kBlurWithinSizeLabel = "Within Size";

@@ -150,7 +150,8 @@ TEST_F(CliRun, AFailingStepStopsTheRunAndNothingIsSaved) {
         const char* step;
         const char* message;
     } refused[] = {
-        {"'colour --gamma 101'", "Step \"colour --gamma 101\": --gamma: Value 101 not in range"},
+        {"'colour --gamma 101'",
+         "Step \"colour --gamma 101\": --gamma takes a whole number from 0 to 100, not \"101\"."},
         {"'blurr --kind 1'", "\"blurr --kind 1\" is not a step; the steps are fourier, ratio,"},
         {"'fourier --kind 0 --size 16x12'", "Step \"fourier --kind 0 --size 16x12\": "},
         {"'fourier --kind sideways'", "--kind takes 0 to 12"},

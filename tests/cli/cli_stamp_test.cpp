@@ -140,5 +140,6 @@ TEST_F(CliStamp, MakeTrimUseAndShowAStamp) {
     EXPECT_FALSE(fs::exists(Path("none.bmp")));
     r = Run("use-stamp good.bmp --stamp blurred.stp --peak 3 -o none.bmp");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.err, "--peak 3 is not X,Y")) << r.err;
+    EXPECT_TRUE(Has(r.err, "--peak takes X,Y, two whole numbers, for example 3,-2, not \"3\"."))
+        << r.err;
 }

@@ -154,3 +154,53 @@ TEST(Blur, AllThreadCountsGiveTheSerialLoopsBits) {
             }
         }
 }
+
+TEST(BlurPaths, OneTableNamesEveryPathByNumberCaptionAndCommandLineName) {
+    const char* captions[] = {"Blur Horizontal", "Blur Vertical", "Blur Right Down", "Blur Random",
+                              "Blur 5"};
+    ASSERT_EQ(BlurPathRows().size(), 5u);
+    for (const CBlurPathRow& row : BlurPathRows()) {
+        EXPECT_STREQ(row.caption, captions[row.kind]);
+        EXPECT_EQ(row.radioId, 143 + row.kind);
+        EXPECT_EQ(FindBlurPath(row.kind), &row);
+        EXPECT_EQ(BlurPathByName(std::to_string(row.kind)), row.kind);
+        EXPECT_EQ(BlurPathByName(row.cliName), row.kind);
+    }
+    // "Blur 5" is both "five" and "5"; names are taken in any case.
+    EXPECT_EQ(BlurPathByName("five"), 4);
+    EXPECT_EQ(BlurPathByName("5"), 4);
+    EXPECT_EQ(BlurPathByName("Right-Down"), 2);
+    EXPECT_EQ(BlurPathByName("RANDOM"), 3);
+    for (const char* refused : {"", "6", "-1", "04", "blur 5", "horizontal ", "diagonal"})
+        EXPECT_EQ(BlurPathByName(refused), std::nullopt) << refused;
+    EXPECT_EQ(FindBlurPath(5), nullptr);
+    EXPECT_EQ(BlurPathNameList(),
+              "0 horizontal, 1 vertical, 2 right-down, 3 random, 4 five (or 5)");
+
+    // The offsets walked are the table's: the first is the pixel itself.
+    std::vector<int32_t> dx, dy;
+    BlurPathOffsets(4, 3, dx, dy);
+    EXPECT_EQ(dx, (std::vector<int32_t>{0, 14, -11}));
+    EXPECT_EQ(dy, (std::vector<int32_t>{0, -6, -10}));
+    BlurPathOffsets(7, 3, dx, dy);
+    EXPECT_EQ(dx, (std::vector<int32_t>{0, 0, 0}));
+}
+
+TEST(BlurPaths, TheRulesKeepEveryBlurredValueFinite) {
+    EXPECT_EQ(CheckBlurValues(0, 1, 0.6), "");
+    EXPECT_EQ(CheckBlurValues(4, 50, -1000.0), "");  // more than 40 steps are reduced later
+    EXPECT_EQ(CheckBlurValues(3, 10, 1000.0), "");
+    EXPECT_EQ(CheckBlurValues(5, 10, 0.6), "The blur kind must be 0 to 4, not 5.");
+    EXPECT_EQ(CheckBlurValues(0, 0, 0.6), "Blur Steps must be at least 1, not 0.");
+    EXPECT_EQ(CheckBlurValues(0, 10, 1e308),
+              "Blur Attenuation must be a number from -1000 to 1000, not 1e+308.");
+    EXPECT_EQ(CheckBlurValues(0, 10, NAN),
+              "Blur Attenuation must be a number from -1000 to 1000, not nan.");
+    EXPECT_EQ(CheckBlurValues(0, 10, -INFINITY),
+              "Blur Attenuation must be a number from -1000 to 1000, not -inf.");
+
+    // The largest attenuation along the longest path: every value a weighted mean.
+    CTestPicture p(16, 8, 7);
+    p.Blur(3, 40, 1000.0, false);
+    for (double v : p.real) EXPECT_TRUE(std::isfinite(v) && v >= 0.0 && v <= 255.0) << v;
+}

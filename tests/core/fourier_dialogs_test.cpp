@@ -40,11 +40,14 @@ TEST(FourierDialogs, FourierOperationsChecksTheRanges) {
     s.m_dParamR1 = 0.0;
     s.m_dParamR2 = 1000.0;
     s.m_dParamE = 0.01;
-    s.m_dParamAmplify = -7.5;  // the exponent has no range
+    s.m_dParamAmplify = -10.0;
     EXPECT_EQ(ValidateFourierOperations(s), "");
 
     const std::string r = "Please enter a number between 0 and 1000.";
     const std::string e = "Please enter a number between 0.01 and 100000000.";
+    // An exponent beyond 10 makes the spectrum's magnitudes overflow (1e308 gave a black
+    // picture): the range keeps the picture finite.
+    const std::string a = "Please enter a number between -10 and 10.";
     const struct {
         double FourierSettings::*member;
         double value;
@@ -55,7 +58,11 @@ TEST(FourierDialogs, FourierOperationsChecksTheRanges) {
         {&FourierSettings::m_dParamR3, NAN, r},
         {&FourierSettings::m_dParamE, 0.0099, e},
         {&FourierSettings::m_dParamE, 1.5e8, e},
-        {&FourierSettings::m_dParamAmplify, INFINITY, "Please enter a number."},
+        {&FourierSettings::m_dParamAmplify, INFINITY, a},
+        {&FourierSettings::m_dParamAmplify, NAN, a},
+        {&FourierSettings::m_dParamAmplify, 1e308, a},
+        {&FourierSettings::m_dParamAmplify, 10.5, a},
+        {&FourierSettings::m_dParamAmplify, -10.01, a},
     };
     for (const auto& c : refused) {
         FourierSettings bad = s;

@@ -56,7 +56,7 @@ CKernel SmallKernel() {
 // attenuation^p, wrapping at the edges.
 CPlanes DirectPathBlur(const CPlanes& in, int32_t kind, int32_t steps, double attenuation) {
     std::vector<int32_t> dx, dy;
-    KernelPathOffsets(kind, steps, dx, dy);
+    BlurPathOffsets(kind, steps, dx, dy);
     CPlanes out;
     EXPECT_TRUE(out.Allocate(in.width, in.height));
     const int32_t w = in.width, h = in.height;

@@ -1200,7 +1200,23 @@ private slots:
             QVERIFY(dialog->isVisible());
             QCOMPARE(m_ui->messages, std::vector<std::string>{"Please enter an integer."});
             QVERIFY(dialog->StepsEdit()->hasFocus());
-            dialog->StepsEdit()->setText(QStringLiteral("-4"));  // no range check
+            // Fewer than 1 step, and an attenuation that is not finite or too large for the
+            // sums to stay finite, are refused by the blur's rules; the dialog stays open.
+            dialog->StepsEdit()->setText(QStringLiteral("-4"));
+            dialog->accept();
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(m_ui->messages.back(), std::string("Blur Steps must be at least 1, not -4."));
+            QVERIFY(dialog->StepsEdit()->hasFocus());
+            dialog->StepsEdit()->setText(QStringLiteral("4"));
+            for (const char* text : {"1e308", "nan", "-1000.5"}) {
+                dialog->AttenuationEdit()->setText(QString::fromUtf8(text));
+                dialog->accept();
+                QVERIFY(dialog->isVisible());
+                QVERIFY(m_ui->messages.back().starts_with(
+                    "Blur Attenuation must be a number from -1000 to 1000, not "));
+                QVERIFY(dialog->AttenuationEdit()->hasFocus());
+            }
+            QCOMPARE(m_ui->messages.size(), size_t{5});
             dialog->AttenuationEdit()->setText(QStringLiteral("0.5"));
             dialog->Radio(2)->click();
             dialog->WithinSizeCheck()->setChecked(true);
@@ -1208,8 +1224,8 @@ private slots:
         });
         QVERIFY(Frame().RouteCommand(kCmdBlur));
         QVERIFY(seen);
-        QCOMPARE(doc.m_blur, (BlurSettings{2, -4, 0.5, true}));
-        QCOMPARE(LastBlurSettings(), (BlurSettings{2, -4, 0.5, true}));
+        QCOMPARE(doc.m_blur, (BlurSettings{2, 4, 0.5, true}));
+        QCOMPARE(LastBlurSettings(), (BlurSettings{2, 4, 0.5, true}));
 
         // Cancel keeps the document's values, whatever was typed.
         seen = false;
@@ -1222,7 +1238,7 @@ private slots:
         });
         QVERIFY(Frame().RouteCommand(kCmdBlur));
         QVERIFY(seen);
-        QCOMPARE(doc.m_blur, (BlurSettings{2, -4, 0.5, true}));
+        QCOMPARE(doc.m_blur, (BlurSettings{2, 4, 0.5, true}));
         LastBlurSettings() = saved;
     }
 

@@ -21,11 +21,11 @@ CBlurDlg::CBlurDlg(const BlurSettings& initial, QWidget* parent)
 
     auto* radios = new QVBoxLayout;
     auto* group = new QButtonGroup(this);
-    for (int kind = 0; kind <= kLastBlurKind; ++kind) {
-        auto* radio = new QRadioButton(QString::fromUtf8(BlurKindCaption(kind)));
-        radio->setObjectName(QStringLiteral("radio%1").arg(kBlurRadioIds[kind]));
-        group->addButton(radio, kind);
-        m_radios[static_cast<size_t>(kind)] = radio;
+    for (const CBlurPathRow& row : BlurPathRows()) {
+        auto* radio = new QRadioButton(QString::fromUtf8(row.caption));
+        radio->setObjectName(QStringLiteral("radio%1").arg(row.radioId));
+        group->addButton(radio, row.kind);
+        m_radios[static_cast<size_t>(row.kind)] = radio;
         radios->addWidget(radio);
     }
     // A kind the radio group does not have checks none of its buttons.
@@ -90,6 +90,13 @@ bool CBlurDlg::UpdateData() {
     }
     exchanged.m_dBlurAttenuation = *attenuation;
     exchanged.m_bBlurWithinSize = m_withinSize->isChecked();
+    const std::string refusal = CheckBlurValues(exchanged.m_nBlurKind, exchanged.m_nBlurSteps,
+                                                exchanged.m_dBlurAttenuation);
+    if (!refusal.empty()) {
+        ShowMessage(refusal);
+        FocusFailedEdit(exchanged.m_nBlurSteps < 1 ? m_steps : m_attenuation);
+        return false;
+    }
     m_settings = exchanged;
     return true;
 }

@@ -4,14 +4,16 @@
 #include <array>
 
 #include "document/doc_settings.h"
+#include "stamp/blur.h"
 
 class QCheckBox;
 class QLineEdit;
 class QRadioButton;
 
 // The blur dialog: the path kind ("Blur Horizontal" ... "Blur 5"), the steps, the
-// attenuation and "Within Size". OK takes the values without range checks; an edit that
-// holds no number is reported and keeps the dialog open.
+// attenuation and "Within Size". OK takes the values that pass the blur's rules
+// (CheckBlurValues: at least 1 step, an attenuation of at most 1000 in magnitude); an edit
+// that holds no number or a value refused is reported and keeps the dialog open.
 class CBlurDlg : public QDialog {
     Q_OBJECT
 
@@ -21,7 +23,7 @@ public:
     const BlurSettings& Settings() const { return m_settings; }
 
     // Reads the controls into the values; false (the edit reported and focused) when the
-    // steps or the attenuation are not a number.
+    // steps or the attenuation are not a number or break the blur's rules.
     bool UpdateData();
 
     QRadioButton* Radio(int kind) const { return m_radios[static_cast<size_t>(kind)]; }
@@ -34,7 +36,7 @@ public slots:
 
 private:
     BlurSettings m_settings;
-    std::array<QRadioButton*, 5> m_radios{};
+    std::array<QRadioButton*, kBlurPathCount> m_radios{};
     QLineEdit* m_steps = nullptr;
     QLineEdit* m_attenuation = nullptr;
     QCheckBox* m_withinSize = nullptr;

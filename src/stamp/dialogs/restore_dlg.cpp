@@ -100,10 +100,9 @@ CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
     m_stamp = new QLineEdit(source);
     auto* browse = new QPushButton(QStringLiteral("..."), source);
     m_known = new QComboBox(source);
-    m_known->addItems({QStringLiteral("Motion"), QStringLiteral("Defocus"),
-                       QStringLiteral("Gaussian"), QStringLiteral("Blur Horizontal"),
-                       QStringLiteral("Blur Vertical"), QStringLiteral("Blur Right Down"),
-                       QStringLiteral("Blur Random"), QStringLiteral("Blur 5")});
+    m_known->addItems(
+        {QStringLiteral("Motion"), QStringLiteral("Defocus"), QStringLiteral("Gaussian")});
+    for (const CBlurPathRow& path : BlurPathRows()) m_known->addItem(Q(path.caption));
     m_param1Label = new QLabel(source);
     m_param2Label = new QLabel(source);
     m_param1 = new QDoubleSpinBox(source);
