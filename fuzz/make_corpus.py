@@ -51,6 +51,22 @@ seeds = {
         "v5topdown.bmp": bmp(info(1, -2, 32, 3, 124, masks=(0xFF00, 0xFF0000, 0xFF000000)),
                              pixels=bytes(range(8))),
         "rgb4.bmp": bmp(info(3, 1, 4), bytes(range(64)), bytes([0x12, 0x30, 0, 0])),
+        # Run-length 8 bits: a run, an absolute run (padded), end of line, a delta, a run
+        # into the row's padding, end of bitmap.
+        "rle8.bmp": bmp(info(5, 4, 8, 1, colours=8), bytes(range(32)),
+                        bytes([2, 2, 0, 3, 4, 5, 6, 0, 0, 0, 1, 6, 0, 0, 0, 2, 2, 1,
+                               6, 7, 0, 1])),
+        # Run-length 4 bits: alternating run, absolute run of five (padded), end of line.
+        "rle4.bmp": bmp(info(6, 2, 4, 2), bytes(range(64)),
+                        bytes([5, 0x3A, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 1, 0xF0, 0, 1])),
+        # 16 bits: 5-5-5 without bit fields, 5-6-5 fields after a 40-byte header, and
+        # 1-5-5-5 fields inside a V5 header.
+        "rgb16.bmp": bmp(info(3, 2, 16), pixels=bytes([0xFF, 0x7F, 0x10, 0x42, 0x1F, 0, 0, 0,
+                                                       0xE0, 0x03, 0, 0x7C, 0, 0x80, 0, 0])),
+        "fields16.bmp": bmp(info(2, 1, 16, 3) + struct.pack("<III", 0xF800, 0x07E0, 0x001F),
+                            pixels=bytes([0x00, 0xF8, 0xE0, 0x07])),
+        "v5fields16.bmp": bmp(info(2, 2, 16, 3, 124, masks=(0x7C00, 0x03E0, 0x001F)),
+                              pixels=bytes([0xFF, 0xFF, 0x00, 0x80, 0x10, 0x42, 0x1F, 0x00])),
     },
     "jpg": {
         "rgb.jpg": pil(ramp("RGB", (8, 8)), "JPEG", quality=90),

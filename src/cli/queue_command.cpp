@@ -1,11 +1,16 @@
 #include "cli/queue_command.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -98,6 +103,91 @@ void CopyOut(std::FILE* from, std::FILE* to) {
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, from)) > 0) std::fwrite(buffer, 1, got, to);
     std::fflush(to);
+}
+
+// The folder of one parallel run holds what each picture prints, until the parent has passed
+// it on. It is named zelvanto-queue-PID-XXXXXX and locked (flock) by its run: the lock goes
+// with the last process of that run however it ends, so a folder nobody holds is stale.
+constexpr char kQueueFolderPrefix[] = "zelvanto-queue-";
+
+// Removes the folders of earlier runs that were killed (no process holds their lock), and
+// those of older versions, which had no lock. Folders of runs still going are kept.
+void SweepStaleQueueFolders(const std::filesystem::path& temp) {
+    std::error_code error;
+    std::vector<std::filesystem::path> candidates;
+    for (std::filesystem::directory_iterator it(temp, error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->path().filename().string().rfind(kQueueFolderPrefix, 0) == 0)
+            candidates.push_back(it->path());
+    }
+    for (const std::filesystem::path& folder : candidates) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && info.st_uid == ::getuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            std::filesystem::remove_all(folder, error);
+        ::close(fd);
+    }
+}
+
+// Makes and locks this run's folder; the descriptor holding the lock, or -1. A sweep of
+// another run may take a folder between its making and its locking: then another is made.
+int MakeQueueFolder(const std::filesystem::path& temp, std::string& folder) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        std::string name =
+            (temp / (kQueueFolderPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
+        if (::mkdtemp(name.data()) == nullptr) return -1;
+        const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat held {};
+        struct stat named {};
+        if (fd >= 0 && ::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 &&
+            ::lstat(name.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+            held.st_dev == named.st_dev) {
+            folder = name;
+            return fd;
+        }
+        if (fd >= 0) ::close(fd);
+    }
+    return -1;
+}
+
+// What a stop signal (Ctrl+C, kill, a closed terminal) cleans up before the run ends the way
+// the signal says: the workers are killed and waited for, then the folder is removed. Set up
+// before the handler is installed, and read by the handler with async-signal-safe calls only.
+struct CStopCleanup {
+    const char* folder = nullptr;
+    std::vector<const char*> files;  // every file the run may make in the folder
+    std::vector<pid_t> workers;      // room for all, reserved before the first fork
+    volatile sig_atomic_t workerCount = 0;
+};
+CStopCleanup* g_stopCleanup = nullptr;
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void OnStopSignal(int signal) {
+    const int savedErrno = errno;
+    if (CStopCleanup* cleanup = g_stopCleanup) {
+        for (sig_atomic_t i = 0; i < cleanup->workerCount; ++i)
+            ::kill(cleanup->workers[i], SIGKILL);
+        for (sig_atomic_t i = 0; i < cleanup->workerCount; ++i)
+            while (::waitpid(cleanup->workers[i], nullptr, 0) < 0 && errno == EINTR) {
+            }
+        for (const char* file : cleanup->files) ::unlink(file);
+        ::rmdir(cleanup->folder);
+    }
+    errno = savedErrno;
+    // The handler was reset on entry: once it returns, the signal (raised again, blocked
+    // until then) ends the program as it would have without the handler.
+    ::raise(signal);
+}
+
+// Blocks or unblocks the stop signals, around a fork and the recording of its worker.
+void BlockStopSignals(bool block) {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : kStopSignals) sigaddset(&set, signal);
+    ::sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
 }  // namespace
@@ -213,6 +303,11 @@ int RunQueue(const CQueueRequest& request, std::optional<CSize> size, const CliC
         }
     }
 
+    // Folders left by earlier parallel runs that were killed go first.
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    if (!error) SweepStaleQueueFolders(temp);
+
     int32_t jobs =
         request.jobs > 0 ? request.jobs : static_cast<int32_t>(std::thread::hardware_concurrency());
     if (jobs < 1) jobs = 1;
@@ -234,23 +329,26 @@ int RunQueue(const CQueueRequest& request, std::optional<CSize> size, const CliC
     CliCommon quiet = common;
     quiet.progress = false;  // progress lines of pictures running together say nothing
 
-    std::error_code error;
-    std::string folderTemplate =
-        (std::filesystem::temp_directory_path(error) / "zelvanto-queue-XXXXXX").string();
-    if (error || ::mkdtemp(folderTemplate.data()) == nullptr) {
+    std::string folderName;
+    const int folderLock = error ? -1 : MakeQueueFolder(temp, folderName);
+    if (folderLock < 0) {
         std::fprintf(stderr, "No temporary folder for the output of the pictures.\n");
         return 1;
     }
-    const std::filesystem::path folder = folderTemplate;
+    const std::filesystem::path folder = folderName;
     const auto outPath = [&](size_t i, const char* stream) {
         return (folder / (std::to_string(i) + stream)).string();
+    };
+    const auto removeFolder = [&] {
+        std::filesystem::remove_all(folder, error);
+        ::close(folderLock);
     };
     void* shared = ::mmap(nullptr, sizeof(std::atomic<uint64_t>), PROT_READ | PROT_WRITE,
                           MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     int pipeFds[2] = {-1, -1};
     if (shared == MAP_FAILED || ::pipe(pipeFds) != 0) {
         std::fprintf(stderr, "No shared counter for the pictures.\n");
-        std::filesystem::remove_all(folder, error);
+        removeFolder();
         return 1;
     }
     auto* nextTask = new (shared) std::atomic<uint64_t>(0);
@@ -273,13 +371,47 @@ int RunQueue(const CQueueRequest& request, std::optional<CSize> size, const CliC
         return status;
     };
 
+    // A stop signal from here on kills the workers and removes the folder.
+    std::vector<std::string> files;
+    for (size_t i = 0; i < request.inputs.size(); ++i)
+        for (const char* stream : {".out", ".err"}) files.push_back(outPath(i, stream));
+    CStopCleanup cleanup;
+    cleanup.folder = folderName.c_str();
+    for (const std::string& file : files) cleanup.files.push_back(file.c_str());
+    cleanup.workers.assign(static_cast<size_t>(jobs), 0);
+    struct sigaction stop {};
+    stop.sa_handler = OnStopSignal;
+    stop.sa_flags = SA_RESETHAND;
+    sigemptyset(&stop.sa_mask);
+    for (const int signal : kStopSignals) sigaddset(&stop.sa_mask, signal);
+    struct sigaction before[std::size(kStopSignals)] = {};
+    BlockStopSignals(true);
+    g_stopCleanup = &cleanup;
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+        ::sigaction(kStopSignals[i], nullptr, &before[i]);
+        // A signal the run was started to ignore (nohup) stays ignored.
+        if (before[i].sa_handler != SIG_IGN) ::sigaction(kStopSignals[i], &stop, nullptr);
+    }
+    BlockStopSignals(false);
+
     std::fflush(stdout);
     std::fflush(stderr);
+    const pid_t parent = ::getpid();
     std::vector<pid_t> workers;
     for (int32_t k = 0; k < jobs; ++k) {
+        BlockStopSignals(true);
         const pid_t pid = ::fork();
-        if (pid < 0) break;  // fewer workers, or none: see below
+        if (pid < 0) {
+            BlockStopSignals(false);
+            break;  // fewer workers, or none: see below
+        }
         if (pid == 0) {
+            // A worker ends with its parent: killed however the parent ends, also when the
+            // parent ended before this line (the worker then has another parent already).
+            for (size_t i = 0; i < std::size(kStopSignals); ++i)
+                ::sigaction(kStopSignals[i], &before[i], nullptr);
+            if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) std::_Exit(1);
+            BlockStopSignals(false);
             ::close(pipeFds[0]);
             for (;;) {
                 const uint64_t t = nextTask->fetch_add(1);
@@ -291,6 +423,9 @@ int RunQueue(const CQueueRequest& request, std::optional<CSize> size, const CliC
             std::_Exit(0);
         }
         workers.push_back(pid);
+        cleanup.workers[static_cast<size_t>(cleanup.workerCount)] = pid;
+        cleanup.workerCount = cleanup.workerCount + 1;
+        BlockStopSignals(false);
     }
     ::close(pipeFds[1]);
 
@@ -358,6 +493,11 @@ int RunQueue(const CQueueRequest& request, std::optional<CSize> size, const CliC
     }
     passOn();
     ::munmap(shared, sizeof(std::atomic<uint64_t>));
-    std::filesystem::remove_all(folder, error);
+    BlockStopSignals(true);
+    for (size_t i = 0; i < std::size(kStopSignals); ++i)
+        ::sigaction(kStopSignals[i], &before[i], nullptr);
+    g_stopCleanup = nullptr;
+    BlockStopSignals(false);
+    removeFolder();
     return failed ? 1 : 0;
 }

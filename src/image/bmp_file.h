@@ -12,10 +12,11 @@ inline constexpr int kBmpStreamDone = 1;
 inline constexpr int kBmpStreamRefused = 0;     // not a picture the system reads or writes
 inline constexpr int kBmpStreamFileError = -1;  // the stream itself failed
 
-// Reads a ".bmp" file (1, 4, 8, 24 or 32 bits, 40-byte or 12-byte header) into a picture;
-// anything but 24 bits is converted to a 24-bit picture with a 40-byte header, a 24-bit
-// file is kept exactly as read. size is the picture's size (0, 0 on failure). 1/0, with
-// the message shown here.
+// Reads a ".bmp" file (1, 4, 8, 16, 24 or 32 bits; a 12-byte core header, the 40-byte one or
+// its larger versions; run-length data of 4 and 8 bits, bit fields of 16 and 32) into a
+// picture; anything but a plain 24-bit file is converted to a 24-bit picture with a 40-byte
+// header, a plain 24-bit file is kept exactly as read. size is the picture's size (0, 0 on
+// failure). 1/0, with the message shown here.
 int ReadBmpFile(const std::string& path, DibHandle& dib, CSize& size);
 
 // The part of ReadBmpFile after the open, from the start of the stream to its end. The

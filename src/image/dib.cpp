@@ -116,8 +116,10 @@ CMemoryBlock ConvertPixelsTo24(const CPixelSource& source, int32_t width, int32_
                 case 24:
                     std::memcpy(out, in + ux * 3, 3);
                     continue;
+                case 16:
                 case 32: {
-                    const uint32_t pixel = LoadLE32(in + ux * 4);
+                    const uint32_t pixel =
+                        source.bitCount == 16 ? LoadLE16(in + ux * 2) : LoadLE32(in + ux * 4);
                     out[0] = FieldValue(pixel, source.masks[2], fields[2]);
                     out[1] = FieldValue(pixel, source.masks[1], fields[1]);
                     out[2] = FieldValue(pixel, source.masks[0], fields[0]);

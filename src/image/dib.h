@@ -149,11 +149,11 @@ struct CPixelSource {
     const uint8_t* rows = nullptr;  // the first stored row
     int64_t rowBytes = 0;           // from one stored row to the next
     bool topDown = false;           // the first stored row is the top of the image
-    int32_t bitCount = 0;           // 1, 4 or 8 (through the table), 24 or 32
+    int32_t bitCount = 0;           // 1, 4 or 8 (through the table), 16, 24 or 32
     const uint8_t* table = nullptr;
     int32_t entryBytes = 4;  // 4 (blue, green, red, 0) or 3 (blue, green, red)
     int32_t colors = 0;      // entries present in the table; other indices are black
-    // 32 bits: where red, green and blue lie in the little-endian pixel value.
+    // 16 and 32 bits: where red, green and blue lie in the little-endian pixel value.
     uint32_t masks[3] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu};
 };
 

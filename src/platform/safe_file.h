@@ -1,12 +1,23 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
 
-// Writes a file beside its target under a temporary name and renames it over the
-// target only when everything was written, so a failed write never destroys the file
-// that was there. A writer that is destroyed without Commit() removes its temporary.
+// Writes a file beside its target and puts it in the target's place only when everything
+// was written, so a failed write never destroys the file that was there. A writer that is
+// destroyed without Commit() removes what it wrote.
+//
+// Where the file system allows, the new file has no name until Commit() (an unnamed file
+// in the target's folder, O_TMPFILE): a process killed while it writes leaves nothing. Commit
+// links it in under the target's name when there is no file yet, else under a temporary
+// name beside the target that is renamed over it at once, so the old file is replaced in
+// one step. Elsewhere the file is written under the temporary name itself. Every temporary
+// is the target's name followed by ".part" and six letters or digits, and is locked
+// (flock) while its writer lives; Open removes the temporaries of the same target that no
+// writer holds any more, left by writers that were killed.
 //
 // A target that is a symbolic link is written through: the temporary lies beside the
 // file the link leads to and is renamed over that file, so the link stays a link. A target
@@ -37,6 +48,10 @@ public:
     // The FILE* of the temporary, for libraries that write through stdio.
     std::FILE* Stream() { return m_file; }
 
+    // Where the file system offers unnamed files they are used (the default); tests switch
+    // them off to see the named temporaries at work.
+    static void UseUnnamedTemporaries(bool use);
+
     // What went wrong in words, after a failed Open, Write or Commit ("Permission denied",
     // "No space left on device"); empty while nothing failed.
     const std::string& ErrorReason() const { return m_reason; }
@@ -46,10 +61,15 @@ public:
 
 private:
     void Fail(int error);
+    int OpenUnnamed(mode_t mode);
+    int OpenNamed(mode_t mode);
+    bool LinkUnnamed(int fd);
 
     std::FILE* m_file = nullptr;
     std::string m_target;
-    std::string m_temp;
+    std::string m_temp;      // the named temporary; empty for an unnamed file
+    bool m_unnamed = false;  // the file has no name until Commit
+    bool m_existed = false;  // the target was there at Open
     std::string m_reason;
     bool m_failed = false;
 };

@@ -96,6 +96,10 @@ public:
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
 
+    // Work still going on has changed the picture in place and is about to ask the person
+    // about it (the stamp's convolution before "Save this stamp? "): the windows show it now.
+    virtual void ShowChangedPicture() {}
+
     // Progress of long work, fraction in [0, 1]. Returning false asks the work to stop;
     // a stopped operation leaves its data as it was.
     virtual bool ReportProgress(double /*fraction*/) { return true; }

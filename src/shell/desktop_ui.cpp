@@ -2,15 +2,23 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
 
 #include "fourier/dialogs/fourier_ops_dlg.h"
 #include "fourier/dialogs/number_dlg.h"
 #include "fourier/dialogs/sizes_dlg.h"
+#include "shell/main_frame.h"
 #include "stamp/dialogs/blur_dlg.h"
 #include "stamp/dialogs/stamp_cut_dlg.h"
 #include "stamp/dialogs/zelvanto_dlg.h"
+#include "view/zelvan_view.h"
 
 namespace {
 
@@ -34,6 +42,34 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 // the window repaints and Cancel is seen without slowing the work down.
 constexpr int kProgressSteps = 1000;
 constexpr qint64 kEventIntervalMs = 40;
+
+// Qt's own file dialog (where the desktop offers none of its own) lists the files in
+// columns as wide as their texts and headings: size, type and date are never cut, and the
+// name takes the rest. The dialog starts large enough for that, within the screen.
+void ShowWholeColumns(QFileDialog& dialog) {
+    dialog.setViewMode(QFileDialog::Detail);
+    QSize size(900, 560);
+    if (const QScreen* screen = dialog.screen())
+        size = size.boundedTo(screen->availableSize() * 9 / 10);
+    dialog.resize(size);
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (!tree || !model) return;                   // a dialog of the desktop's own
+    tree->header()->setStretchLastSection(false);  // else the date would give way
+    const auto fit = [tree] {
+        int used = 0;
+        for (int column = 0; column < tree->header()->count(); ++column) {
+            if (tree->isColumnHidden(column)) continue;
+            tree->resizeColumnToContents(column);  // its texts and its heading
+            used += tree->columnWidth(column);
+        }
+        const int room = tree->viewport()->width() - used;
+        if (room > 0) tree->setColumnWidth(0, tree->columnWidth(0) + room);  // to the name
+    };
+    // The files of a folder come in after it is shown: fitted each time a folder is loaded.
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, tree,
+                     [tree, fit] { QTimer::singleShot(0, tree, fit); });
+}
 
 }  // namespace
 
@@ -179,8 +215,14 @@ std::optional<std::string> CDesktopUi::FileDialog(const CFileDialogRequest& requ
     const QString initial = QString::fromStdString(request.initialName);
     // A wildcard as the initial name only picks the filter; a real name is proposed.
     if (!initial.isEmpty() && !initial.contains(QLatin1Char('*'))) dialog.selectFile(initial);
+    ShowWholeColumns(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst().toStdString();
+}
+
+void CDesktopUi::ShowChangedPicture() {
+    if (CMainFrame* frame = CMainFrame::Instance())
+        for (CZelvanView* view : frame->Views()) view->viewport()->update();
 }
 
 void CDesktopUi::AddToRecentFiles(const std::string& path) {

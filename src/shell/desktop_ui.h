@@ -37,6 +37,8 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     bool ReportProgress(double fraction) override;
+    // Every view of the main frame repaints (at the next event loop, that of the question).
+    void ShowChangedPicture() override;
 
     // "Save changes to <title>?" with Yes, No and Cancel, before a modified document closes.
     using SaveAnswer = ::SaveAnswer;

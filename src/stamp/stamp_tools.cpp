@@ -97,6 +97,7 @@ int UseStamp(const CFourier& engine, uint8_t* picture, double* real, const std::
         }
         engine.RealsToBytes(picture, real);
     }
+    Ui().ShowChangedPicture();  // seen before the question about the stamp
 
     if (rect == start) return 1;
     // A cut down to nothing is no stamp: no file could hold it.

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <tuple>
 
 #include "document/zelvan_doc.h"
 #include "fourier/dialogs/data_exchange.h"
@@ -89,12 +90,23 @@ CColorDlg::CColorDlg(CZelvanDoc& doc, QWidget* parent)
     for (QSlider* slider : {m_light, m_contrast, m_gamma, m_resultOriginal})
         connect(slider, &QSlider::valueChanged, this, [this, slider] { OnSliderMoved(slider); });
 
+    // Each trackbar with its value beside it, as wide as the widest value ("-100").
     auto* trackbars = new QGridLayout;
-    const std::pair<const char*, QSlider*> rows[3] = {
-        {"Light", m_light}, {"Contrast", m_contrast}, {"Gamma", m_gamma}};
+    const std::tuple<const char*, QSlider*, int> rows[3] = {{"Light", m_light, kIdLight},
+                                                            {"Contrast", m_contrast, kIdContrast},
+                                                            {"Gamma", m_gamma, kIdGamma}};
     for (int i = 0; i < 3; ++i) {
-        trackbars->addWidget(new QLabel(QString::fromUtf8(rows[i].first)), i, 0);
-        trackbars->addWidget(rows[i].second, i, 1);
+        const auto& [label, slider, id] = rows[i];
+        auto* value = new QLabel;
+        value->setObjectName(QStringLiteral("value%1").arg(id));
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("-100")));
+        connect(slider, &QSlider::valueChanged, value,
+                [value](int position) { value->setNum(position); });
+        m_trackbarValues[static_cast<size_t>(i)] = value;
+        trackbars->addWidget(new QLabel(QString::fromUtf8(label)), i, 0);
+        trackbars->addWidget(slider, i, 1);
+        trackbars->addWidget(value, i, 2);
     }
 
     auto* blend = new QVBoxLayout;
@@ -169,6 +181,9 @@ void CColorDlg::ShowValues() {
         const QSignalBlocker block(slider);
         slider->setValue(position);
     }
+    // The values beside the trackbars follow them also while their signals are blocked.
+    for (size_t i = 0; i < m_trackbarValues.size(); ++i)
+        m_trackbarValues[i]->setNum(positions[i].first->value());
 }
 
 bool CColorDlg::UpdateData() {

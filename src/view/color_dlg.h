@@ -6,6 +6,7 @@
 #include "document/colour.h"
 
 class CZelvanDoc;
+class QLabel;
 class QLineEdit;
 class QSlider;
 
@@ -70,6 +71,7 @@ private:
     QSlider* m_contrast = nullptr;
     QSlider* m_gamma = nullptr;
     QSlider* m_resultOriginal = nullptr;
+    std::array<QLabel*, 3> m_trackbarValues{};  // the values of light, contrast and gamma
     bool m_bApplying = false;
     bool m_bApplyPending = false;
     bool m_bShown = false;

@@ -1,13 +1,24 @@
 // zelvanto-cli queue: entries by the dialog's rules, result files, failures, and several
 // pictures at once giving the same files as one after the other.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "image/bmp_file.h"
 #include "image/dib.h"
 #include "support/cli_run.h"
+#include "support/scope_guard.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -146,4 +157,149 @@ TEST_F(CliQueue, JobsWriteTheSameBytesAsASerialRun) {
     const CliResult failing = Run(args + " --jobs 2");
     EXPECT_EQ(failing.status, 1);
     EXPECT_TRUE(Has(failing.err, "failed and wrote nothing: h")) << failing.err;
+}
+
+namespace {
+
+// zelvanto-cli started in the folder with TMPDIR set, its output into files there.
+pid_t StartCli(const fs::path& folder, const fs::path& temp, const std::vector<std::string>& args) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    if (::chdir(folder.c_str()) != 0) ::_exit(120);
+    ::setenv("TMPDIR", temp.c_str(), 1);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::signal(signal, SIG_DFL);
+    const int out = ::open("cli.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open("cli.err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    std::vector<char*> argv = {const_cast<char*>(ZELVANTO_CLI_PATH)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(ZELVANTO_CLI_PATH, argv.data());
+    ::_exit(121);
+}
+
+// The processes whose parent is pid.
+std::vector<pid_t> ChildrenOf(pid_t pid) {
+    std::vector<pid_t> children;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // pid (command) state ppid ...: the command may hold blanks, the last ')' ends it.
+        const size_t close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 1));
+        std::string state;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        if (parent == pid && state != "Z") children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
+std::vector<std::string> QueueFolders(const fs::path& temp) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(temp))
+        if (entry.path().filename().string().rfind("zelvanto-queue-", 0) == 0)
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> Results(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == 7 && name.compare(3, 4, ".bmp") == 0) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Waits up to 20 s for what `ready` tells.
+template <class F>
+bool WaitUntil(F ready) {
+    for (int i = 0; i < 2000; ++i) {
+        if (ready()) return true;
+        ::usleep(10000);
+    }
+    return false;
+}
+
+// How a process ended, waited for at most 20 s (-1 when it did not end).
+int EndOf(pid_t pid) {
+    int status = 0;
+    const bool ended = WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; });
+    return ended ? status : -1;
+}
+
+}  // namespace
+
+TEST_F(CliQueue, AKilledRunTakesItsWorkersAlongAndLeavesNoFolderBehind) {
+    // This test process adopts the workers whose parent dies, so that it sees how they end.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const CScopeGuard noSubreaper([] { ::prctl(PR_SET_CHILD_SUBREAPER, 0); });
+    const fs::path temp = m_dir / "tmp";
+    fs::create_directories(temp);
+    // Pictures that take seconds each with the exact engine, more than the two workers.
+    for (const char* name : {"p0.bmp", "p1.bmp", "p2.bmp", "p3.bmp"})
+        fs::copy_file(fs::path(ZELVANTO_SAMPLES_DIR) / "chelsea_160x120.bmp", m_dir / name);
+    const std::vector<std::string> args = {
+        "queue",   "p0.bmp",  "p1.bmp",  "p2.bmp",      "p3.bmp", "--entry", "a=1/r:2",
+        "--entry", "b=1/e:3", "--entry", "c=amplify:2", "--jobs", "2"};
+
+    // kill -9: nothing can clean up in the run itself, but its workers die with it and write
+    // nothing more.
+    pid_t cli = StartCli(m_dir, temp, args);
+    ASSERT_GT(cli, 0);
+    std::vector<pid_t> workers;
+    ASSERT_TRUE(WaitUntil([&] {
+        workers = ChildrenOf(cli);
+        return workers.size() == 2 && QueueFolders(temp).size() == 1;
+    })) << ReadFileBytes(m_dir / "cli.err");
+    ::kill(cli, SIGKILL);
+    EXPECT_TRUE(WIFSIGNALED(EndOf(cli)));
+    for (const pid_t worker : workers) {
+        const int status = EndOf(worker);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    }
+    const std::vector<std::string> written = Results(m_dir);
+    EXPECT_LT(written.size(), 12u);
+    ::usleep(300000);
+    EXPECT_EQ(Results(m_dir), written);
+    const std::vector<std::string> left = QueueFolders(temp);
+    ASSERT_EQ(left.size(), 1u);
+
+    // The next run removes it, but not the folder of a run still going (its lock held).
+    fs::create_directories(temp / "zelvanto-queue-live");
+    const int live = ::open((temp / "zelvanto-queue-live").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    WritePicture("small.bmp");
+    const pid_t next = StartCli(m_dir, temp, {"queue", "small.bmp", "--entry", "a=1/r"});
+    const int nextStatus = EndOf(next);
+    ASSERT_TRUE(WIFEXITED(nextStatus) && WEXITSTATUS(nextStatus) == 0)
+        << ReadFileBytes(m_dir / "cli.err");
+    EXPECT_EQ(QueueFolders(temp), std::vector<std::string>{"zelvanto-queue-live"});
+
+    // Stopped by a signal it may catch, the run kills its workers, removes its folder and
+    // ends by that signal.
+    for (const int signal : {SIGTERM, SIGINT}) {
+        for (const std::string& name : Results(m_dir)) fs::remove(m_dir / name);
+        cli = StartCli(m_dir, temp, args);
+        ASSERT_GT(cli, 0);
+        ASSERT_TRUE(WaitUntil([&] {
+            workers = ChildrenOf(cli);
+            return workers.size() == 2 && QueueFolders(temp).size() == 2;
+        })) << signal;
+        ::kill(cli, signal);
+        const int status = EndOf(cli);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << " " << status;
+        EXPECT_EQ(QueueFolders(temp), std::vector<std::string>{"zelvanto-queue-live"}) << signal;
+        for (const pid_t worker : workers) EXPECT_EQ(::kill(worker, 0), -1) << signal;
+    }
+    ::close(live);
 }

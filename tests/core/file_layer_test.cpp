@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -16,6 +19,7 @@
 #include "stamp/restore_files.h"
 #include "support/files.h"
 #include "support/pictures.h"
+#include "support/scope_guard.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -80,52 +84,66 @@ TEST(FileOpen, RefusesWhatIsNotARegularFileWithoutBlocking) {
 }
 
 TEST(SafeFileWriter, RefusesReadOnlyTargetsAndWritesThroughLinks) {
-    const fs::path dir = TestTempDir("safe_links");
+    // The same with unnamed files and with named temporaries.
+    const CScopeGuard unnamedAgain([] { CSafeFileWriter::UseUnnamedTemporaries(true); });
+    for (const bool unnamed : {true, false}) {
+        CSafeFileWriter::UseUnnamedTemporaries(unnamed);
+        const fs::path dir = TestTempDir(unnamed ? "safe_links" : "safe_links_named");
+        std::ofstream(dir / "locked.bmp") << "keep";
+        fs::permissions(dir / "locked.bmp", fs::perms::owner_read | fs::perms::group_read);
+        {
+            CSafeFileWriter writer;
+            EXPECT_EQ(writer.Open((dir / "locked.bmp").string()), EACCES);
+            EXPECT_EQ(writer.ErrorReason(), "Permission denied (the file is read-only)");
+            EXPECT_FALSE(writer.Commit());
+        }
+        EXPECT_EQ(ReadFileBytes(dir / "locked.bmp"), "keep");
+
+        // A link (relative, through a second link) keeps being a link; its target gets the
+        // content, and keeps its permissions.
+        fs::create_directory(dir / "real");
+        std::ofstream(dir / "real" / "photo.bmp") << "old";
+        fs::permissions(dir / "real" / "photo.bmp", fs::perms::owner_read | fs::perms::owner_write);
+        fs::create_symlink("real/photo.bmp", dir / "first.bmp");
+        fs::create_symlink(dir / "first.bmp", dir / "second.bmp");
+        {
+            CSafeFileWriter writer;
+            ASSERT_EQ(writer.Open((dir / "second.bmp").string()), 0);
+            EXPECT_EQ(writer.FinalTarget(), (dir / "real" / "photo.bmp").string());
+            ASSERT_TRUE(writer.Write("new", 3));
+            ASSERT_TRUE(writer.Commit());
+        }
+        EXPECT_TRUE(fs::is_symlink(dir / "first.bmp"));
+        EXPECT_TRUE(fs::is_symlink(dir / "second.bmp"));
+        EXPECT_EQ(ReadFileBytes(dir / "real" / "photo.bmp"), "new");
+        EXPECT_EQ(fs::status(dir / "real" / "photo.bmp").permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir / "real"), fs::directory_iterator()), 1);
+        // A link to a file not yet there makes that file.
+        fs::create_symlink("real/later.bmp", dir / "later.bmp");
+        {
+            CSafeFileWriter writer;
+            ASSERT_EQ(writer.Open((dir / "later.bmp").string()), 0);
+            ASSERT_TRUE(writer.Write("x", 1));
+            ASSERT_TRUE(writer.Commit());
+        }
+        EXPECT_TRUE(fs::is_symlink(dir / "later.bmp"));
+        EXPECT_EQ(ReadFileBytes(dir / "real" / "later.bmp"), "x");
+        // A new file gets the mode an ordinary new file gets.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        EXPECT_EQ(static_cast<mode_t>(fs::status(dir / "real" / "later.bmp").permissions() &
+                                      fs::perms::all),
+                  0666 & ~mask);
+        // A loop of links is refused.
+        fs::create_symlink("loop2.bmp", dir / "loop1.bmp");
+        fs::create_symlink("loop1.bmp", dir / "loop2.bmp");
+        CSafeFileWriter loop;
+        EXPECT_EQ(loop.Open((dir / "loop1.bmp").string()), ELOOP);
+    }
+    const fs::path dir = TestTempDir("safe_links_words");
     std::ofstream(dir / "locked.bmp") << "keep";
     fs::permissions(dir / "locked.bmp", fs::perms::owner_read | fs::perms::group_read);
-    {
-        CSafeFileWriter writer;
-        EXPECT_EQ(writer.Open((dir / "locked.bmp").string()), EACCES);
-        EXPECT_EQ(writer.ErrorReason(), "Permission denied (the file is read-only)");
-        EXPECT_FALSE(writer.Commit());
-    }
-    EXPECT_EQ(ReadFileBytes(dir / "locked.bmp"), "keep");
-
-    // A link (relative, through a second link) keeps being a link; its target gets the
-    // content, and keeps its permissions.
-    fs::create_directory(dir / "real");
-    std::ofstream(dir / "real" / "photo.bmp") << "old";
-    fs::permissions(dir / "real" / "photo.bmp", fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink("real/photo.bmp", dir / "first.bmp");
-    fs::create_symlink(dir / "first.bmp", dir / "second.bmp");
-    {
-        CSafeFileWriter writer;
-        ASSERT_EQ(writer.Open((dir / "second.bmp").string()), 0);
-        EXPECT_EQ(writer.FinalTarget(), (dir / "real" / "photo.bmp").string());
-        ASSERT_TRUE(writer.Write("new", 3));
-        ASSERT_TRUE(writer.Commit());
-    }
-    EXPECT_TRUE(fs::is_symlink(dir / "first.bmp"));
-    EXPECT_TRUE(fs::is_symlink(dir / "second.bmp"));
-    EXPECT_EQ(ReadFileBytes(dir / "real" / "photo.bmp"), "new");
-    EXPECT_EQ(fs::status(dir / "real" / "photo.bmp").permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "real"), fs::directory_iterator()), 1);
-    // A link to a file not yet there makes that file.
-    fs::create_symlink("real/later.bmp", dir / "later.bmp");
-    {
-        CSafeFileWriter writer;
-        ASSERT_EQ(writer.Open((dir / "later.bmp").string()), 0);
-        ASSERT_TRUE(writer.Write("x", 1));
-        ASSERT_TRUE(writer.Commit());
-    }
-    EXPECT_TRUE(fs::is_symlink(dir / "later.bmp"));
-    EXPECT_EQ(ReadFileBytes(dir / "real" / "later.bmp"), "x");
-    // A loop of links is refused.
-    fs::create_symlink("loop2.bmp", dir / "loop1.bmp");
-    fs::create_symlink("loop1.bmp", dir / "loop2.bmp");
-    CSafeFileWriter loop;
-    EXPECT_EQ(loop.Open((dir / "loop1.bmp").string()), ELOOP);
 
     // The writers say it in words.
     CScriptedUi ui;
@@ -137,6 +155,133 @@ TEST(SafeFileWriter, RefusesReadOnlyTargetsAndWritesThroughLinks) {
                                  locked + " failed to open 1a File error 13: Permission denied "
                                           "(the file is read-only)"});
     EXPECT_EQ(ReadFileBytes(dir / "locked.bmp"), "keep");
+}
+
+namespace {
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A writer in a process of its own: it opens the target, writes `content`, says so and
+// waits to be told to go on; then commits and ends with 0 (1 when the commit failed).
+// Killed before that, it dies in the middle of its write.
+struct CWriterProcess {
+    pid_t pid = -1;
+    int ready = -1;  // the parent's ends of the two pipes
+    int go = -1;
+
+    CWriterProcess(const fs::path& target, const std::string& content) {
+        int readyPipe[2], goPipe[2];
+        if (::pipe(readyPipe) != 0 || ::pipe(goPipe) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            ::close(readyPipe[0]);
+            ::close(goPipe[1]);
+            CSafeFileWriter writer;
+            if (writer.Open(target.string()) != 0) ::_exit(2);
+            if (!writer.Write(content.data(), content.size())) ::_exit(3);
+            std::fflush(writer.Stream());
+            if (::write(readyPipe[1], "r", 1) != 1) ::_exit(4);
+            char byte = 0;
+            if (::read(goPipe[0], &byte, 1) != 1) ::_exit(5);
+            ::_exit(writer.Commit() ? 0 : 1);
+        }
+        ::close(readyPipe[1]);
+        ::close(goPipe[0]);
+        ready = readyPipe[0];
+        go = goPipe[1];
+    }
+    ~CWriterProcess() {
+        ::close(ready);
+        ::close(go);
+        if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    // True once the writer has written its content (false when it ended before).
+    bool WaitReady() const {
+        char byte = 0;
+        return ::read(ready, &byte, 1) == 1;
+    }
+    void Go() const { EXPECT_EQ(::write(go, "g", 1), 1); }
+    int Wait() {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid = -1;
+        return status;
+    }
+};
+
+}  // namespace
+
+TEST(SafeFileWriter, AWriterKilledInTheMiddleLeavesNoPartBehind) {
+    const fs::path dir = TestTempDir("safe_kill");
+    std::ofstream(dir / "t.bmp") << "old";
+    CWriterProcess writer(dir / "t.bmp", std::string(1 << 20, 'n'));
+    ASSERT_TRUE(writer.WaitReady());
+    // While it writes, the folder holds the old file only: the new one has no name yet.
+    EXPECT_EQ(Names(dir), std::vector<std::string>{"t.bmp"});
+    ::kill(writer.pid, SIGKILL);
+    EXPECT_TRUE(WIFSIGNALED(writer.Wait()));
+    EXPECT_EQ(Names(dir), std::vector<std::string>{"t.bmp"});
+    EXPECT_EQ(ReadFileBytes(dir / "t.bmp"), "old");
+}
+
+TEST(SafeFileWriter, NamedPartsOfDeadWritersAreSweptAtTheNextWriteAndLiveOnesKept) {
+    // Where the file system has no unnamed files, the writer names its part: a writer that
+    // dies leaves it, and the next write of the same target removes it, but not the part of
+    // a writer still at work, nor parts of other files or names of another pattern.
+    CSafeFileWriter::UseUnnamedTemporaries(false);
+    const CScopeGuard unnamedAgain([] { CSafeFileWriter::UseUnnamedTemporaries(true); });
+    const fs::path dir = TestTempDir("safe_sweep");
+    std::ofstream(dir / "t.bmp") << "old";
+    // One writer alive and waiting, one killed half way (its open keeps the live one's part),
+    // and a part left by a run killed earlier.
+    CWriterProcess live(dir / "t.bmp", "live");
+    ASSERT_TRUE(live.WaitReady());
+    CWriterProcess killed(dir / "t.bmp", "never");
+    ASSERT_TRUE(killed.WaitReady());
+    ::kill(killed.pid, SIGKILL);
+    killed.Wait();
+    std::ofstream(dir / "t.bmp.partAb12Cd") << "left by a run killed earlier";
+    for (const char* name : {"u.bmp.partAb12Cd", "t.bmp.partial", "t.bmp.partAb1", "t.bmp.part"})
+        std::ofstream(dir / name) << "not a part of t.bmp";
+    std::vector<std::string> parts;
+    for (const std::string& name : Names(dir))
+        if (name.size() == 16 && name.rfind("t.bmp.part", 0) == 0) parts.push_back(name);
+    ASSERT_EQ(parts.size(), 3u);  // the old one, the killed writer's and the live one's
+
+    CSafeFileWriter writer;
+    ASSERT_EQ(writer.Open((dir / "t.bmp").string()), 0);
+    // Swept: the earlier run's part and the killed writer's; the live writer's stays, and so
+    // does what is not a part of t.bmp.
+    std::vector<std::string> left;
+    for (const std::string& name : Names(dir))
+        if (name.size() == 16 && name.rfind("t.bmp.part", 0) == 0) left.push_back(name);
+    EXPECT_EQ(left.size(), 2u);  // the live writer's and this writer's own
+    for (const char* name : {"u.bmp.partAb12Cd", "t.bmp.partial", "t.bmp.partAb1", "t.bmp.part"})
+        EXPECT_TRUE(fs::exists(dir / name)) << name;
+    EXPECT_FALSE(fs::exists(dir / "t.bmp.partAb12Cd"));
+    ASSERT_TRUE(writer.Write("mine", 4));
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_EQ(ReadFileBytes(dir / "t.bmp"), "mine");
+
+    // The live writer finishes after all: its file replaces this one.
+    live.Go();
+    const int status = live.Wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "t.bmp"), "live");
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{"t.bmp", "t.bmp.part", "t.bmp.partAb1",
+                                                    "t.bmp.partial", "u.bmp.partAb12Cd"}));
 }
 
 TEST(PictureFile, KindsByExtensionWithoutRegardToCase) {

@@ -9,6 +9,7 @@
 #include "platform/memory_block.h"
 #include "platform/safe_file.h"
 #include "platform/stream_ui.h"
+#include "support/scope_guard.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -40,25 +41,43 @@ TEST(MemoryBlock, IsZeroFilledAndFailsWithoutThrowing) {
 }
 
 TEST(SafeFileWriter, CommitReplacesAndAbortKeepsTheOldFile) {
-    const fs::path dir = TempDir("safe");
-    const fs::path target = dir / "picture.bmp";
-    std::ofstream(target) << "old";
+    const CScopeGuard unnamedAgain([] { CSafeFileWriter::UseUnnamedTemporaries(true); });
+    for (const bool unnamed : {true, false}) {
+        CSafeFileWriter::UseUnnamedTemporaries(unnamed);
+        const fs::path dir = TempDir(unnamed ? "safe" : "safe_named");
+        const fs::path target = dir / "picture.bmp";
+        std::ofstream(target) << "old";
 
-    {
+        {
+            CSafeFileWriter writer;
+            ASSERT_EQ(writer.Open(target.string()), 0);
+            writer.Write("new content", 11);
+            // Destroyed without Commit: the old file stays, no temporary is left behind.
+        }
+        EXPECT_EQ(ReadText(target), "old");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
         CSafeFileWriter writer;
         ASSERT_EQ(writer.Open(target.string()), 0);
-        writer.Write("new content", 11);
-        // Destroyed without Commit: the old file stays, no temporary is left behind.
-    }
-    EXPECT_EQ(ReadText(target), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+        ASSERT_TRUE(writer.Write("new", 3));
+        ASSERT_TRUE(writer.Commit());
+        EXPECT_EQ(ReadText(target), "new");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 
-    CSafeFileWriter writer;
-    ASSERT_EQ(writer.Open(target.string()), 0);
-    ASSERT_TRUE(writer.Write("new", 3));
-    ASSERT_TRUE(writer.Commit());
-    EXPECT_EQ(ReadText(target), "new");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+        // A new file, and a second writer of it while the first is open: the last to commit
+        // is what stays, and no temporary is left.
+        const fs::path fresh = dir / "fresh.bmp";
+        CSafeFileWriter first;
+        CSafeFileWriter second;
+        ASSERT_EQ(first.Open(fresh.string()), 0);
+        ASSERT_EQ(second.Open(fresh.string()), 0);
+        ASSERT_TRUE(first.Write("1", 1));
+        ASSERT_TRUE(second.Write("2", 1));
+        ASSERT_TRUE(first.Commit());
+        ASSERT_TRUE(second.Commit());
+        EXPECT_EQ(ReadText(fresh), "2");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    }
 }
 
 TEST(SafeFileWriter, OpenInMissingFolderReportsTheError) {

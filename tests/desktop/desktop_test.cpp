@@ -9,7 +9,9 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,13 +22,16 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QStyleOptionFrame>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <QtTest>
 #include <cstring>
 #include <filesystem>
@@ -51,6 +56,7 @@
 #include "stamp/dialogs/zelvanto_dlg.h"
 #include "stamp/restore.h"
 #include "stamp/rubber_stamp.h"
+#include "support/scope_guard.h"
 #include "support/temp_dir.h"
 #include "view/color_dlg.h"
 #include "view/dib_image.h"
@@ -69,6 +75,7 @@ public:
         icons.push_back(icon);
     }
     bool AskYesNo(const std::string& text, bool defaultNo) override {
+        if (onQuestion) onQuestion(text);
         messages.push_back(text);
         return !defaultNo;
     }
@@ -78,6 +85,7 @@ public:
     }
     // File dialogs answered from the list while it lasts, then the real dialog.
     std::optional<std::string> FileDialog(const CFileDialogRequest& request) override {
+        fileRequests.push_back(request);
         if (files.empty()) return CDesktopUi::FileDialog(request);
         const std::optional<std::string> path = files.front();
         files.erase(files.begin());
@@ -94,9 +102,29 @@ public:
     std::vector<std::string> saveQuestions;
     SaveAnswer saveAnswer = SaveAnswer::No;
     std::vector<std::optional<std::string>> files;
+    std::vector<CFileDialogRequest> fileRequests;
     int progressReports = 0;
     bool cancelProgress = false;
+    // Runs when a question comes, as the event loop of its message box would start.
+    std::function<void(const std::string&)> onQuestion;
 };
+
+// True when an edit shows all of its text: the room inside its frame, less the margin the
+// edit keeps on each side, holds the text.
+bool ShowsWholeText(const QLineEdit* edit) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth = edit->hasFrame()
+                           ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit)
+                           : 0;
+    const QRect contents = edit->style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &option, edit)
+                               .marginsRemoved(edit->textMargins());
+    constexpr int kEditMargin = 2;
+    return edit->fontMetrics().horizontalAdvance(edit->text()) <=
+           contents.width() - 2 * kEditMargin;
+}
 
 // A 24-bit picture with a pattern that changes in both directions and in every channel.
 DibHandle PatternPicture(int width, int height, int seed) {
@@ -1345,6 +1373,172 @@ private slots:
         });
         QCOMPARE(m_ui->ZelvantoDialog(names), kIdOk);
         QCOMPARE(names, (CZelvantoData{"a.bmp", "b.bmp", "in.ft", "c.bmp"}));
+    }
+
+    void stampCutDialogShowsWholeNumbers() {
+        CStampCutData data;
+        data.m_dFraction = -1.23456789012345e-300;
+        data.m_dPeak = 2.13722238122328;
+        data.m_nLeft = -2147483647 - 1;
+        data.m_nRight = 2147483647;
+        data.m_nBottom = -1000000000;
+        data.m_nTop = 1000000000;
+        data.m_nPeakX = -2147483647 - 1;
+        data.m_nPeakY = -2147483647 - 1;
+        CStampCutDlg dialog(data);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.Edit(160)->text(), QStringLiteral("2.13722238122328"));
+        for (int id : {154, 160, 155, 156, 157, 158, 159, 104})
+            QVERIFY2(ShowsWholeText(dialog.Edit(id)), qPrintable(dialog.Edit(id)->text()));
+    }
+
+    void useStampShowsThePictureBeforeAskingToSave() {
+        Start({QString::fromStdString(m_picture)});
+        CZelvanDoc& doc = View().GetDocument();
+        Paint(View());
+        QCoreApplication::processEvents();
+        // A 3 x 3 stamp holding 0.5 in its centre: cut to its centre, it halves the picture.
+        std::vector<double> values(9, 0.0);
+        values[4] = 0.5;
+        const std::string stamp = (m_dir / "halve.stp").string();
+        QCOMPARE(WriteRubberStamp(stamp, values.data(), 3, 3, 1, 1), 1);
+        doc.m_strBlurredFile = (m_dir / "halve.bmp").string();
+        WhenModal<CStampCutDlg>([](CStampCutDlg* first) {
+            WhenModal<CStampCutDlg>([](CStampCutDlg* second) { second->Button(134)->click(); });
+            first->Edit(154)->setText(QStringLiteral("0.5"));
+            first->Button(1)->click();
+        });
+        // What the screen shows when the question comes, once the question's own event loop
+        // has run: the window's pixels, not a fresh drawing of it.
+        QImage shown;
+        m_ui->onQuestion = [&](const std::string&) {
+            QCoreApplication::processEvents();
+            const QPoint at = View().viewport()->mapTo(&Frame(), QPoint(0, 0));
+            shown = Frame().screen()->grabWindow(Frame().winId(), at.x(), at.y(), 64, 48).toImage();
+        };
+        doc.RunOperation('U');
+        QCOMPARE(m_ui->messages, std::vector<std::string>{"Save this stamp? "});
+        const QImage halved = DibToImage(doc.m_hDIB);
+        QCOMPARE(shown.size(), QSize(64, 48));
+        for (const QPoint p : {QPoint(5, 5), QPoint(40, 20), QPoint(63, 47)})
+            QCOMPARE(shown.pixelColor(p), halved.pixelColor(p));
+        fs::remove(stamp);
+    }
+
+    void restoreDialogBrowsesForTheExamplePair() {
+        Start({QString::fromStdString(m_picture)});
+        const std::string good = WritePicture(m_dir, "browse_good.bmp", 16, 12, 1);
+        const std::string blurred = WritePicture(m_dir, "browse_blurred.bmp", 16, 12, 2);
+        bool seen = false;
+        WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
+            seen = true;
+            const CScopeGuard close([dialog] { dialog->reject(); });  // also after a failure
+            auto* browseGood = dialog->findChild<QPushButton*>(QStringLiteral("browseGood"));
+            auto* browseBlurred = dialog->findChild<QPushButton*>(QStringLiteral("browseBlurred"));
+            QVERIFY(browseGood && browseBlurred);
+            QCOMPARE(browseGood->text(), QStringLiteral("Browse ..."));
+            // Each beside its field; a file chosen fills the field and takes the pair.
+            QCOMPARE(browseGood->y() / 4, dialog->GoodEdit()->y() / 4);
+            QVERIFY(browseGood->x() > dialog->GoodEdit()->x() + dialog->GoodEdit()->width() - 1);
+            m_ui->files = {good, blurred};
+            browseGood->click();
+            browseBlurred->click();
+            QVERIFY(m_ui->files.empty());
+            QCOMPARE(m_ui->fileRequests.size(), size_t{2});
+            QVERIFY(m_ui->fileRequests[0].open);
+            QCOMPARE(CDesktopUi::NameFilters(m_ui->fileRequests[0].filter),
+                     (QStringList{QStringLiteral("Pictures (*.bmp *.jpg *.jpeg *.png)"),
+                                  QStringLiteral("All files(*.*)")}));
+            QCOMPARE(dialog->GoodEdit()->text(), QString::fromStdString(good));
+            QCOMPARE(dialog->BlurredEdit()->text(), QString::fromStdString(blurred));
+            QVERIFY(dialog->SourceRadio(KernelSource::ExamplePair)->isChecked());
+            QCOMPARE(dialog->KernelFileEdit()->text(),
+                     QString::fromStdString((m_dir / "browse_blurred_blur.stp").string()));
+            // Cancelled, the field stays as it was.
+            m_ui->files = {std::nullopt};
+            browseGood->click();
+            QCOMPARE(dialog->GoodEdit()->text(), QString::fromStdString(good));
+        });
+        Frame().RouteCommand(kCmdRestore);
+        QVERIFY(seen);
+    }
+
+    void colourDialogShowsTheTrackbarValues() {
+        Start({QString::fromStdString(m_picture)});
+        bool seen = false;
+        WhenModal<CColorDlg>([&](CColorDlg* dialog) {
+            seen = true;
+            const CScopeGuard close([dialog] { dialog->reject(); });  // also after a failure
+            const std::pair<int, const char*> shown[] = {
+                {kIdLight, "0"}, {kIdContrast, "100"}, {kIdGamma, "50"}};
+            for (const auto& [id, text] : shown) {
+                auto* value = dialog->findChild<QLabel*>(QStringLiteral("value%1").arg(id));
+                QVERIFY2(value, text);
+                QCOMPARE(value->text(), QString::fromUtf8(text));
+                // Beside its trackbar, on its row.
+                const QRect slider = dialog->Slider(id)->geometry();
+                QVERIFY(value->geometry().left() > slider.right());
+                QVERIFY(value->geometry().center().y() >= slider.top() &&
+                        value->geometry().center().y() <= slider.bottom());
+            }
+            dialog->Slider(kIdLight)->setValue(-100);
+            dialog->Slider(kIdContrast)->setValue(155);
+            dialog->Slider(kIdGamma)->setValue(7);
+            QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("value122"))->text(),
+                     QStringLiteral("-100"));
+            QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("value123"))->text(),
+                     QStringLiteral("155"));
+            QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("value124"))->text(),
+                     QStringLiteral("7"));
+            // Set Original shows the defaults again; the widest value fits its place.
+            dialog->OnSetOriginal();
+            QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("value122"))->text(),
+                     QStringLiteral("0"));
+            QLabel* light = dialog->findChild<QLabel*>(QStringLiteral("value122"));
+            QVERIFY(light->width() >=
+                    light->fontMetrics().horizontalAdvance(QStringLiteral("-100")));
+        });
+        QTest::keyClick(View().viewport(), Qt::Key_Space);
+        QVERIFY(seen);
+    }
+
+    void fileDialogColumnsShowTheirWholeTexts() {
+        const fs::path folder = m_dir / "listing";
+        fs::create_directories(folder);
+        WritePicture(folder, "a_picture_with_a_rather_long_name.bmp", 160, 120);  // 56.30 KiB
+        WritePicture(folder, "small.bmp", 8, 4);
+        CFileDialogRequest request;
+        request.open = true;
+        request.filter = kOpenFilter;
+        request.initialName = (folder / "small.bmp").string();
+        bool seen = false;
+        WhenModal<QFileDialog>([&](QFileDialog* files) {
+            seen = true;
+            const CScopeGuard close([files] { files->reject(); });  // also after a failure
+            auto* tree = files->findChild<QTreeView*>(QStringLiteral("treeView"));
+            QVERIFY(tree);
+            QAbstractItemView* view = tree;  // its sizes for columns are public here
+            QVERIFY(view->isVisible());      // the detail view
+            auto* model = qobject_cast<QFileSystemModel*>(view->model());
+            QVERIFY(model);
+            const QModelIndex root = tree->rootIndex();
+            QTRY_COMPARE(model->rowCount(root), 2);
+            QTRY_VERIFY(view->sizeHintForColumn(1) > 0);
+            // Every column is as wide as its texts and its heading.
+            QTRY_VERIFY_WITH_TIMEOUT(
+                [&] {
+                    for (int column = 0; column < 4; ++column)
+                        if (tree->isColumnHidden(column) ||
+                            tree->columnWidth(column) < view->sizeHintForColumn(column) ||
+                            tree->columnWidth(column) < tree->header()->sectionSizeHint(column))
+                            return false;
+                    return true;
+                }(),
+                2000);
+        });
+        QVERIFY(!m_ui->CDesktopUi::FileDialog(request));
+        QVERIFY(seen);
     }
 
     void stampCutDialogRules() {

@@ -28,6 +28,7 @@
 #include "fourier/fourier.h"
 #include "platform/user_interface.h"
 #include "stamp/restore_files.h"
+#include "stamp/stamp_dialogs.h"
 
 namespace {
 
@@ -109,10 +110,16 @@ CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
     m_param2 = new QDoubleSpinBox(source);
     int row = 0;
     grid->addWidget(m_fromPair, row++, 0, 1, 3);
+    auto* browseGood = new QPushButton(QString::fromUtf8(kBrowseCaption), source);
+    browseGood->setObjectName(QStringLiteral("browseGood"));
+    auto* browseBlurred = new QPushButton(QString::fromUtf8(kBrowseCaption), source);
+    browseBlurred->setObjectName(QStringLiteral("browseBlurred"));
     grid->addWidget(new QLabel(QStringLiteral("Good File"), source), row, 0);
-    grid->addWidget(m_good, row++, 1, 1, 2);
+    grid->addWidget(m_good, row, 1);
+    grid->addWidget(browseGood, row++, 2);
     grid->addWidget(new QLabel(QStringLiteral("Blurred File"), source), row, 0);
-    grid->addWidget(m_blurred, row++, 1, 1, 2);
+    grid->addWidget(m_blurred, row, 1);
+    grid->addWidget(browseBlurred, row++, 2);
     grid->addWidget(new QLabel(QStringLiteral("Kernel size"), source), row, 0);
     grid->addWidget(m_size, row++, 1);
     grid->addWidget(new QLabel(QStringLiteral("Learnt blur file"), source), row, 0);
@@ -224,6 +231,24 @@ CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
         m_fromStamp->setChecked(true);
         ControlsChanged();
     });
+    // A picture of the example pair chosen in the file dialog of the port takes the pair as
+    // the kernel's source, as a name typed there does.
+    const auto browsePicture = [this](QLineEdit* edit) {
+        CFileDialogRequest request;
+        request.open = true;
+        request.initialName = edit->text().toStdString();
+        request.filter = "Pictures|*.bmp;*.jpg;*.jpeg;*.png|All files(*.*)|*.*||";
+        const std::optional<std::string> path = Ui().FileDialog(request);
+        if (!path) return;
+        edit->setText(Q(*path));
+        if (edit == m_blurred) m_kernelFile->setText(Q(LearntKernelPath(*path)));
+        m_fromPair->setChecked(true);
+        ControlsChanged();
+    };
+    connect(browseGood, &QPushButton::clicked, this,
+            [this, browsePicture] { browsePicture(m_good); });
+    connect(browseBlurred, &QPushButton::clicked, this,
+            [this, browsePicture] { browsePicture(m_blurred); });
     connect(buttons, &QDialogButtonBox::accepted, this, &CRestoreDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CRestoreDlg::reject);
     ControlsChanged();

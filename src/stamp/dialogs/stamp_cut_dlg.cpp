@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 #include "fourier/dialogs/data_exchange.h"
@@ -13,12 +15,26 @@
 
 namespace {
 
-QLineEdit* NumberEdit(int id, const QString& text, bool editable) {
+// The widest texts the edits show: a double with 15 significant digits, its sign and a
+// three-digit exponent, and a 32-bit integer.
+const QString kWidestDouble = QStringLiteral("-8.88888888888888e-308");
+const QString kWidestInt = QStringLiteral("-2147483648");
+
+// An edit as wide as the widest text it may show, so that a number is always seen whole.
+QLineEdit* NumberEdit(int id, const QString& text, bool editable, const QString& widest) {
     auto* edit = new QLineEdit(text);
     edit->setObjectName(QStringLiteral("edit%1").arg(id));
     edit->setReadOnly(!editable);
     edit->setAlignment(Qt::AlignRight);
-    edit->setFixedWidth(90);
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    constexpr int kEditMargins = 2 * 2;  // the edit keeps 2 pixels on each side of its text
+    const QSize room(edit->fontMetrics().horizontalAdvance(widest) + kEditMargins,
+                     edit->fontMetrics().height());
+    edit->setFixedWidth(
+        edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, room, edit).width());
+    edit->setCursorPosition(0);  // the start of the number, should it ever be wider
     return edit;
 }
 
@@ -35,14 +51,17 @@ CStampCutDlg::CStampCutDlg(const CStampCutData& initial, QWidget* parent)
     setWindowTitle(QString::fromUtf8(kStampCutDialogTitle));
     setObjectName(QStringLiteral("dialog%1").arg(kIdStampCutDialog));
 
-    m_fraction = NumberEdit(kIdFraction, DoubleText(m_data.m_dFraction), true);
-    QLineEdit* peak = NumberEdit(kIdPeakValue, DoubleText(m_data.m_dPeak), false);
-    QLineEdit* top = NumberEdit(kIdCutTop, QString::number(m_data.m_nTop), false);
-    QLineEdit* bottom = NumberEdit(kIdCutBottom, QString::number(m_data.m_nBottom), false);
-    QLineEdit* left = NumberEdit(kIdCutLeft, QString::number(m_data.m_nLeft), false);
-    QLineEdit* right = NumberEdit(kIdCutRight, QString::number(m_data.m_nRight), false);
-    m_peakX = NumberEdit(kIdPeakColumn, QString::number(m_data.m_nPeakX), true);
-    m_peakY = NumberEdit(kIdPeakRow, QString::number(m_data.m_nPeakY), true);
+    m_fraction = NumberEdit(kIdFraction, DoubleText(m_data.m_dFraction), true, kWidestDouble);
+    QLineEdit* peak = NumberEdit(kIdPeakValue, DoubleText(m_data.m_dPeak), false, kWidestDouble);
+    const auto intEdit = [](int id, int32_t value, bool editable) {
+        return NumberEdit(id, QString::number(value), editable, kWidestInt);
+    };
+    QLineEdit* top = intEdit(kIdCutTop, m_data.m_nTop, false);
+    QLineEdit* bottom = intEdit(kIdCutBottom, m_data.m_nBottom, false);
+    QLineEdit* left = intEdit(kIdCutLeft, m_data.m_nLeft, false);
+    QLineEdit* right = intEdit(kIdCutRight, m_data.m_nRight, false);
+    m_peakX = intEdit(kIdPeakColumn, m_data.m_nPeakX, true);
+    m_peakY = intEdit(kIdPeakRow, m_data.m_nPeakY, true);
 
     auto* values = new QGridLayout;
     values->addWidget(new QLabel(QString::fromUtf8(kFractionLabel)), 0, 0);

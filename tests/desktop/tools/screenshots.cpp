@@ -4,13 +4,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QThread>
@@ -32,6 +35,8 @@
 #include "stamp/dialogs/stamp_cut_dlg.h"
 #include "stamp/dialogs/zelvanto_dlg.h"
 #include "stamp/restore.h"
+#include "stamp/rubber_stamp.h"
+#include "stamp/stamp_dialogs.h"
 #include "view/color_dlg.h"
 #include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
@@ -159,7 +164,7 @@ int main(int argc, char** argv) {
 
     CStampCutData cut;
     cut.m_dFraction = 0.01;
-    cut.m_dPeak = 0.8125;
+    cut.m_dPeak = 2.13722238122328;
     cut.m_nLeft = 301;
     cut.m_nRight = 340;
     cut.m_nBottom = 221;
@@ -233,6 +238,59 @@ int main(int argc, char** argv) {
                           {QStringLiteral("-window"), QStringLiteral("root"),
                            QDir(folder).filePath(QStringLiteral("colour_root.png"))});
         colour.reject();
+    }
+
+    // Use Stamp on the second picture with a stamp that halves it, cut by Try Fraction and
+    // used: the question whether to save the cut comes over the convolved picture.
+    if (CZelvanView* second = frame.Views().back()) {
+        frame.ActivateView(second);
+        CZelvanDoc& doc = second->GetDocument();
+        std::vector<double> values(9, 0.0);
+        values[4] = 0.5;
+        const std::string stamp = QDir(folder).filePath(QStringLiteral("halve.stp")).toStdString();
+        if (WriteRubberStamp(stamp, values.data(), 3, 3, 1, 1) == 1) {
+            doc.m_strBlurredFile = QDir(folder).filePath(QStringLiteral("halve.bmp")).toStdString();
+            int passes = 0;
+            QTimer answers;
+            answers.setInterval(100);
+            QObject::connect(&answers, &QTimer::timeout, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (auto* cutDialog = qobject_cast<CStampCutDlg*>(modal)) {
+                    if (passes++ == 0) {
+                        cutDialog->Edit(kIdFraction)->setText(QStringLiteral("0.5"));
+                        cutDialog->Button(kIdOk)->click();
+                    } else {
+                        cutDialog->Button(kIdUseThis)->click();
+                    }
+                } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                    Settle();
+                    Save(QGuiApplication::primaryScreen()->grabWindow(0), folder,
+                         QStringLiteral("save_stamp_question.png"));
+                    box->done(QMessageBox::No);
+                }
+            });
+            answers.start();
+            doc.RunOperation('U');
+            answers.stop();
+            doc.UpdateAllViews();
+            std::remove(stamp.c_str());
+        }
+    }
+
+    // The file dialog on the folder of the first picture, in its detail view.
+    {
+        QTimer::singleShot(300, [&] {
+            if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                Settle();
+                Save(files->grab(), folder, QStringLiteral("file_dialog.png"));
+                files->reject();
+            }
+        });
+        CFileDialogRequest request;
+        request.open = true;
+        request.filter = "Bitmap files (*.bmp)|*.bmp|All files(*.*)|*.*||";
+        request.initialName = argv[2];
+        ui.FileDialog(request);
     }
 
     ui.BeginWaitCursor();
