@@ -623,6 +623,30 @@ private slots:
         QVERIFY(Frame().ActiveView()->GetDocument().m_hDIB.IsNull());
     }
 
+    void largePicturesOpenWholeWithoutTheSizesDialog() {
+        Start({});
+        // 402 x 301 is more than 320 x 240 pixels and no size of the exact engine: the FFT
+        // engine takes it whole, no sizes dialog is asked, and the status bar says why.
+        bool asked = false;
+        WhenModal<CSizesDlg>([&](CSizesDlg* dialog) {
+            asked = true;
+            dialog->reject();
+        });
+        CZelvanView* view = m_app->OpenDocumentFile(WritePicture(m_dir, "large.bmp", 402, 301));
+        QVERIFY(view != nullptr);
+        QCoreApplication::processEvents();
+        QVERIFY(!asked);
+        QCOMPARE(view->GetDocument().m_sizeDoc, (CSize{402, 301}));
+        Frame().UpdateCommandUi();
+        QCOMPARE(Frame().EnginePane()->text(),
+                 QStringLiteral("Engine: fft engine, the exact engine takes no 402 x 301 picture"));
+        QVERIFY(Frame().Action(kCmdFastTransform)->isChecked());
+        // With the exact engine chosen, 410 x 301 does not fit: the sizes dialog is asked.
+        CFourier::SetEngine(FourierEngine::Projection);
+        QVERIFY(m_app->OpenDocumentFile(WritePicture(m_dir, "large2.bmp", 410, 301)) != nullptr);
+        QVERIFY(asked);
+    }
+
     void copyAndPasteThroughTheClipboard() {
         Start({QString::fromStdString(m_picture)});
         CZelvanView& source = View();
