@@ -136,7 +136,8 @@ void Projection(benchmark::State& state, int32_t w, int32_t h, Kind kind, int32_
 void Fft(benchmark::State& state, int32_t w, int32_t h, Kind kind) {
     const CPicture p = Load(w, h);
     CFourier engine;
-    engine.SetUp(w, h, p.stride, h, p.length);
+    // The FFT engine alone (N = 0): any size, as a photograph comes.
+    engine.SetUp(w, h, p.stride, h, 0);
     CFourier::SetEngine(FourierEngine::Fft);
     CFourier::SetThreadCount(0);
     CBlocks b(p);
@@ -172,7 +173,7 @@ void FftBare(benchmark::State& state, int32_t w, int32_t h) {
 void FftRun(benchmark::State& state, int32_t w, int32_t h) {
     CPicture p = Load(w, h);
     CFourier engine;
-    engine.SetUp(w, h, p.stride, h, p.length);
+    engine.SetUp(w, h, p.stride, h, 0);
     CFourier::SetEngine(FourierEngine::Fft);
     CFourier::SetThreadCount(0);
     engine.MeasurePicture(p.pixels.data());
@@ -230,8 +231,11 @@ void Register() {
                 ->Iterations(1);
         }
     }
+    // Beside the smooth sizes, whole photographs: a phone's 4032 x 3024, the same less one
+    // row and column (4031 = 29 x 139, 3023 prime: FFTW's plans for large primes), and
+    // 6000 x 4000.
     const std::pair<int32_t, int32_t> fftSizes[] = {
-        {160, 120}, {320, 240}, {640, 480}, {4096, 2048}};
+        {160, 120}, {320, 240}, {640, 480}, {4096, 2048}, {4032, 3024}, {4031, 3023}, {6000, 4000}};
     for (const auto& [w, h] : fftSizes) {
         RegisterBenchmark(Name("fft_forward", w, h).c_str(), Fft, w, h, Kind::Forward)
             ->Unit(benchmark::kMillisecond)

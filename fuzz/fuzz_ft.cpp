@@ -16,13 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (CFourier::ReadFourierPictureSize(path, picture) != 1) return 0;
     // The file holds the whole spectrum: the size was checked against its length.
     if (size < 8 + size_t{48} * static_cast<size_t>(picture.cx) * picture.cy) std::abort();
-    if (picture.cx % 2 != 0 || picture.cy % 2 != 0) std::abort();
-    // The engine is set up with the shortest transform length it takes for the size (a
-    // multiple of the width, the height and 4), so that every file whose length is within
-    // the engine's reach has its spectrum read; only longer ones end here.
-    const int64_t length = std::lcm(std::lcm(int64_t{picture.cx}, int64_t{picture.cy}), 4);
-    if (length > CFourier::kMaxLength) return 0;
-    const int32_t rowBytes = RowBytes(picture.cx * 24);
+    // The engine is set up with the shortest transform length the projection takes for the
+    // size (a multiple of the width, the height and 4), and without the projection (N = 0,
+    // the FFT engine alone) for sizes it cannot take: odd sides, or N beyond its tables.
+    int64_t length = 0;
+    if (picture.cx % 2 == 0 && picture.cy % 2 == 0)
+        length = std::lcm(std::lcm(int64_t{picture.cx}, int64_t{picture.cy}), 4);
+    if (length > CFourier::kMaxLength) length = 0;
+    const int32_t rowBytes = static_cast<int32_t>((int64_t{picture.cx} * 3 + 3) / 4 * 4);
     if (!engine.SetUp(picture.cx, picture.cy, rowBytes, picture.cy, static_cast<int32_t>(length)))
         std::abort();
     std::vector<Complex> spectrum(3 * static_cast<size_t>(picture.cx) * picture.cy);

@@ -54,8 +54,9 @@ uintmax_t FileBytes(const std::string& path) {
     return error ? 0 : bytes;
 }
 
-void PrintElapsed(const char* what, int64_t startSeconds, const CStopwatch& watch) {
-    std::printf("%s (%s): %s (%.3f s)\n", what, EngineName(),
+void PrintElapsed(const char* what, const CFourier& fourier, int64_t startSeconds,
+                  const CStopwatch& watch) {
+    std::printf("%s (%s): %s (%.3f s)\n", what, EngineName(fourier).c_str(),
                 FormatTimeSpan(WallClockSeconds() - startSeconds).c_str(), watch.Seconds());
 }
 
@@ -65,8 +66,15 @@ std::function<bool(double)> ProgressTo(CUserInterface& ui) {
 
 }  // namespace
 
-const char* EngineName() {
-    return CFourier::Engine() == FourierEngine::Fft ? "fft engine" : "projection engine";
+std::string EngineName(const CFourier& fourier) {
+    return fourier.EngineDescription();
+}
+
+std::string WorkingSizeText(const CFourier& fourier) {
+    std::string text = Format("%i x %i", fourier.Width(), fourier.Height());
+    if (fourier.ActiveEngine() == FourierEngine::Projection)
+        text += Format(", N = %i", fourier.Length());
+    return text + " (" + EngineName(fourier) + ")";
 }
 
 std::optional<CSize> ParseSize(const std::string& text) {
@@ -103,8 +111,8 @@ int RunTransform(const std::string& input, const std::string& output, std::optio
     std::printf("Picture: %i x %i\n", pictureSize.cx, pictureSize.cy);
 
     CSize chosen;
-    const int32_t n = FitSize(pictureSize.cx, pictureSize.cy, chosen);
-    if (n == 0) {
+    int32_t n = 0;
+    if (!ChooseWorkingSize(pictureSize.cx, pictureSize.cy, false, chosen, n)) {
         ShowMessage(
             Format("No working size fits a %i x %i picture.", pictureSize.cx, pictureSize.cy));
         return Fail();
@@ -116,9 +124,8 @@ int RunTransform(const std::string& input, const std::string& output, std::optio
                     offered);
         return Fail();
     }
-    std::printf("Working size: %i x %i, N = %i\n", chosen.cx, chosen.cy, n);
-
-    if (CutPicture(dib, chosen.cx, chosen.cy) != 1) {
+    if (!(chosen == pictureSize) ? CutPicture(dib, chosen.cx, chosen.cy) != 1
+                                 : ConvertTo24Bits(dib) != 1) {
         ShowMessage("No mem allocated");
         return Fail();
     }
@@ -128,6 +135,7 @@ int RunTransform(const std::string& input, const std::string& output, std::optio
 
     CFourier fourier;
     fourier.SetUp(width, height, rowBytes, height, n);
+    std::printf("Working size: %s\n", WorkingSizeText(fourier).c_str());
     const uint8_t* pixels = PicturePixels(dib.Data(), 0);
     fourier.MeasurePicture(pixels);
 
@@ -145,7 +153,7 @@ int RunTransform(const std::string& input, const std::string& output, std::optio
         ShowMessage("Transform cancelled.");
         return Fail();
     }
-    PrintElapsed("Forward transform", start, watch);
+    PrintElapsed("Forward transform", fourier, start, watch);
 
     if (fourier.WriteFourierFile(output, spectrum.As<Complex>()) != 1) {
         ShowMessage(output + " failed to process.", MessageIcon::Exclamation);
@@ -166,12 +174,8 @@ int RunInverse(const std::string& input, const std::string& output, const CliCom
     if (CFourier::ReadFourierPictureSize(input, size) != 1) return Fail();
     const int32_t width = size.cx;
     const int32_t height = size.cy;
+    // A size the projection cannot take is the FFT engine's.
     const int32_t n = TransformLength(width, height);
-    if (n == 0) {
-        ShowMessage("Error in CFourier file size data. ");
-        return Fail();
-    }
-    std::printf("Spectrum: %i x %i, N = %i\n", width, height, n);
 
     DibHandle dib;
     if (NewGreyPicture(width, height, dib) != 1) {
@@ -180,6 +184,7 @@ int RunInverse(const std::string& input, const std::string& output, const CliCom
     }
     const int32_t rowBytes = RowBytes(width * 24);
     fourier.SetUp(width, height, rowBytes, height, n);
+    std::printf("Spectrum: %s\n", WorkingSizeText(fourier).c_str());
 
     const size_t planeSize = static_cast<size_t>(width) * static_cast<size_t>(height);
     CMemoryBlock spectrum = CMemoryBlock::Allocate(planeSize * 3 * sizeof(Complex));
@@ -203,7 +208,7 @@ int RunInverse(const std::string& input, const std::string& output, const CliCom
         return Fail();
     }
     fourier.RealsToBytes(PicturePixels(dib.Data(), 0), reals.As<double>());
-    PrintElapsed("Inverse transform", start, watch);
+    PrintElapsed("Inverse transform", fourier, start, watch);
 
     if (!WritePicture(output, dib, ui)) return Fail();
     std::printf("Picture written: %s (%ju bytes)\n", output.c_str(), FileBytes(output));
@@ -261,8 +266,7 @@ bool OpenDocument(CZelvanDoc& doc, const std::string& input, std::optional<CSize
     // A ".ft" or ".stp" file shows its picture through the driver, which may fail.
     const int kind = FileKind(input);
     if ((kind == kFileFourier || kind == kFileStamp) && !doc.LastRunCompleted()) return false;
-    std::printf("Opened: %s, %i x %i, N = %i\n", input.c_str(), doc.m_sizeDoc.cx, doc.m_sizeDoc.cy,
-                doc.m_fourier.Length());
+    std::printf("Opened: %s, %s\n", input.c_str(), WorkingSizeText(doc.m_fourier).c_str());
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/geometry.h"
 
+class CFourier;
 class CTerminalUi;
 class CZelvanDoc;
 
@@ -38,8 +39,12 @@ struct CFourierRequest {
 // constant, amplify, one, half, double, shift, third, triple; any case).
 std::optional<int32_t> ParseFourierKind(const std::string& text);
 
-// "fft engine" or "projection engine": the engine in force.
-const char* EngineName();
+// The engine an engine set up for a size uses, and why: "fft engine, by picture size",
+// "projection engine, chosen", ...
+std::string EngineName(const CFourier& fourier);
+// "W x H, N = n (projection engine, ...)", or "W x H (fft engine, ...)": the working size
+// and the engine that works on it.
+std::string WorkingSizeText(const CFourier& fourier);
 
 // "640x480" into a size; nullopt when it is not two positive numbers.
 std::optional<CSize> ParseSize(const std::string& text);

@@ -48,19 +48,32 @@ void AddRunOptions(CLI::App& command, CRunOptions& options, unsigned set) {
     if ((set & kRunEngine) && free("--engine")) {
         command
             .add_option("--engine", options.engine,
-                        "Transform engine: projection (exact, the default) or fft (fast, for "
-                        "large pictures; equal to within rounding)")
-            ->check(CLI::IsMember({"projection", "fft"}));
+                        "Transform engine: auto (the default: projection for pictures of up "
+                        "to 320 x 240 pixels, fft above), projection (exact; pictures are cut "
+                        "to the sizes it takes) or fft (fast, any size, the picture whole; "
+                        "equal to within rounding)")
+            ->check(CLI::IsMember({"auto", "projection", "fft"}));
         AddWholeOption(command, "--threads", options.threads,
                        "Threads the transform may use (default 0: every core)", 0, 256);
     }
 }
 
 bool ApplyRunOptions(const CRunOptions& options, std::optional<CSize>& size) {
-    CFourier::SetEngine(options.engine == "fft" ? FourierEngine::Fft : FourierEngine::Projection);
+    CFourier::SetEngineChoice(options.engine == "fft"          ? EngineChoice::Fft
+                              : options.engine == "projection" ? EngineChoice::Projection
+                                                               : EngineChoice::Automatic);
     CFourier::SetThreadCount(options.threads.value_or(0));
     size.reset();
     if (options.size.empty()) return true;
+    // The working sizes are the exact engine's: --size chooses that engine, and refuses the
+    // fast one, which takes every picture whole.
+    if (options.engine == "fft") {
+        std::fprintf(stderr,
+                     "--size chooses among the sizes of the projection engine; the fft engine "
+                     "takes the picture whole.\n");
+        return false;
+    }
+    CFourier::SetEngineChoice(EngineChoice::Projection);
     size = ParseSize(options.size);
     if (size) return true;
     std::fprintf(stderr, "--size takes WxH, for example 640x480, not \"%s\".\n",

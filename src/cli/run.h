@@ -76,7 +76,7 @@ const CStepRow* FindStep(const std::string& name);
 // The options that belong to a run, not to its steps.
 struct CRunOptions {
     CliCommon common;
-    std::string engine = "projection";
+    std::string engine = "auto";
     std::optional<int32_t> threads;
     std::string size;    // WxH
     std::string output;  // where the result is saved; empty: nothing is saved

@@ -82,7 +82,8 @@ public:
             ShowMessage(Format("%s was not done.", caption));
             return false;
         }
-        std::printf("%s done in %.3f s (%s)\n", caption, watch.Seconds(), EngineName());
+        std::printf("%s done in %.3f s (%s)\n", caption, watch.Seconds(),
+                    EngineName(doc.m_fourier).c_str());
         PrintElapsedTimes(doc.m_settings);
 
         if (!m_request.spectrumPath.empty()) {

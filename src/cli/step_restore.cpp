@@ -232,6 +232,7 @@ public:
         CTerminalUi& ui = *context.ui;
         DibHandle& dib = *context.picture;
         CKernel kernel;
+        m_request.pictureSize = DescribePicture(dib.Data()).size;
         const int made = MakeKernel(m_request, kernel, ProgressOf(ui));
         if (made != 1) return Finish(made, ui, 0, "Making the kernel") == 0;
         CRestoreReport report;

@@ -26,6 +26,7 @@ enum CommandId : int {
     kCmdZelvantoFiles = 32805,
     kCmdCompareResult = 32806,
     kCmdFastTransform = 32807,
+    kCmdEngineBySize = 32808,
     kCmdRestore = 32820,
     kCmdFileNew = 57600,
     kCmdFileOpen = 57601,

@@ -11,6 +11,7 @@
 #include "image/jpeg_file.h"
 #include "image/picture_file.h"
 #include "platform/file_open.h"
+#include "platform/memory_block.h"
 #include "platform/user_interface.h"
 #include "stamp/rubber_stamp.h"
 
@@ -139,7 +140,7 @@ bool CZelvanDoc::OnOpenDocument(const std::string& path) {
     m_settings.Reset();
     CSize half;
     if (m_fourier.ReadFourierFileSize(m_strFourierPath, half) == 1 &&
-        2 * int64_t{half.cx} == m_sizeDoc.cx && 2 * int64_t{half.cy} == m_sizeDoc.cy) {
+        half == m_fourier.HeaderPair() && !m_hDIB.IsNull()) {
         m_settings.m_bPresent = true;
         m_settings.m_strSource = "File Source";
     }
@@ -191,7 +192,10 @@ bool CZelvanDoc::OpenFourierFile(const std::string& path) {
     CSize size;
     if (CFourier::ReadFourierPictureSize(path, size) != 1) return false;
     bool ready = false;
-    if (!StartGreyPicture(path, size, ready)) return false;
+    m_bWholeSize = true;
+    const bool started = StartGreyPicture(path, size, ready);
+    m_bWholeSize = false;
+    if (!started) return false;
     if (ready) {
         m_settings.m_bPresent = true;
         m_settings.m_strSource = "File Source";
@@ -236,14 +240,17 @@ void CZelvanDoc::PreparePicture(bool keepOriginal) {
     if (m_nBitCount != 24 && !ConvertTo24Bits()) return;
 
     CSize chosen;
-    const int32_t length = FitSize(m_sizeDoc.cx, m_sizeDoc.cy, chosen);
-    if (length == 0) {
+    int32_t length = 0;
+    if (!ChooseWorkingSize(m_sizeDoc.cx, m_sizeDoc.cy, m_bWholeSize, chosen, length) ||
+        !HasMemoryForWork(chosen)) {
         m_hDIB.Free();
         return;
     }
     {
         CWaitCursor wait;
-        if (CutPicture(m_hDIB, chosen.cx, chosen.cy) != 1) {
+        // A picture kept whole needs no cut, only the plain 24-bit layout the engine reads.
+        const bool cut = !(chosen == m_sizeDoc);
+        if (cut ? CutPicture(m_hDIB, chosen.cx, chosen.cy) != 1 : ::ConvertTo24Bits(m_hDIB) != 1) {
             ShowMessage("No mem allocated");
             m_hDIB.Free();
             return;
@@ -264,6 +271,17 @@ void CZelvanDoc::PreparePicture(bool keepOriginal) {
         m_bSpectrumKept = false;
     }
     RunOperation('Q');
+}
+
+bool CZelvanDoc::HasMemoryForWork(CSize size) {
+    const uint64_t w = static_cast<uint64_t>(size.cx), h = static_cast<uint64_t>(size.cy);
+    const uint64_t pictureBytes = static_cast<uint64_t>(RowBytes64(int64_t{size.cx} * 24)) * h;
+    const uint64_t bytes = 2 * pictureBytes         // the picture and its original
+                           + 48 * w * h             // the spectrum
+                           + 8 * pictureBytes       // the real picture
+                           + w * h                  // the flags
+                           + 16 * (w / 2 + 1) * h;  // the FFT engine's buffer
+    return HasMemoryFor(Format("The work on a %i x %i picture", size.cx, size.cy), bytes);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -289,8 +307,11 @@ int CZelvanDoc::AllocateWorkBuffers(int32_t width, int32_t height) {
         static_cast<int64_t>(m_hFlags.Size()) >= flagBytes)
         return 1;
     FreeWorkBuffers();
-    if (spectrumBytes > INT32_MAX) {
-        ShowMessage("Could not allocate memory for CFourier");
+    // Refused before anything is taken when the machine cannot hold them.
+    const std::string shortfall =
+        MemoryShortfall(static_cast<uint64_t>(spectrumBytes + realBytes + flagBytes));
+    if (!shortfall.empty()) {
+        ShowMessage(WithReason("Could not allocate memory for CFourier", shortfall));
         return 0;
     }
     m_hSpectrum = CMemoryBlock::Allocate(static_cast<size_t>(spectrumBytes));
@@ -311,7 +332,7 @@ int CZelvanDoc::AllocateWorkBuffers(int32_t width, int32_t height) {
         FreeWorkBuffers();
         return 0;
     }
-    m_nBufferBytes = static_cast<int32_t>(spectrumBytes);
+    m_nBufferBytes = spectrumBytes;
     return 1;
 }
 
@@ -334,7 +355,7 @@ int CZelvanDoc::WriteSpectrum(const std::string& target) {
 }
 
 int CZelvanDoc::WriteSpectrumFile(const std::string& source) {
-    if (m_hSpectrum.IsNull() || m_nBufferBytes < m_fourier.PlaneSize() * 48) {
+    if (m_hSpectrum.IsNull() || m_nBufferBytes < int64_t{m_fourier.PlaneSize()} * 48) {
         ShowMessage("Internal error\nFt data could not be allocated.");
         return 0;
     }

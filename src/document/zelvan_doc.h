@@ -165,7 +165,7 @@ public:
     CMemoryBlock m_hSpectrum;
     CMemoryBlock m_hRealPicture;
     CMemoryBlock m_hFlags;
-    int32_t m_nBufferBytes = 0;
+    int64_t m_nBufferBytes = 0;
     int32_t m_nDocNumber = 0;
     bool m_bAskDeleteFourierFile = false;
     int32_t m_nColors = 0;
@@ -187,6 +187,9 @@ private:
     // picture file), prepared; `ready` when the work buffers could be had too. False, with
     // the message, when the picture could not be made.
     bool StartGreyPicture(const std::string& path, CSize size, bool& ready);
+    // Whether the machine has the memory for the work on a picture of that working size
+    // (picture, original, spectrum, real picture, flags, the FFT's buffer); says so when not.
+    static bool HasMemoryForWork(CSize size);
 
     std::string m_strPathName;
     std::string m_strTitle;
@@ -198,4 +201,7 @@ private:
     // forward transform or a read of the file, before anything modified it.
     bool m_bSpectrumKept = false;
     bool m_bLastRunCompleted = false;
+    // The picture being prepared keeps its size whatever the engine choice: a spectrum's
+    // picture, which the FFT engine takes when the projection cannot.
+    bool m_bWholeSize = false;
 };

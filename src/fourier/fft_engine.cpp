@@ -81,47 +81,54 @@ void CFftPlan::ClearBuffer() {
                     sizeof(double));
 }
 
+namespace {
+
+// Column c of the centred order (frequency c - W/2) is index (c + W - W/2) mod W of the
+// transform; the other way, index u is column (u + W/2) mod W. The same for rows.
+inline int32_t TransformIndexOf(int32_t centred, int32_t side, int32_t half) {
+    const int32_t u = centred - half;
+    return u < 0 ? u + side : u;
+}
+
+}  // namespace
+
 bool CFftPlan::Transform(const uint8_t* picture, int32_t rowStride, Complex* spectrum,
                          const std::function<bool(double)>& progress) {
     const int32_t w = m_width, h = m_height, halfW = w / 2, halfH = h / 2;
     const std::ptrdiff_t realRow = 2 * static_cast<std::ptrdiff_t>(m_halfColumns);
-    const double invW = 1.0 / static_cast<double>(w);
-    const double invH = 1.0 / static_cast<double>(h);
+    const double scale = (1.0 / static_cast<double>(h)) * (1.0 / static_cast<double>(w));
     const auto* half = reinterpret_cast<const Complex*>(m_buffer);
     for (int32_t channel = 0; channel < 3; ++channel) {
-        // Row Y' of the input is picture row (Y' + H/2) mod H, and column X' is pixel
-        // (X' + W/2) mod W, times (-1)^(X' + Y').
+        // Input (X', Y') is pixel ((X' + W/2) mod W, (Y' + H/2) mod H): the transform then
+        // has its pixel origin at the centre of the picture, for odd sides too.
         ParallelRanges(h, m_threads, w, [&](int32_t begin, int32_t end) {
             for (int32_t yy = begin; yy < end; ++yy) {
-                const int32_t y = yy < halfH ? yy + halfH : yy - halfH;
+                const int32_t y = yy + halfH < h ? yy + halfH : yy + halfH - h;
                 const uint8_t* p = picture + channel + static_cast<std::ptrdiff_t>(y) * rowStride;
                 double* q = m_buffer + yy * realRow;
-                const double even = (yy & 1) != 0 ? -1.0 : 1.0;
-                for (int32_t xx = 0; xx < halfW; ++xx) {
-                    const double a = p[3 * (xx + halfW)];
-                    q[xx] = (xx & 1) != 0 ? -even * a : even * a;
-                }
-                for (int32_t xx = halfW; xx < w; ++xx) {
-                    const double a = p[3 * (xx - halfW)];
-                    q[xx] = (xx & 1) != 0 ? -even * a : even * a;
-                }
+                const int32_t split = w - halfW;  // X' from here on is pixel X' + W/2 - W
+                for (int32_t xx = 0; xx < split; ++xx) q[xx] = p[3 * (xx + halfW)];
+                for (int32_t xx = split; xx < w; ++xx) q[xx] = p[3 * (xx + halfW - w)];
             }
         });
         fftw_execute(AsPlan(m_forward));
-        // Columns 0 .. W/2 come straight from the half plane; the others are conjugates
-        // of the mirrored frequency, (H - v) mod H, W - u.
+        // Frequency (u, v) of the transform, indices mod W and H, goes to centred column
+        // (u + W/2) mod W of row (v + H/2) mod H. The half plane holds u = 0 .. W/2; the
+        // others are conjugates of the mirrored frequency (W - u, (H - v) mod H).
         Complex* plane = spectrum + static_cast<std::ptrdiff_t>(channel) * w * h;
         ParallelRanges(h, m_threads, w, [&](int32_t begin, int32_t end) {
-            for (int32_t v = begin; v < end; ++v) {
+            for (int32_t row = begin; row < end; ++row) {
+                const int32_t v = TransformIndexOf(row, h, halfH);
                 const Complex* from = half + static_cast<std::ptrdiff_t>(v) * m_halfColumns;
                 const Complex* mirror =
                     half + static_cast<std::ptrdiff_t>(v == 0 ? 0 : h - v) * m_halfColumns;
-                Complex* out = plane + static_cast<std::ptrdiff_t>(v) * w;
-                for (int32_t u = 0; u <= halfW; ++u)
-                    out[u] = Complex(from[u].re * invH * invW, from[u].im * invH * invW);
-                for (int32_t u = halfW + 1; u < w; ++u)
-                    out[u] =
-                        Complex(mirror[w - u].re * invH * invW, -mirror[w - u].im * invH * invW);
+                Complex* out = plane + static_cast<std::ptrdiff_t>(row) * w;
+                for (int32_t c = 0; c < w; ++c) {
+                    const int32_t u = TransformIndexOf(c, w, halfW);
+                    out[c] = u <= halfW
+                                 ? Complex(from[u].re * scale, from[u].im * scale)
+                                 : Complex(mirror[w - u].re * scale, -mirror[w - u].im * scale);
+                }
             }
         });
         if (progress && !progress(static_cast<double>(channel + 1) / 3.0)) return false;
@@ -135,33 +142,35 @@ bool CFftPlan::InverseTransform(double* real, int32_t rowStride, const Complex* 
     const std::ptrdiff_t realRow = 2 * static_cast<std::ptrdiff_t>(m_halfColumns);
     auto* half = reinterpret_cast<Complex*>(m_buffer);
     for (int32_t channel = 0; channel < 3; ++channel) {
-        // The Hermitian part (F(u, v) + conj F(-u, -v)) / 2 of the plane, indices mod W, H.
+        // The half plane of the Hermitian part (F(f) + conj F(-f)) / 2, whose complex-to-real
+        // transform is the real part of the full one. Index (u, v) is the centred entry
+        // ((u + W/2) mod W, (v + H/2) mod H), its mirror that of ((W - u) mod W, (H - v) mod H).
         const Complex* plane = spectrum + static_cast<std::ptrdiff_t>(channel) * w * h;
-        ParallelRanges(h, m_threads, halfW, [&](int32_t begin, int32_t end) {
+        ParallelRanges(h, m_threads, halfW + 1, [&](int32_t begin, int32_t end) {
             for (int32_t v = begin; v < end; ++v) {
-                const Complex* row = plane + static_cast<std::ptrdiff_t>(v) * w;
-                const Complex* mirror = plane + static_cast<std::ptrdiff_t>(v == 0 ? 0 : h - v) * w;
+                const int32_t row = v + halfH < h ? v + halfH : v + halfH - h;
+                const int32_t mv = v == 0 ? 0 : h - v;
+                const int32_t mirrorRow = mv + halfH < h ? mv + halfH : mv + halfH - h;
+                const Complex* f = plane + static_cast<std::ptrdiff_t>(row) * w;
+                const Complex* g = plane + static_cast<std::ptrdiff_t>(mirrorRow) * w;
                 Complex* out = half + static_cast<std::ptrdiff_t>(v) * m_halfColumns;
-                out[0] =
-                    Complex(0.5 * (row[0].re + mirror[0].re), 0.5 * (row[0].im - mirror[0].im));
-                for (int32_t u = 1; u <= halfW; ++u)
-                    out[u] = Complex(0.5 * (row[u].re + mirror[w - u].re),
-                                     0.5 * (row[u].im - mirror[w - u].im));
+                for (int32_t u = 0; u <= halfW; ++u) {
+                    const int32_t column = u + halfW < w ? u + halfW : u + halfW - w;
+                    const int32_t mu = u == 0 ? 0 : w - u;
+                    const int32_t mirrorColumn = mu + halfW < w ? mu + halfW : mu + halfW - w;
+                    out[u] = Complex(0.5 * (f[column].re + g[mirrorColumn].re),
+                                     0.5 * (f[column].im - g[mirrorColumn].im));
+                }
             }
         });
         fftw_execute(AsPlan(m_inverse));
-        // Pixel (x, y) is output (X', Y') = ((x - W/2) mod W, (y - H/2) mod H), times
-        // (-1)^(X' + Y').
+        // Pixel (x, y) is output (X', Y') = ((x - W/2) mod W, (y - H/2) mod H).
         ParallelRanges(h, m_threads, w, [&](int32_t begin, int32_t end) {
             for (int32_t y = begin; y < end; ++y) {
-                const int32_t yy = y < halfH ? y + halfH : y - halfH;
+                const int32_t yy = TransformIndexOf(y, h, halfH);
                 const double* b = m_buffer + yy * realRow;
                 double* out = real + channel + static_cast<std::ptrdiff_t>(y) * rowStride;
-                const double even = (yy & 1) != 0 ? -1.0 : 1.0;
-                for (int32_t x = 0; x < w; ++x) {
-                    const int32_t xx = x < halfW ? x + halfW : x - halfW;
-                    out[3 * x] = (xx & 1) != 0 ? -even * b[xx] : even * b[xx];
-                }
+                for (int32_t x = 0; x < w; ++x) out[3 * x] = b[TransformIndexOf(x, w, halfW)];
             }
         });
         if (progress && !progress(static_cast<double>(channel + 1) / 3.0)) return false;

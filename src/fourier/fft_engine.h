@@ -11,19 +11,21 @@
 // plans made under it. Executing a plan is safe from any thread.
 std::unique_lock<std::mutex> LockFftwPlanner(int32_t threads);
 
-// The fast Fourier engine on FFTW, for one picture size. It gives the projection engine's
-// spectrum layout: three planes, (fx, fy) at (fy + H/2)*W + (fx + W/2), normalised by
+// The fast Fourier engine on FFTW, for one picture size, any width and height. It gives
+// the projection engine's spectrum layout: three planes, (fx, fy) at (fy + H/2)*W +
+// (fx + W/2) with fx = -W/2 .. W - W/2 - 1 (W/2 by integer division), normalised by
 // 1/(W*H) and centred, that is with the pixel origin at (W/2, H/2); and the inverse gives
 // the real picture Re sum F(fx, fy) e^(+2*pi*i*(fx*X/W + fy*Y/H)), X = x - W/2, Y = y - H/2.
 //
-// The centring costs nothing: the pixels go in shifted by half a picture and multiplied by
-// (-1)^(x+y), so the frequencies come out in centred order with the centred phases. The
-// picture is real, so one real-to-complex transform of W x H gives half the plane and the
-// other half follows by symmetry; the inverse symmetrises the spectrum
-// (F(f) + conj F(-f)) / 2, whose complex-to-real transform is exactly the real part wanted.
+// The centring costs nothing: the pixels go in shifted cyclically by half a picture, and
+// the frequencies are put in centred order on the way out. The picture is real, so one
+// real-to-complex transform of W x H gives half the plane and the other half follows by
+// symmetry; the inverse symmetrises the spectrum (F(f) + conj F(-f)) / 2, whose
+// complex-to-real transform is exactly the real part wanted. FFTW plans every size: sides
+// with large prime factors take a few times longer than smooth ones, never more.
 class CFftPlan {
 public:
-    // Plans both directions for W x H (even) with the given thread count. Throws
+    // Plans both directions for W x H (at least 1 x 1) with the given thread count. Throws
     // std::bad_alloc when the memory or the plans cannot be had.
     CFftPlan(int32_t width, int32_t height, int32_t threads);
     ~CFftPlan();

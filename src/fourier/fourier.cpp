@@ -11,6 +11,7 @@
 #include "fourier/fft_engine.h"
 #include "fourier/fourier_plan.h"
 #include "fourier/parallel_ranges.h"
+#include "platform/user_interface.h"
 
 // The engines' plans for the current size. Each is made on its engine's first transform;
 // the FFT plan again when the thread count changed.
@@ -21,16 +22,46 @@ struct CEngineState {
 };
 
 namespace {
-std::atomic<FourierEngine> g_engine{FourierEngine::Projection};
+std::atomic<EngineChoice> g_engineChoice{EngineChoice::Automatic};
 std::atomic<int32_t> g_threadCount{0};
 }  // namespace
 
-void CFourier::SetEngine(FourierEngine engine) {
-    g_engine.store(engine);
+void CFourier::SetEngineChoice(EngineChoice choice) {
+    g_engineChoice.store(choice);
 }
 
-FourierEngine CFourier::Engine() {
-    return g_engine.load();
+EngineChoice CFourier::ChosenEngine() {
+    return g_engineChoice.load();
+}
+
+void CFourier::SetEngine(FourierEngine engine) {
+    SetEngineChoice(engine == FourierEngine::Fft ? EngineChoice::Fft : EngineChoice::Projection);
+}
+
+FourierEngine CFourier::EngineForPicture(int64_t width, int64_t height) {
+    switch (ChosenEngine()) {
+        case EngineChoice::Projection:
+            return FourierEngine::Projection;
+        case EngineChoice::Fft:
+            return FourierEngine::Fft;
+        case EngineChoice::Automatic:
+            break;
+    }
+    return width * height <= kExactEngineLargestArea ? FourierEngine::Projection
+                                                     : FourierEngine::Fft;
+}
+
+FourierEngine CFourier::ActiveEngine() const {
+    if (m_length == 0) return FourierEngine::Fft;
+    return EngineForPicture(m_width, m_height);
+}
+
+std::string CFourier::EngineDescription() const {
+    const FourierEngine engine = ActiveEngine();
+    std::string text = engine == FourierEngine::Fft ? "fft engine" : "projection engine";
+    if (m_length == 0 && m_planeSize != 0)
+        return text + Format(", the exact engine takes no %i x %i picture", m_width, m_height);
+    return text + (ChosenEngine() == EngineChoice::Automatic ? ", by picture size" : ", chosen");
 }
 
 void CFourier::SetThreadCount(int32_t count) {
@@ -56,6 +87,7 @@ CFourier::~CFourier() = default;
 
 bool CFourier::SetUp(int32_t width, int32_t height, int32_t rowStride, int32_t rows,
                      int32_t length) {
+    if (length == 0) return SetUpWithoutProjection(width, height, rowStride, rows);
     if (width <= 0 || height <= 0 || width % 2 != 0 || height % 2 != 0) return false;
     // N must be a multiple of W and H so that x*N/W and y*N/H are whole residues, and of 4
     // so that the quarter-turn shift below turns the cosines into sines.
@@ -87,6 +119,30 @@ bool CFourier::SetUp(int32_t width, int32_t height, int32_t rowStride, int32_t r
     }
     m_isPowerOfTwo = (length & (length - 1)) == 0;
     m_mask = length - 1;
+    m_cache.m_state.reset();
+    return true;
+}
+
+bool CFourier::SetUpWithoutProjection(int32_t width, int32_t height, int32_t rowStride,
+                                      int32_t rows) {
+    if (width <= 0 || height <= 0) return false;
+    if (int64_t{width} * height > kMaxSpectrumPixels) return false;
+    if (int64_t{rowStride} < 3 * int64_t{width}) return false;
+    m_width = width;
+    m_height = height;
+    m_rowStride = rowStride;
+    m_rows = rows;
+    m_length = 0;
+    m_halfWidth = width / 2;
+    m_halfHeight = height / 2;
+    m_planeSize = width * height;
+    m_invWidth = 1.0 / static_cast<double>(width);
+    m_invHeight = 1.0 / static_cast<double>(height);
+    m_stepX = 0;
+    m_stepY = 0;
+    std::fill(std::begin(m_table), std::end(m_table), Complex(0.0, 0.0));
+    m_isPowerOfTwo = false;
+    m_mask = 0;
     m_cache.m_state.reset();
     return true;
 }
@@ -174,11 +230,13 @@ void CFourier::TransformLine(const uint8_t* picture, Complex* spectrum, uint8_t*
 
 void CFourier::TransformFrequency(const uint8_t* picture, Complex* spectrum, uint8_t* map,
                                   int32_t channel, int32_t fx, int32_t fy) {
+    if (m_length == 0) return;  // no projection for this size
     TransformLine<false>(picture, spectrum, map, channel, fx, fy, m_histogram);
 }
 
 void CFourier::TransformFrequencyPowerOfTwo(const uint8_t* picture, Complex* spectrum, uint8_t* map,
                                             int32_t channel, int32_t fx, int32_t fy) {
+    if (m_length == 0) return;
     // The mask is only a reduction modulo N when N is a power of two.
     if (m_isPowerOfTwo)
         TransformLine<true>(picture, spectrum, map, channel, fx, fy, m_histogram);
@@ -188,6 +246,7 @@ void CFourier::TransformFrequencyPowerOfTwo(const uint8_t* picture, Complex* spe
 
 bool CFourier::TransformSerial(const uint8_t* picture, Complex* spectrum, uint8_t* map,
                                const Progress& progress) {
+    if (m_length == 0) return m_planeSize == 0 || TransformFft(picture, spectrum, progress);
     const double rowsToDo = 3.0 * static_cast<double>(m_height);
     for (int32_t channel = 0; channel < 3; ++channel) {
         ClearMap(map, 0);
@@ -305,11 +364,13 @@ void CFourier::InverseLine(double* real, const Complex* plane, uint8_t* map, int
 
 void CFourier::InversePixel(double* real, const Complex* plane, uint8_t* map, int32_t x, int32_t y,
                             int32_t channel) {
+    if (m_length == 0) return;  // no projection for this size
     InverseLine<false>(real, plane, map, x, y, channel, m_accumulator);
 }
 
 void CFourier::InversePixelPowerOfTwo(double* real, const Complex* plane, uint8_t* map, int32_t x,
                                       int32_t y, int32_t channel) {
+    if (m_length == 0) return;
     if (m_isPowerOfTwo)
         InverseLine<true>(real, plane, map, x, y, channel, m_accumulator);
     else
@@ -318,6 +379,7 @@ void CFourier::InversePixelPowerOfTwo(double* real, const Complex* plane, uint8_
 
 bool CFourier::InverseTransformSerial(double* real, const Complex* spectrum, uint8_t* map,
                                       const Progress& progress) {
+    if (m_length == 0) return m_planeSize == 0 || InverseFft(real, spectrum, progress);
     const double rowsToDo = 3.0 * static_cast<double>(m_height);
     for (int32_t channel = 0; channel < 3; ++channel) {
         const Complex* plane = spectrum + static_cast<ptrdiff_t>(channel) * m_planeSize;
@@ -344,14 +406,14 @@ bool CFourier::InverseTransformSerial(double* real, const Complex* spectrum, uin
 bool CFourier::Transform(const uint8_t* picture, Complex* spectrum, uint8_t* map,
                          const Progress& progress) {
     if (m_planeSize == 0) return TransformSerial(picture, spectrum, map, progress);
-    if (Engine() == FourierEngine::Fft) return TransformFft(picture, spectrum, progress);
+    if (ActiveEngine() == FourierEngine::Fft) return TransformFft(picture, spectrum, progress);
     return TransformProjection(picture, spectrum, map, progress);
 }
 
 bool CFourier::InverseTransform(double* real, const Complex* spectrum, uint8_t* map,
                                 const Progress& progress) {
     if (m_planeSize == 0) return InverseTransformSerial(real, spectrum, map, progress);
-    if (Engine() == FourierEngine::Fft) return InverseFft(real, spectrum, progress);
+    if (ActiveEngine() == FourierEngine::Fft) return InverseFft(real, spectrum, progress);
     return InverseProjection(real, spectrum, map, progress);
 }
 
@@ -459,6 +521,10 @@ void CFourier::BytesToReals(const uint8_t* picture, double* real) const {
 
 void CFourier::ImpulseSpectrum(int32_t x0, int32_t y0, Complex* spectrum) const {
     if (m_planeSize == 0) return;
+    if (m_length == 0) {
+        ImpulseSpectrumOfAnySize(x0, y0, spectrum);
+        return;
+    }
     const int64_t n = m_length;
     // Pixel (x0, y0) lands in bin (x0*(N/W)*(N + fx) + y0*(N/H)*(N + fy)) mod N, weighted 1;
     // the value is the conjugate table entry scaled like a transformed frequency.
@@ -476,6 +542,28 @@ void CFourier::ImpulseSpectrum(int32_t x0, int32_t y0, Complex* spectrum) const 
     std::copy(spectrum, spectrum + m_planeSize, spectrum + m_planeSize);
     std::copy(spectrum, spectrum + m_planeSize, spectrum + 2 * static_cast<ptrdiff_t>(m_planeSize));
     CentreSpectrum(spectrum);
+}
+
+void CFourier::ImpulseSpectrumOfAnySize(int32_t x0, int32_t y0, Complex* spectrum) const {
+    // F(fx, fy) = e^(-2*pi*i*(fx*X0/W + fy*Y0/H)) / (W*H) with the centred position
+    // X0 = x0 - W/2, Y0 = y0 - H/2: the phase reduced exactly in whole steps of 1/(W*H).
+    const int64_t w = m_width, h = m_height, area = w * h;
+    const int64_t cx = ((int64_t{x0} - m_halfWidth) % w + w) % w;
+    const int64_t cy = ((int64_t{y0} - m_halfHeight) % h + h) % h;
+    const double scale = m_invHeight * m_invWidth;
+    const double twoPi = 2.0 * 3.141592653589793;
+    for (int32_t fy = -m_halfHeight; fy < EndY(); ++fy) {
+        const int64_t ry = ((fy * cy) % h + h) % h;
+        for (int32_t fx = -m_halfWidth; fx < EndX(); ++fx) {
+            const int64_t rx = ((fx * cx) % w + w) % w;
+            const int64_t k = (rx * h + ry * w) % area;
+            const double angle = twoPi * static_cast<double>(k) / static_cast<double>(area);
+            spectrum[FrequencyIndex(fx, fy)] =
+                Complex(std::cos(angle) * scale, -std::sin(angle) * scale);
+        }
+    }
+    std::copy(spectrum, spectrum + m_planeSize, spectrum + m_planeSize);
+    std::copy(spectrum, spectrum + m_planeSize, spectrum + 2 * static_cast<ptrdiff_t>(m_planeSize));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -26,10 +26,16 @@ inline uint8_t ByteFromReal(double v) {
 }
 
 // Which engine Transform and InverseTransform use. The projection engine is exact and the
-// reference (the same bits on every machine and for every thread count); the FFT engine
-// (FFTW) gives the same layout and normalisation to within rounding, much faster for
-// large pictures.
+// reference (the same bits on every machine and for every thread count), but it takes only
+// the sizes of size_fit.h and its time grows with the cube of the side; the FFT engine
+// (FFTW) takes any size and gives the same layout and normalisation to within rounding,
+// in milliseconds where the projection takes minutes.
 enum class FourierEngine { Projection, Fft };
+
+// The person's choice of engine: one of the two, or Automatic, which takes the exact engine
+// for pictures of at most kExactEngineLargestArea pixels (seconds of work) and the FFT
+// engine above.
+enum class EngineChoice { Automatic, Projection, Fft };
 
 // Plans and scratch storage of the engines for the current size, made on first use and
 // kept until the next SetUp. A copy starts without them and plans afresh.
@@ -76,11 +82,20 @@ public:
     CFourier();
     virtual ~CFourier();
 
-    // The engine of every Transform and InverseTransform in this process (default:
-    // projection), and the number of threads they use (0, the default: every hardware
-    // thread). The projection engine's results do not depend on the thread count.
+    // The largest picture (in pixels) that Automatic gives the exact engine: 320 x 240,
+    // whose transform and inverse take about two seconds; 640 x 480 takes a minute.
+    static constexpr int64_t kExactEngineLargestArea = int64_t{320} * 240;
+    // The most pixels a spectrum may have: as many as the largest picture the readers take.
+    static constexpr int64_t kMaxSpectrumPixels = int64_t{1} << 27;
+
+    // The engine choice of this process (default: Automatic), and the number of threads the
+    // transforms use (0, the default: every hardware thread). The projection engine's
+    // results do not depend on the thread count. SetEngine is an explicit choice.
+    static void SetEngineChoice(EngineChoice choice);
+    static EngineChoice ChosenEngine();
     static void SetEngine(FourierEngine engine);
-    static FourierEngine Engine();
+    // The engine the choice in force gives a picture of width x height.
+    static FourierEngine EngineForPicture(int64_t width, int64_t height);
     static void SetThreadCount(int32_t count);
     // The count in force, 0 resolved to the hardware threads.
     static int32_t ThreadCount();
@@ -89,7 +104,16 @@ public:
     // row count and transform length N; builds the phase table. Refuses (false, engine
     // unchanged) sizes the tables cannot serve: W or H not positive and even, N not a
     // multiple of 4, W and H, N above kMaxLength, or a stride shorter than 3*W.
+    // N = 0 sets the engine up without the projection, for the FFT engine alone: then any
+    // W, H of at least 1 pixel and at most kMaxSpectrumPixels in all are taken.
     bool SetUp(int32_t width, int32_t height, int32_t rowStride, int32_t rows, int32_t length);
+
+    // The engine Transform and InverseTransform use now: the FFT engine when the engine is
+    // set up without the projection (N = 0), else the one the choice gives the size.
+    FourierEngine ActiveEngine() const;
+    // "projection engine" or "fft engine", and why: "by picture size", "chosen", or that
+    // the exact engine takes no picture of this size.
+    std::string EngineDescription() const;
 
     // Forward transform of all three channels into the centred spectrum with the chosen
     // engine; the map is scratch. False when the progress callback stopped it (spectrum
@@ -153,16 +177,27 @@ public:
     // from F(-W/2, -H/2)); NaN when every non-zero frequency is 0.
     double PowerRatio(const Complex* spectrum, int32_t channel) const;
 
-    // ".ft" Fourier data file: 8-byte header (W/2, H/2), then the spectrum entries as
-    // little-endian doubles, real then imaginary, in spectrum order. 1 done, 0 failed.
+    // ".ft" Fourier data file: 8-byte header (a field for W, one for H), then the spectrum
+    // entries as little-endian doubles, real then imaginary, in spectrum order. A field
+    // holds half its side, W/2, when the side is even (every file of the exact engine);
+    // an odd side, which only the FFT engine works on, is stored negated (-W), so that no
+    // reader that knows only half sides takes the file for another size. 1 done, 0 failed.
     int WriteFourierFile(const std::string& path, const Complex* spectrum) const;
     int ReadFourierFile(const std::string& path, Complex* spectrum) const;
-    // Reads only the header: halfSize = (W/2, H/2) as stored in the file.
+    // Reads only the header: halfSize = the two fields as stored in the file (W/2, H/2
+    // for even sides).
     int ReadFourierFileSize(const std::string& path, CSize& halfSize) const;
-    // The picture size (W, H) of a ".ft" file, when the file is one that can be read: half
-    // sizes giving 2 to kMaxLength pixels a side and a file long enough for the spectrum
-    // its header promises. 1, or 0 with a message saying what is wrong.
+    // The picture size (W, H) of a ".ft" file, when the file is one that can be read:
+    // header fields giving at least one pixel a side and at most kMaxSpectrumPixels, and
+    // a file long enough for the spectrum its header promises. 1, or 0 with a message
+    // saying what is wrong.
     static int ReadFourierPictureSize(const std::string& path, CSize& size);
+    // The header field of a side (side/2 when even, -side when odd), and the side of a
+    // field (0 for a field that names none: 0, or a negated even number).
+    static int32_t HeaderField(int32_t side);
+    static int64_t SideOfHeaderField(int32_t field);
+    // The two header fields of the engine's size, as ReadFourierFileSize gives them.
+    CSize HeaderPair() const { return {HeaderField(m_width), HeaderField(m_height)}; }
 
     int32_t Width() const { return m_width; }
     int32_t Height() const { return m_height; }
@@ -241,6 +276,9 @@ public:
     // End of the frequency-domain modifications
 
 private:
+    bool SetUpWithoutProjection(int32_t width, int32_t height, int32_t rowStride, int32_t rows);
+    void ImpulseSpectrumOfAnySize(int32_t x0, int32_t y0, Complex* spectrum) const;
+    void ShiftPictureOfAnySize(Complex* spectrum, int32_t dx, int32_t dy) const;
     bool TransformProjection(const uint8_t* picture, Complex* spectrum, uint8_t* map,
                              const Progress& progress);
     bool InverseProjection(double* real, const Complex* spectrum, uint8_t* map,
@@ -250,6 +288,10 @@ private:
     // The engine state for the current size, made when missing.
     CEngineState& State();
 
+    // Frequencies run fx = -W/2 .. EndX()-1 and fy = -H/2 .. EndY()-1 (W/2 - 1 and H/2 - 1
+    // for even sides, W/2 and H/2 for odd ones).
+    int32_t EndX() const { return m_width - m_halfWidth; }
+    int32_t EndY() const { return m_height - m_halfHeight; }
     // Index of (fx, fy) within a plane.
     int32_t FrequencyIndex(int32_t fx, int32_t fy) const {
         return (fy + m_halfHeight) * m_width + (fx + m_halfWidth);

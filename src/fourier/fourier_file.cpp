@@ -1,6 +1,9 @@
 // The ".ft" Fourier data file: an 8-byte header with W/2 and H/2 (little-endian int32),
 // then the 3*W*H spectrum entries in spectrum order, each the real and the imaginary part
-// as little-endian IEEE 754 doubles. No magic number, no version.
+// as little-endian IEEE 754 doubles. No magic number, no version. A side of odd length
+// (only the FFT engine takes those) is stored negated in its field, -W instead of W/2:
+// a reader of half sides refuses such a field (no side is negative) instead of taking the
+// entries for a picture of another size, and the files of even sides stay as they were.
 //
 // Reading is all or nothing for files that are too short: the length is checked against
 // the header before any entry is read, and a file shorter than its header promises fails
@@ -79,8 +82,8 @@ int CFourier::WriteFourierFile(const std::string& path, const Complex* spectrum)
     if (writer.Open(path) != 0) return failed();
 
     uint8_t header[kHeaderBytes];
-    StoreLE32s(header, m_halfWidth);
-    StoreLE32s(header + 4, m_halfHeight);
+    StoreLE32s(header, HeaderField(m_width));
+    StoreLE32s(header + 4, HeaderField(m_height));
     if (!writer.Write(header, sizeof header)) return failed();
 
     const size_t entries = 3 * static_cast<size_t>(m_planeSize);
@@ -106,7 +109,8 @@ int CFourier::ReadFourierFile(const std::string& path, Complex* spectrum) const 
     SetLastFileError(kShorterThanHeader);
     if (!ReadHeader(file.get(), path, "File error", header)) return 0;
     SetLastFileError({});
-    if (LoadLE32s(header) != m_halfWidth || LoadLE32s(header + 4) != m_halfHeight) {
+    if (LoadLE32s(header) != HeaderField(m_width) ||
+        LoadLE32s(header + 4) != HeaderField(m_height)) {
         ShowMessage("Error in CFourier file size data. ");
         return 0;
     }
@@ -168,13 +172,14 @@ int CFourier::ReadFourierPictureSize(const std::string& path, CSize& size) {
         return 0;
     }
     // Everything is checked before the caller allocates a picture or a spectrum for it.
-    const int64_t width = 2 * int64_t{LoadLE32s(header)};
-    const int64_t height = 2 * int64_t{LoadLE32s(header + 4)};
-    if (width <= 0 || height <= 0 || width > kMaxLength || height > kMaxLength) {
-        ShowMessage(sizeError + Format("%s is made for %lld x %lld pixels; the engine works on "
-                                       "2 to %i pixels a side.",
-                                       path.c_str(), static_cast<long long>(width),
-                                       static_cast<long long>(height), kMaxLength));
+    const int64_t width = SideOfHeaderField(LoadLE32s(header));
+    const int64_t height = SideOfHeaderField(LoadLE32s(header + 4));
+    if (width <= 0 || height <= 0 || width > kMaxSpectrumPixels / height) {
+        ShowMessage(sizeError +
+                    Format("%s: the header's fields %i and %i name no picture of 1 to %lld "
+                           "pixels.",
+                           path.c_str(), LoadLE32s(header), LoadLE32s(header + 4),
+                           static_cast<long long>(kMaxSpectrumPixels)));
         return 0;
     }
     const uint64_t needed = kHeaderBytes + 3 * kEntryBytes * static_cast<uint64_t>(width * height);
@@ -189,4 +194,14 @@ int CFourier::ReadFourierPictureSize(const std::string& path, CSize& size) {
     }
     size = {static_cast<int32_t>(width), static_cast<int32_t>(height)};
     return 1;
+}
+
+int32_t CFourier::HeaderField(int32_t side) {
+    return side % 2 == 0 ? side / 2 : -side;
+}
+
+int64_t CFourier::SideOfHeaderField(int32_t field) {
+    if (field > 0) return 2 * int64_t{field};
+    const int64_t side = -int64_t{field};
+    return side % 2 == 1 ? side : 0;
 }

@@ -62,7 +62,7 @@ void CFourier::ApplyDistribution(Complex* spectrum, double p, Distribution distr
                 const int32_t channel = row / m_height;
                 const int32_t fy = row % m_height - m_halfHeight;
                 Complex* plane = spectrum + static_cast<ptrdiff_t>(channel) * m_planeSize;
-                for (int32_t fx = -m_halfWidth; fx < m_halfWidth; ++fx) {
+                for (int32_t fx = -m_halfWidth; fx < EndX(); ++fx) {
                     if (fx == 0 && fy == 0) continue;
                     Complex& f = plane[FrequencyIndex(fx, fy)];
                     const double s = f.SquaredMagnitude();
@@ -92,8 +92,7 @@ void CFourier::Normalise(Complex* spectrum, int32_t channel, double mean, double
 
 void CFourier::SetOneFrequency(Complex* spectrum, int32_t fx0, int32_t fy0) const {
     if (m_planeSize == 0) return;
-    const bool inside =
-        fx0 >= -m_halfWidth && fx0 < m_halfWidth && fy0 >= -m_halfHeight && fy0 < m_halfHeight;
+    const bool inside = fx0 >= -m_halfWidth && fx0 < EndX() && fy0 >= -m_halfHeight && fy0 < EndY();
     for (int32_t channel = 0; channel < 3; ++channel) {
         Complex* plane = spectrum + static_cast<ptrdiff_t>(channel) * m_planeSize;
         for (int32_t i = 0; i < m_planeSize; ++i) plane[i] = Complex(0.0, 0.0);
@@ -111,12 +110,12 @@ void CFourier::ScaleFrequencies(Complex* spectrum, Complex* scratch, int32_t mod
         std::memcpy(static_cast<void*>(scratch), plane,
                     static_cast<size_t>(m_planeSize) * sizeof(Complex));
         for (int32_t i = 0; i < m_planeSize; ++i) plane[i] = Complex(0.0, 0.0);
-        for (int32_t fy = -m_halfHeight; fy < m_halfHeight; ++fy) {
+        for (int32_t fy = -m_halfHeight; fy < EndY(); ++fy) {
             const int32_t ky = k * fy;
-            if (ky < -m_halfHeight || ky >= m_halfHeight) continue;
-            for (int32_t fx = -m_halfWidth; fx < m_halfWidth; ++fx) {
+            if (ky < -m_halfHeight || ky >= EndY()) continue;
+            for (int32_t fx = -m_halfWidth; fx < EndX(); ++fx) {
                 const int32_t kx = k * fx;
-                if (kx < -m_halfWidth || kx >= m_halfWidth) continue;
+                if (kx < -m_halfWidth || kx >= EndX()) continue;
                 if (fx == 0 && fy == 0) continue;
                 if (finer)
                     plane[FrequencyIndex(kx, ky)] = scratch[FrequencyIndex(fx, fy)];
@@ -129,17 +128,43 @@ void CFourier::ScaleFrequencies(Complex* spectrum, Complex* scratch, int32_t mod
 
 void CFourier::ShiftPicture(Complex* spectrum, int32_t dx, int32_t dy) const {
     if (m_planeSize == 0) return;
+    if (m_length == 0) {
+        ShiftPictureOfAnySize(spectrum, dx, dy);
+        return;
+    }
     // The residue in 64 bits: the same value as in 32 bits wherever that does not
     // overflow, and still right for shifts far outside the picture.
     const int64_t n = m_length;
     for (int32_t channel = 0; channel < 3; ++channel) {
         Complex* plane = spectrum + static_cast<ptrdiff_t>(channel) * m_planeSize;
-        for (int32_t fy = -m_halfHeight; fy < m_halfHeight; ++fy) {
-            for (int32_t fx = -m_halfWidth; fx < m_halfWidth; ++fx) {
+        for (int32_t fy = -m_halfHeight; fy < EndY(); ++fy) {
+            for (int32_t fx = -m_halfWidth; fx < EndX(); ++fx) {
                 if (fx == 0 && fy == 0) continue;
                 const int64_t c = (int64_t{dx} * fx * m_stepX + int64_t{dy} * fy * m_stepY) % n;
                 plane[FrequencyIndex(fx, fy)] *= m_table[(c + n) % n];
             }
+        }
+    }
+}
+
+void CFourier::ShiftPictureOfAnySize(Complex* spectrum, int32_t dx, int32_t dy) const {
+    // The factor e^(+2*pi*i*(dx*fx/W + dy*fy/H)), its phase reduced exactly in whole steps
+    // of 1/(W*H) before the cosine and sine are taken.
+    const int64_t w = m_width, h = m_height, area = w * h;
+    const int64_t sx = (int64_t{dx} % w + w) % w;
+    const int64_t sy = (int64_t{dy} % h + h) % h;
+    const double twoPi = 2.0 * 3.141592653589793;
+    for (int32_t fy = -m_halfHeight; fy < EndY(); ++fy) {
+        const int64_t ry = ((fy * sy) % h + h) % h;
+        for (int32_t fx = -m_halfWidth; fx < EndX(); ++fx) {
+            if (fx == 0 && fy == 0) continue;
+            const int64_t rx = ((fx * sx) % w + w) % w;
+            const double angle =
+                twoPi * static_cast<double>((rx * h + ry * w) % area) / static_cast<double>(area);
+            const Complex factor(std::cos(angle), std::sin(angle));
+            for (int32_t channel = 0; channel < 3; ++channel)
+                spectrum[static_cast<ptrdiff_t>(channel) * m_planeSize + FrequencyIndex(fx, fy)] *=
+                    factor;
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fourier/fourier.h"
 #include "platform/user_interface.h"
 
 namespace {
@@ -118,6 +119,20 @@ int32_t FitSize(int32_t width, int32_t height, CSize& chosen) {
     }
     chosen = best;
     return bestLength;
+}
+
+bool ChooseWorkingSize(int32_t width, int32_t height, bool whole, CSize& chosen, int32_t& length) {
+    TheSizeList().clear();
+    if (whole || CFourier::EngineForPicture(width, height) == FourierEngine::Fft) {
+        chosen = {width, height};
+        length = TransformLength(width, height);
+        return true;
+    }
+    length = FitSize(width, height, chosen);
+    if (length != 0) return true;
+    if (!SizeList().empty()) return false;  // the dialog was cancelled
+    chosen = {width, height};
+    return true;
 }
 
 const std::vector<CSize>& SizeList() {

@@ -20,6 +20,15 @@ int32_t TransformLength(int32_t width, int32_t height);
 // returns 0 (chosen unchanged) when no size qualifies or the choice is cancelled.
 int32_t FitSize(int32_t width, int32_t height, CSize& chosen);
 
+// The working size of a W x H picture for the engine the choice in force gives it, and the
+// projection's transform length N for that size (0 when the projection cannot take it).
+// The FFT engine takes the picture whole; the projection engine takes what FitSize
+// chooses (the sizes dialog is asked only then), and a picture for which no size qualifies
+// at all goes to the FFT engine whole. `whole` keeps the size whatever the choice (a
+// spectrum's picture: the FFT engine takes it when the projection cannot). False when the
+// person cancelled the sizes dialog.
+bool ChooseWorkingSize(int32_t width, int32_t height, bool whole, CSize& chosen, int32_t& length);
+
 // The candidates of the last FitSize: at most 20, largest area first, equal areas in the
 // order they were found.
 const std::vector<CSize>& SizeList();

@@ -1,12 +1,16 @@
 #include "image/jpeg_file.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
-// jpeglib.h needs FILE and size_t declared before it.
+// jpeglib.h needs FILE and size_t declared before it; jerror.h names the library's messages.
 #include <jpeglib.h>
+// (after jpeglib.h)
+#include <jerror.h>
 
 #include "platform/file_open.h"
 #include "platform/safe_file.h"
@@ -14,19 +18,39 @@
 
 namespace {
 
-// libjpeg's error manager extended by the jump that ends a read or write on an error: the
-// standard error_exit would end the whole process.
+// libjpeg's error manager extended by the jump that ends a read or write on an error (the
+// standard error_exit would end the whole process) and by the file it works on, which every
+// report names.
 struct CJpegErrorManager {
     jpeg_error_mgr pub;  // first member: the library sees only this part
     std::jmp_buf jump;
+    const char* path = nullptr;
+    bool writing = false;
+    void (*standardEmit)(j_common_ptr, int) = nullptr;
 };
 
-// Every report of the library, warnings included, goes to the person as a message.
+CJpegErrorManager& ManagerOf(j_common_ptr cinfo) {
+    return *reinterpret_cast<CJpegErrorManager*>(cinfo->err);
+}
+
+// Every report of the library, warnings included, goes to the person as a message: the
+// library's text, then the file, and for a failed read or write of the file the reason the
+// system gave ("Output file write error --- out of disk space? /x/a.jpg: No space left on
+// device").
 void ShowLibraryMessage(j_common_ptr cinfo) {
+    const int error = errno;
+    const CJpegErrorManager& manager = ManagerOf(cinfo);
     char text[JMSG_LENGTH_MAX] = {};
     (*cinfo->err->format_message)(cinfo, text);
     try {
-        ShowMessage(text);
+        std::string message = text;
+        if (manager.path != nullptr) {
+            message += (manager.writing ? " " : ": ") + std::string(manager.path);
+            const int code = cinfo->err->msg_code;
+            if ((code == JERR_FILE_WRITE || code == JERR_FILE_READ) && error != 0)
+                message += std::string(": ") + std::strerror(error);
+        }
+        ShowMessage(message);
     } catch (...) {
         // Nothing may unwind through the library's C frames; the message is lost.
     }
@@ -34,13 +58,25 @@ void ShowLibraryMessage(j_common_ptr cinfo) {
 
 [[noreturn]] void JumpOnError(j_common_ptr cinfo) {
     (*cinfo->err->output_message)(cinfo);
-    std::longjmp(reinterpret_cast<CJpegErrorManager*>(cinfo->err)->jump, 1);
+    std::longjmp(ManagerOf(cinfo).jump, 1);
 }
 
-jpeg_error_mgr* InstallErrorManager(CJpegErrorManager& manager) {
+// A file that ends before its picture does is an error, not a warning: the library would
+// fill the missing rows with grey and call the picture read.
+void EmitMessage(j_common_ptr cinfo, int level) {
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) JumpOnError(cinfo);
+    ManagerOf(cinfo).standardEmit(cinfo, level);
+}
+
+jpeg_error_mgr* InstallErrorManager(CJpegErrorManager& manager, const std::string& path,
+                                    bool writing) {
     jpeg_std_error(&manager.pub);
     manager.pub.error_exit = JumpOnError;
     manager.pub.output_message = ShowLibraryMessage;
+    manager.standardEmit = manager.pub.emit_message;
+    manager.pub.emit_message = EmitMessage;
+    manager.path = path.c_str();
+    manager.writing = writing;
     return &manager.pub;
 }
 
@@ -48,14 +84,115 @@ int32_t ToSize(JDIMENSION value) {
     return value > static_cast<JDIMENSION>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(value);
 }
 
+// The Exif orientation (1 to 8) of the first APP1 segment that carries one; 1 when there is
+// none or it cannot be read. The segment is "Exif\0\0" and a TIFF structure: byte order
+// ("II" or "MM"), 42, the offset of the first directory, whose 12-byte entries are tag,
+// type, count and value; tag 0x0112 is the orientation, a SHORT. Every offset is checked
+// against the segment's length.
+int ExifOrientation(jpeg_saved_marker_ptr marker) {
+    for (; marker != nullptr; marker = marker->next) {
+        if (marker->marker != JPEG_APP0 + 1 || marker->data_length < 14) continue;
+        const uint8_t* d = marker->data;
+        if (std::memcmp(d, "Exif\0\0", 6) != 0) continue;
+        const uint8_t* tiff = d + 6;
+        const size_t length = marker->data_length - 6;
+        const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+        if (!little && !(tiff[0] == 'M' && tiff[1] == 'M')) continue;
+        const auto u16 = [&](size_t at) -> uint32_t {
+            return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
+        };
+        const auto u32 = [&](size_t at) -> uint32_t {
+            return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
+        };
+        if (u16(2) != 42) continue;
+        const size_t directory = u32(4);
+        if (directory > length || length - directory < 2) continue;
+        const size_t entries = u16(directory);
+        for (size_t i = 0; i < entries; ++i) {
+            const size_t at = directory + 2 + 12 * i;
+            if (at > length || length - at < 12) break;
+            if (u16(at) != 0x0112) continue;
+            if (u16(at + 2) != 3 || u32(at + 4) != 1) break;  // one SHORT
+            const uint32_t value = u16(at + 8);
+            return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+        }
+    }
+    return 1;
+}
+
+// Turns a picture read as stored into the picture the orientation says is upright (2
+// mirrored, 3 turned half round, 4 upside down, 5 transposed, 6 turned a quarter clockwise
+// to be upright, 7 transversed, 8 turned a quarter anticlockwise). False without memory
+// for the turned picture (the picture is then unchanged).
+bool TurnUpright(DibHandle& dib, CSize& size, int orientation) {
+    const int32_t w = size.cx, h = size.cy;
+    const bool across = orientation >= 5;  // width and height change places
+    const int32_t uw = across ? h : w, uh = across ? w : h;
+    DibHandle turned;
+    if (MakeJpegTarget(turned, 3, uw, uh) != 1) return false;
+    const size_t sourceRow = static_cast<size_t>(RowBytes(w * 24));
+    const size_t targetRow = static_cast<size_t>(RowBytes(uw * 24));
+    const uint8_t* source = dib.Data() + kInfoHeaderBytes;
+    uint8_t* target = turned.Data() + kInfoHeaderBytes;
+    // (x, y) counted from the top left of the upright picture, (sx, sy) of the stored one;
+    // rows are kept bottom-up in both.
+    for (int32_t y = 0; y < uh; ++y) {
+        uint8_t* out = target + static_cast<size_t>(uh - 1 - y) * targetRow;
+        for (int32_t x = 0; x < uw; ++x, out += 3) {
+            int32_t sx = x, sy = y;
+            switch (orientation) {
+                case 2:
+                    sx = w - 1 - x;
+                    break;
+                case 3:
+                    sx = w - 1 - x;
+                    sy = h - 1 - y;
+                    break;
+                case 4:
+                    sy = h - 1 - y;
+                    break;
+                case 5:
+                    sx = y;
+                    sy = x;
+                    break;
+                case 6:
+                    sx = y;
+                    sy = h - 1 - x;
+                    break;
+                case 7:
+                    sx = w - 1 - y;
+                    sy = h - 1 - x;
+                    break;
+                case 8:
+                    sx = w - 1 - y;
+                    sy = x;
+                    break;
+                default:
+                    break;
+            }
+            std::memcpy(
+                out,
+                source + static_cast<size_t>(h - 1 - sy) * sourceRow + 3 * static_cast<size_t>(sx),
+                3);
+        }
+    }
+    dib = std::move(turned);
+    size = {uw, uh};
+    return true;
+}
+
 // Decodes the open file into the picture. Only plain data lives in this frame, so the jump
 // back from an error skips no destructor; the caller releases the decompressor and file.
 int Decode(jpeg_decompress_struct& cinfo, CJpegErrorManager& errors, std::FILE* file,
-           const char* path, DibHandle& dib, CSize& size) {
+           const char* path, DibHandle& dib, CSize& size, int& orientation) {
     if (setjmp(errors.jump)) return 0;
     jpeg_create_decompress(&cinfo);
     jpeg_stdio_src(&cinfo, file);
+    // The Exif segment (APP1) is kept for the picture's orientation.
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
+    // Read now: the saved segments go with the image's memory when decoding finishes.
+    orientation = ExifOrientation(cinfo.marker_list);
 
     // The declared size is checked before the library allocates anything for the image: a
     // progressive file buffers all its coefficients, so a few hundred bytes declaring
@@ -174,9 +311,14 @@ int ReadJpegFile(const std::string& path, DibHandle& dib, CSize& size) {
     }
     jpeg_decompress_struct cinfo{};
     CJpegErrorManager errors{};
-    cinfo.err = InstallErrorManager(errors);
-    const int result = Decode(cinfo, errors, opened.Stream(), path.c_str(), dib, size);
+    cinfo.err = InstallErrorManager(errors, path, false);
+    int orientation = 1;
+    int result = Decode(cinfo, errors, opened.Stream(), path.c_str(), dib, size, orientation);
     jpeg_destroy_decompress(&cinfo);
+    if (result == 1 && orientation != 1 && !TurnUpright(dib, size, orientation)) {
+        ShowMessage("No mem allocated");
+        result = 0;
+    }
     return result;
 }
 
@@ -191,7 +333,7 @@ int WriteJpegFile(const std::string& path, DibHandle& dib, int quality) {
     }
     jpeg_compress_struct cinfo{};
     CJpegErrorManager errors{};
-    cinfo.err = InstallErrorManager(errors);
+    cinfo.err = InstallErrorManager(errors, path, true);
     const int result = Encode(cinfo, errors, writer.Stream(), dib.Data(), rgbRow.Data(), quality);
     jpeg_destroy_compress(&cinfo);
     if (result != 1) return 0;  // the library has reported; the temporary file goes away

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // One owning, zero-filled, contiguous byte block. Allocation failure is a result
 // (an empty block), never an exception. Nobody keeps a pointer into a block across
@@ -46,3 +47,19 @@ private:
     std::unique_ptr<uint8_t, FreeDeleter> m_data;
     size_t m_size = 0;
 };
+
+// The machine's physical memory in bytes (0 when the system does not tell).
+uint64_t PhysicalMemoryBytes();
+// The memory work may plan on: the physical memory, unless a limit was set (tests set a
+// small one). SetMemoryLimitBytes(0) goes back to the physical memory; it returns the old
+// limit.
+uint64_t MemoryLimitBytes();
+uint64_t SetMemoryLimitBytes(uint64_t bytes);
+// Empty when `bytes` fit MemoryLimitBytes(); else why not, in words ("about N MiB are
+// needed; this machine has M MiB").
+std::string MemoryShortfall(uint64_t bytes);
+// Whether work that needs about `bytes` of memory fits MemoryLimitBytes(); when it does
+// not, says so ("<what> is refused: about N MiB are needed; this machine has M MiB.") and
+// returns false.
+// Work is refused before it starts, never by running out in the middle of it.
+bool HasMemoryFor(const std::string& what, uint64_t bytes);

@@ -97,8 +97,14 @@ const std::vector<CCommandHandler> kHandlers = {
      [](C& c, CCmdUI& ui) { ui.Enable(c.frame.ActiveView() != nullptr); }},
     {kCmdWindowArrange, L::Frame, [](C& c) { c.frame.ArrangeIcons(); },
      [](C& c, CCmdUI& ui) { ui.Enable(c.frame.ActiveView() != nullptr); }},
-    {kCmdFastTransform, L::Frame, [](C& c) { c.app.SetFastTransform(!c.app.FastTransform()); },
-     [](C& c, CCmdUI& ui) { ui.SetCheck(c.app.FastTransform()); }},
+    {kCmdFastTransform, L::Frame,
+     [](C& c) {
+         c.app.SetEngine(CZelvanApp::FastTransformShown(c.document) ? EngineChoice::Projection
+                                                                    : EngineChoice::Fft);
+     },
+     [](C& c, CCmdUI& ui) { ui.SetCheck(CZelvanApp::FastTransformShown(c.document)); }},
+    {kCmdEngineBySize, L::Frame, [](C& c) { c.app.SetEngine(EngineChoice::Automatic); },
+     [](C& c, CCmdUI& ui) { ui.SetCheck(c.app.Engine() == EngineChoice::Automatic); }},
 
     // The application.
     {kCmdFileNew, L::App, [](C& c) { c.app.OnFileNew(); }, nullptr},

@@ -38,6 +38,10 @@ const std::vector<CCommandEntry> kCommands = {
     {kCmdColorChange, "&Color Change, Result/Original\t<Space>", "Space",
      "Color Change, Result/Original", false},
     {kCmdSetOneFrequency, "Set One Frequency", "", "Set One Frequency", false},
+    {kCmdEngineBySize, "Engine by Picture Size", "",
+     "Transform pictures of up to 320 x 240 pixels exactly, larger ones with the FFT\nEngine "
+     "by Picture Size",
+     true},
     {kCmdFastTransform, "Fast Transform (FFT)", "",
      "Transform with the fast Fourier transform instead of the exact projection\nFast "
      "Transform",
@@ -102,6 +106,7 @@ const std::vector<CMenuLayout> kDocumentMenu = {
     {"&Edit ", {{kCmdEditCopy}, {kCmdEditPaste}, {kCmdCopyToResult}}},
     {"Fourier && &Colors",
      {{kCmdFourierModifications},
+      {kCmdEngineBySize},
       {kCmdFastTransform},
       {0},
       {kCmdFourierQueue},

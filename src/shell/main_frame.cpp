@@ -140,6 +140,12 @@ void CMainFrame::CreateStatusBar() {
         kPanePadding);
     bar->addPermanentWidget(m_sizePane);
 
+    // The engine of the active document and why it was taken.
+    m_enginePane = new QLabel;
+    m_enginePane->setObjectName(QStringLiteral("paneEngine"));
+    m_enginePane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addPermanentWidget(m_enginePane);
+
     const char* indicators[] = {"CAP", "NUM", "SCRL"};
     for (int i = 0; i < 3; ++i) {
         auto* pane = new QLabel;
@@ -323,6 +329,13 @@ void CMainFrame::UpdateCommandUi() {
         if (action->isCheckable()) action->setChecked(ui.checked);
     }
     m_sizePane->setText(QString::fromStdString(SizeText()));
+    {
+        CZelvanView* view = ActiveView();
+        const std::string engine =
+            CZelvanApp::EngineStatusText(view ? &view->GetDocument() : nullptr);
+        m_enginePane->setText(QString::fromStdString(engine));
+        m_enginePane->setVisible(!engine.empty());
+    }
     UpdateTitles();
     UpdateIndicators();
 }

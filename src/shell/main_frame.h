@@ -61,6 +61,8 @@ public:
     QMdiArea* MdiArea() const { return m_mdiArea; }
     QToolBar* ToolBar() const { return m_wndToolBar; }
     QLabel* SizePane() const { return m_sizePane; }
+    // The engine of the active document ("Engine: fft engine, by picture size").
+    QLabel* EnginePane() const { return m_enginePane; }
     QLabel* MessagePane() const { return m_messagePane; }
     // The menu currently in the menu bar with this title ("&File" ...); nullptr if none.
     QMenu* Menu(const QString& title) const;
@@ -86,6 +88,7 @@ private:
     QToolBar* m_wndToolBar = nullptr;
     QLabel* m_messagePane = nullptr;
     QLabel* m_sizePane = nullptr;
+    QLabel* m_enginePane = nullptr;
     QLabel* m_indicators[3] = {};
     std::map<int, QAction*> m_actions;
     bool m_documentMenu = false;

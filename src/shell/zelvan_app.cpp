@@ -21,6 +21,8 @@ constexpr const char* kTemplateFilter =
     "CFourier files (*.ft)|*.ft|Stamp files (*.stp)|*.stp|All Files (*.*)|*.*||";
 
 const QString kRecentGroup = QStringLiteral("Recent File List");
+const QString kEngineKey = QStringLiteral("Settings/Engine");
+// What earlier versions kept: true when the fast engine was switched on.
 const QString kFastTransformKey = QStringLiteral("Settings/FastTransform");
 
 QString CanonicalPath(const QString& path) {
@@ -51,9 +53,14 @@ void CZelvanApp::LoadSettings() {
         if (!path.isEmpty()) m_recentFiles << path;
     }
     settings.endGroup();
-    CFourier::SetEngine(settings.value(kFastTransformKey, false).toBool()
-                            ? FourierEngine::Fft
-                            : FourierEngine::Projection);
+    const QString engine = settings.value(kEngineKey).toString();
+    if (engine == QStringLiteral("fft") ||
+        (engine.isEmpty() && settings.value(kFastTransformKey, false).toBool()))
+        CFourier::SetEngineChoice(EngineChoice::Fft);
+    else if (engine == QStringLiteral("projection"))
+        CFourier::SetEngineChoice(EngineChoice::Projection);
+    else
+        CFourier::SetEngineChoice(EngineChoice::Automatic);
 }
 
 void CZelvanApp::SaveRecentFiles() const {
@@ -146,13 +153,28 @@ void CZelvanApp::OpenRecentFile(int index) {
     if (!OpenDocumentFile(m_recentFiles[index].toStdString())) RemoveFromRecentFileList(index);
 }
 
-bool CZelvanApp::FastTransform() const {
-    return CFourier::Engine() == FourierEngine::Fft;
+EngineChoice CZelvanApp::Engine() const {
+    return CFourier::ChosenEngine();
 }
 
-void CZelvanApp::SetFastTransform(bool on) {
-    CFourier::SetEngine(on ? FourierEngine::Fft : FourierEngine::Projection);
-    QSettings().setValue(kFastTransformKey, on);
+void CZelvanApp::SetEngine(EngineChoice choice) {
+    CFourier::SetEngineChoice(choice);
+    const char* names[] = {"auto", "projection", "fft"};
+    QSettings settings;
+    settings.setValue(kEngineKey, QString::fromUtf8(names[static_cast<int>(choice)]));
+    settings.remove(kFastTransformKey);
+}
+
+bool CZelvanApp::FastTransformShown(const CZelvanDoc* active) {
+    if (active != nullptr && !active->m_hDIB.IsNull())
+        return active->m_fourier.ActiveEngine() == FourierEngine::Fft;
+    return CFourier::ChosenEngine() == EngineChoice::Fft;
+}
+
+std::string CZelvanApp::EngineStatusText(const CZelvanDoc* active) {
+    if (active == nullptr || active->m_hDIB.IsNull() || active->m_fourier.PlaneSize() == 0)
+        return {};
+    return "Engine: " + active->m_fourier.EngineDescription();
 }
 
 void CZelvanApp::OnAppAbout() {

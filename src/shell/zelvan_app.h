@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "fourier/fourier.h"
+
 class CDesktopUi;
 class CUserInterface;
 class CMainFrame;
@@ -46,9 +48,15 @@ public:
     void RemoveFromRecentFileList(int index);
     void OpenRecentFile(int index);
 
-    // Whether transforms use the fast engine; remembered between runs.
-    bool FastTransform() const;
-    void SetFastTransform(bool on);
+    // The engine choice, remembered between runs: Automatic (by picture size, the
+    // default), or the engine the person chose with "Fast Transform (FFT)".
+    EngineChoice Engine() const;
+    void SetEngine(EngineChoice choice);
+    // Whether "Fast Transform (FFT)" shows its check: the FFT engine chosen, or chosen by
+    // size for the active document (or the document's size needs it).
+    static bool FastTransformShown(const CZelvanDoc* active);
+    // The status bar's text of the engine of the active document (empty without one).
+    static std::string EngineStatusText(const CZelvanDoc* active);
 
     void OnAppAbout();
 

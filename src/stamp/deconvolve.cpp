@@ -51,7 +51,12 @@ void SpectrumToKernelWith(CFourier& engine, const Complex* spectrum, double* arr
     const int32_t w = engine.Width(), h = engine.Height();
     const int32_t stride = engine.RowStride();
     engine.ClearMap(flags, 0);
-    for (int32_t i = 0; i < h; ++i) {
+    if (engine.Length() == 0) {
+        // No projection for this size: the FFT engine transforms all three planes back
+        // (the array holds a whole real picture) and the blue one is kept.
+        engine.InverseTransform(array, spectrum, flags);
+    }
+    for (int32_t i = 0; i < h && engine.Length() != 0; ++i) {
         const int32_t y = engine.HalfHeight() + ZigZag(i);
         for (int32_t u = 0; u < w; ++u) {
             const int32_t x = engine.HalfWidth() + ZigZag(u);
@@ -79,7 +84,7 @@ int DeconvolveFromFiles(const CFourier& engine, const std::string& goodFile,
     if (!ReadHeaders(engine, files, halves, 3)) return 0;
     const int32_t hw = engine.HalfWidth(), hh = engine.HalfHeight();
     for (const CSize& half : halves)
-        if (half.cx != hw || half.cy != hh) {
+        if (!(half == engine.HeaderPair())) {
             ShowMessage(
                 Format("Sizes error: HSize %i, %i, GoodFileSize %i, %i, BlurredFileSize "
                        "%i, %i, InputFileSize %i, %i",
@@ -107,7 +112,7 @@ int MakeStampFromFiles(CFourier& engine, const std::string& goodFile,
     if (!ReadHeaders(engine, files, halves, 2)) return 0;
     const int32_t hw = engine.HalfWidth(), hh = engine.HalfHeight();
     for (const CSize& half : halves)
-        if (half.cx != hw || half.cy != hh) {
+        if (!(half == engine.HeaderPair())) {
             ShowMessage(
                 Format("Sizes error: HSize %i, %i, GoodFileSize %i, %i, BlurredFileSize %i, %i", hw,
                        hh, halves[0].cx, halves[0].cy, halves[1].cx, halves[1].cy));

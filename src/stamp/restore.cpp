@@ -12,6 +12,7 @@
 #include "fourier/complex.h"
 #include "fourier/fft_engine.h"
 #include "fourier/fourier.h"
+#include "platform/memory_block.h"
 #include "platform/user_interface.h"
 
 namespace {
@@ -506,6 +507,16 @@ int RestorePlanes(const CPlanes& input, const CKernel& kernel, const CRestoreSet
 
 int RestorePicture(DibHandle& dib, const CKernel& kernel, const CRestoreSettings& settings,
                    const RestoreProgress& progress, CRestoreReport* report) {
+    // Refused before the work when the machine cannot hold it: about 100 bytes a pixel of
+    // the picture extended by the kernel's margins (planes, their spectra, the estimates),
+    // as measured on pictures of a few megapixels.
+    if (!dib.IsNull() && IsWholePicture(dib)) {
+        const CSize size = DescribePicture(dib.Data()).size;
+        const uint64_t w = static_cast<uint64_t>(size.cx) + kernel.width + 32;
+        const uint64_t h = static_cast<uint64_t>(size.cy) + kernel.height + 32;
+        if (!HasMemoryFor(Format("Restoring a %i x %i picture", size.cx, size.cy), 100 * w * h))
+            return 0;
+    }
     CPlanes input, output;
     if (!PlanesFromPicture(dib, input)) return 0;
     const int result = RestorePlanes(input, kernel, settings, output, progress, report);

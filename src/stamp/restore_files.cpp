@@ -18,7 +18,7 @@ constexpr size_t kStampHeaderBytes = 16;
 
 }  // namespace
 
-int ReadKernelFile(const std::string& path, CKernel& kernel) {
+int ReadKernelFile(const std::string& path, CKernel& kernel, std::optional<CSize> picture) {
     const COpenedFile opened = OpenRegularFile(path);
     if (!opened) {
         ShowMessage(WithReason(path + " Read Stamp File error aa", opened.reason),
@@ -32,6 +32,11 @@ int ReadKernelFile(const std::string& path, CKernel& kernel) {
     const int32_t height = got == sizeof header ? LoadLE32s(header + 4) : 0;
     if (width < 1 || height < 1 || width > kMaxStampSide || height > kMaxStampSide) {
         ShowMessage(path + ": the kernel file's size is out of range (1 to 10000 values a side).");
+        return 0;
+    }
+    if (picture && (width > picture->cx || height > picture->cy)) {
+        ShowMessage(Format("The kernel (%i x %i) is larger than the picture (%i x %i).", width,
+                           height, picture->cx, picture->cy));
         return 0;
     }
     const int32_t peakX = LoadLE32s(header + 8), peakY = LoadLE32s(header + 12);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "platform/geometry.h"
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
 
@@ -10,8 +12,11 @@
 // kernel file holds the blur itself; a stamp made by Make Stamp holds its inverse.
 
 // Reads a kernel; refuses files whose size fields are out of range, whose values are fewer
-// than the header declares, or whose peak lies outside. 1/0 with the message shown here.
-int ReadKernelFile(const std::string& path, CKernel& kernel);
+// than the header declares, or whose peak lies outside. With the size of the picture the
+// kernel is for, a kernel larger than that picture is refused from its header, before a
+// value is read. 1/0 with the message shown here.
+int ReadKernelFile(const std::string& path, CKernel& kernel,
+                   std::optional<CSize> picture = std::nullopt);
 
 // Writes a kernel beside the target and renames it over the target. 1/0 with the message.
 int WriteKernelFile(const std::string& path, const CKernel& kernel);

@@ -24,7 +24,7 @@ int MakeKernel(const CKernelRequest& request, CKernel& kernel, const RestoreProg
                 ShowMessage("No stamp file is named.");
                 return 0;
             }
-            return ReadKernelFile(request.stampPath, kernel);
+            return ReadKernelFile(request.stampPath, kernel, request.pictureSize);
         case KernelSource::Motion:
             return MotionKernel(request.length, request.angle, kernel);
         case KernelSource::Defocus:

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/geometry.h"
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
 
@@ -17,7 +18,10 @@ struct CKernelRequest {
     std::string blurredPath;            // example pair: the same scene blurred
     int32_t size = kDefaultKernelSize;  // support of a learnt kernel
     std::string stampPath;              // a ".stp" file
-    double length = 10.0;               // motion
+    // The picture the kernel is for, when known: a larger stamp file is refused from its
+    // header.
+    std::optional<CSize> pictureSize;
+    double length = 10.0;  // motion
     double angle = 0.0;
     double radius = 3.0;   // defocus
     double sigma = 1.5;    // Gaussian

@@ -61,14 +61,22 @@ protected:
 
 TEST_F(CliFourier, OpenFitsTheSamplesAndSavesThePicture) {
     const std::string samples = ZELVANTO_SAMPLES_DIR;
-    Result r = Run("open '" + samples + "/coffee.jpg' -o coffee.bmp");
+    Result r = Run("open '" + samples + "/coffee.jpg' -o coffee.bmp --engine projection");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Has(r.out, "600 x 400, N = 1200")) << r.out;
+    EXPECT_TRUE(Has(r.out, "600 x 400, N = 1200 (projection engine, chosen)")) << r.out;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(fs::file_size(Path("coffee.bmp")), 54u + 600u * 400 * 3);
 
-    // chelsea.jpg does not fit: the best size is taken, or a listed one with --size.
-    r = Run("open '" + samples + "/chelsea.jpg' -o best.bmp");
+    // By size both photographs are the FFT engine's, and it takes them whole.
+    r = Run("open '" + samples + "/chelsea.jpg' -o whole.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "451 x 300 (fft engine, the exact engine takes no 451 x 300 picture)"))
+        << r.out;
+    EXPECT_EQ(fs::file_size(Path("whole.bmp")), 54u + 1356u * 300);
+
+    // For the exact engine chelsea.jpg does not fit: the best size is taken, or a listed
+    // one with --size (the sizes are the exact engine's, so --size takes it).
+    r = Run("open '" + samples + "/chelsea.jpg' -o best.bmp --engine projection");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Has(r.out, "432 x 288, N = 864")) << r.out;
     r = Run("open '" + samples + "/chelsea.jpg' -o other.jpg --size 400x300");
@@ -77,6 +85,12 @@ TEST_F(CliFourier, OpenFitsTheSamplesAndSavesThePicture) {
     r = Run("open '" + samples + "/chelsea.jpg' -o none.jpg --size 451x300");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Has(r.err, "451x300 is not among the sizes available: 432x288 400x300")) << r.err;
+    EXPECT_FALSE(fs::exists(Path("none.jpg")));
+    r = Run("open '" + samples + "/chelsea.jpg' -o none.jpg --size 400x300 --engine fft");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "--size chooses among the sizes of the projection engine; the fft engine takes "
+              "the picture whole.\n");
     EXPECT_FALSE(fs::exists(Path("none.jpg")));
 
     const std::string picture = WritePicture("small.bmp");

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "image/dib.h"
@@ -113,6 +115,28 @@ TEST_F(CliRestoreTest, BadRequestsFailWithAReasonAndWriteNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("The kernel size must be 1 to 63, not 99."), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir / "k.stp"));
+}
+
+TEST_F(CliRestoreTest, AStampLargerThanThePictureIsRefusedFromItsHeader) {
+    // A 10000 x 10000 stamp (800 MB of values, here a sparse file) for a 160 x 120 picture:
+    // refused from its 16-byte header, without room made for the values; the run is given
+    // less memory than reading them would take.
+    Write(sharp, "picture.bmp");
+    {
+        std::ofstream stamp(dir / "huge.stp", std::ios::binary);
+        const int32_t header[4] = {10000, 10000, 5000, 5000};
+        stamp.write(reinterpret_cast<const char*>(header), sizeof header);
+    }
+    fs::resize_file(dir / "huge.stp", 16 + 8ull * 10000 * 10000);
+    const std::string command = "cd '" + dir.string() + "' && ulimit -v 600000 && '" +
+                                ZELVANTO_CLI_PATH +
+                                "' restore picture.bmp --kernel huge.stp -o out.bmp "
+                                "2>stderr.txt </dev/null >/dev/null";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_EQ(ReadFileBytes(dir / "stderr.txt"),
+              "The kernel (10000 x 10000) is larger than the picture (160 x 120).\n");
+    EXPECT_FALSE(fs::exists(dir / "out.bmp"));
 }
 
 }  // namespace

@@ -205,7 +205,7 @@ TEST_F(CliRun, TheRunsOptionsReachTheOpenTheEngineAndTheQuestions) {
             "-o fast.bmp --no");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Has(r.out, "(De) Amplification done in")) << r.out;
-    EXPECT_TRUE(Has(r.out, "(fft engine)")) << r.out;
+    EXPECT_TRUE(Has(r.out, "(fft engine, chosen)")) << r.out;
     EXPECT_TRUE(Has(r.err, "100 %\n")) << r.err;
     const std::vector<uint8_t> fast = Read("fast.bmp");
     const std::vector<uint8_t> original = Read("p.bmp");
@@ -214,7 +214,7 @@ TEST_F(CliRun, TheRunsOptionsReachTheOpenTheEngineAndTheQuestions) {
     for (size_t i = 0; i < fast.size(); ++i) differing += fast[i] != original[i];
     EXPECT_LE(differing, 2u);
     r = Run("run p.bmp 'fourier --kind 0' -o x.bmp");
-    EXPECT_TRUE(Has(r.out, "(projection engine)")) << r.out;
+    EXPECT_TRUE(Has(r.out, "(projection engine, by picture size)")) << r.out;
     EXPECT_FALSE(Has(r.err, "%")) << r.err;
     EXPECT_NE(Run("run p.bmp 'fourier --kind 0' --engine dft -o y.bmp").status, 0);
     EXPECT_NE(Run("run p.bmp 'fourier --kind 0' --threads 999 -o y.bmp").status, 0);

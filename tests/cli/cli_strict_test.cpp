@@ -86,7 +86,7 @@ TEST_F(CliStrict, EveryRefusedWordExitsWithStatusOneAndHelpWithZero) {
         {"blur p.bmp -o x.bmp --steps", "--steps: 1 required INT missing"},
         {"blur p.bmp --sideways -o x.bmp", "The following argument was not expected: --sideways"},
         {"blur p.bmp", "--output is required"},
-        {"transform p.bmp x.ft --engine dft", "--engine: dft not in {projection,fft}"},
+        {"transform p.bmp x.ft --engine dft", "--engine: dft not in {auto,projection,fft}"},
         {"queue p.bmp --entry a=1/r --format gif", "--format: gif not in {jpg,bmp}"},
         {"queue p.bmp --entry a=1/r --jobs 257", "--jobs takes a whole number from 0 to 256"},
         {"", "A subcommand is required"},

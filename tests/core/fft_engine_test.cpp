@@ -128,7 +128,7 @@ TEST(FftEngine, EngineChoiceReachesTransformAndProgressCanCancel) {
     CCase c(20, 6);
     c.Fill(2);
     CFourier::SetEngine(FourierEngine::Fft);
-    EXPECT_EQ(CFourier::Engine(), FourierEngine::Fft);
+    EXPECT_EQ(CFourier::ChosenEngine(), EngineChoice::Fft);
     std::vector<Complex> s(static_cast<size_t>(3 * 20 * 6), Complex(0, 0));
     std::vector<double> seen;
     ASSERT_TRUE(c.engine.Transform(c.picture.data(), s.data(), c.map.data(),
@@ -143,4 +143,122 @@ TEST(FftEngine, EngineChoiceReachesTransformAndProgressCanCancel) {
     // Only the first channel was done.
     EXPECT_NE(r[0], -1.0);
     EXPECT_EQ(r[1], -1.0);
+}
+
+namespace {
+
+// The centred spectrum by its definition, for any size: pixel origin at (W/2, H/2),
+// frequencies fx = -W/2 .. W - W/2 - 1 (integer halves), normalised by 1/(W*H).
+std::vector<Complex> DirectSpectrum(const std::vector<uint8_t>& picture, int w, int h, int stride) {
+    const double pi = 3.14159265358979323846;
+    std::vector<Complex> s(static_cast<size_t>(3 * w * h), Complex(0, 0));
+    for (int c = 0; c < 3; ++c)
+        for (int fy = -(h / 2); fy < h - h / 2; ++fy)
+            for (int fx = -(w / 2); fx < w - w / 2; ++fx) {
+                double re = 0, im = 0;
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const double a = -2 * pi *
+                                         (static_cast<double>(fx * (x - w / 2)) / w +
+                                          static_cast<double>(fy * (y - h / 2)) / h);
+                        const double p = picture[static_cast<size_t>(c + 3 * x + y * stride)];
+                        re += p * std::cos(a);
+                        im += p * std::sin(a);
+                    }
+                s[static_cast<size_t>(c * w * h + (fy + h / 2) * w + fx + w / 2)] =
+                    Complex(re / (w * h), im / (w * h));
+            }
+    return s;
+}
+
+}  // namespace
+
+TEST(FftEngine, TakesAnySizeOddSidesTooAndAgreesWithTheDefinition) {
+    CEngineSettings restore;
+    const std::pair<int, int> sizes[] = {{5, 3}, {7, 4}, {9, 9}, {1, 6}, {12, 7}, {13, 1}, {1, 1}};
+    for (const auto& [w, h] : sizes) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h);
+        const int stride = (3 * w + 3) / 4 * 4;
+        CFourier engine;
+        // Without the projection (N = 0) the engine takes the size, whatever the choice.
+        ASSERT_TRUE(engine.SetUp(w, h, stride, h, 0));
+        CFourier::SetEngine(FourierEngine::Projection);
+        EXPECT_EQ(engine.ActiveEngine(), FourierEngine::Fft);
+        std::vector<uint8_t> picture(static_cast<size_t>(stride * h), 0), map(size_t(w * h));
+        uint32_t seed = static_cast<uint32_t>(31 * w + h);
+        for (int y = 0; y < h; ++y)
+            for (int i = 0; i < 3 * w; ++i)
+                picture[static_cast<size_t>(y * stride + i)] =
+                    static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+        std::vector<Complex> s(static_cast<size_t>(3 * w * h), Complex(0, 0));
+        ASSERT_TRUE(engine.Transform(picture.data(), s.data(), map.data()));
+        const std::vector<Complex> expected = DirectSpectrum(picture, w, h, stride);
+        EXPECT_LE(LargestDifference(s, expected), 1e-11 * LargestMagnitude(expected));
+
+        std::vector<double> real(static_cast<size_t>(stride * h), -1.0);
+        ASSERT_TRUE(engine.InverseTransform(real.data(), s.data(), map.data()));
+        std::vector<uint8_t> back(picture.size(), 0);
+        engine.RealsToBytes(back.data(), real.data());
+        EXPECT_EQ(back, picture);
+
+        // The shift moves the picture by (-dx, -dy) cyclically.
+        const int dx = 2, dy = -1;
+        engine.ShiftPicture(s.data(), dx, dy);
+        ASSERT_TRUE(engine.InverseTransform(real.data(), s.data(), map.data()));
+        engine.RealsToBytes(back.data(), real.data());
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_EQ(back[static_cast<size_t>(y * stride + 3 * x + c)],
+                              picture[static_cast<size_t>(((y + dy + h) % h) * stride +
+                                                          3 * ((x + dx) % w) + c)])
+                        << x << "," << y;
+
+        // An impulse's spectrum is the transform of a picture with one pixel set.
+        std::vector<uint8_t> one(picture.size(), 0);
+        const int x0 = w - 1, y0 = h / 3;
+        for (int c = 0; c < 3; ++c) one[static_cast<size_t>(y0 * stride + 3 * x0 + c)] = 1;
+        std::vector<Complex> impulse(s.size()), transformed(s.size());
+        engine.ImpulseSpectrum(x0, y0, impulse.data());
+        ASSERT_TRUE(engine.Transform(one.data(), transformed.data(), map.data()));
+        EXPECT_LE(LargestDifference(impulse, transformed), 1e-15);
+    }
+}
+
+TEST(FftEngine, TheAnySizeShiftAndImpulseAgreeWithTheProjectionsTables) {
+    CEngineSettings restore;
+    const int w = 20, h = 12, stride = 60;
+    CFourier exact, any;
+    ASSERT_TRUE(exact.SetUp(w, h, stride, h, 60));
+    ASSERT_TRUE(any.SetUp(w, h, stride, h, 0));
+    std::vector<Complex> a(size_t(3 * w * h)), b(size_t(3 * w * h));
+    exact.ImpulseSpectrum(7, 3, a.data());
+    any.ImpulseSpectrum(7, 3, b.data());
+    EXPECT_LE(LargestDifference(a, b), 1e-15);
+    exact.ShiftPicture(a.data(), -5, 9);
+    any.ShiftPicture(b.data(), -5, 9);
+    EXPECT_LE(LargestDifference(a, b), 1e-15);
+}
+
+TEST(FftEngine, TheEngineGoesByThePictureSizeUnlessOneIsChosen) {
+    CEngineSettings restore;
+    EXPECT_EQ(CFourier::ChosenEngine(), EngineChoice::Automatic);
+    EXPECT_EQ(CFourier::EngineForPicture(320, 240), FourierEngine::Projection);
+    EXPECT_EQ(CFourier::EngineForPicture(240, 320), FourierEngine::Projection);
+    EXPECT_EQ(CFourier::EngineForPicture(322, 240), FourierEngine::Fft);
+    EXPECT_EQ(CFourier::EngineForPicture(4032, 3024), FourierEngine::Fft);
+    CFourier engine;
+    ASSERT_TRUE(engine.SetUp(640, 480, 1920, 480, 1920));
+    EXPECT_EQ(engine.ActiveEngine(), FourierEngine::Fft);
+    EXPECT_EQ(engine.EngineDescription(), "fft engine, by picture size");
+    CFourier::SetEngine(FourierEngine::Projection);
+    EXPECT_EQ(CFourier::EngineForPicture(4032, 3024), FourierEngine::Projection);
+    EXPECT_EQ(engine.ActiveEngine(), FourierEngine::Projection);
+    EXPECT_EQ(engine.EngineDescription(), "projection engine, chosen");
+    CFourier::SetEngine(FourierEngine::Fft);
+    EXPECT_EQ(CFourier::EngineForPicture(16, 12), FourierEngine::Fft);
+    // Sizes beyond any picture the readers take are refused.
+    EXPECT_FALSE(engine.SetUp(1 << 14, (1 << 13) + 2, 3 << 14, (1 << 13) + 2, 0));
+    EXPECT_FALSE(engine.SetUp(0, 5, 12, 5, 0));
+    EXPECT_FALSE(engine.SetUp(5, 5, 14, 5, 0));  // rows shorter than 3W
 }

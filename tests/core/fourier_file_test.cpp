@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "fourier/fourier.h"
@@ -150,4 +151,46 @@ TEST_F(FourierFile, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
     EXPECT_EQ(m_engine.WriteFourierFile(Path("no/such/folder.ft"), other.data()), 0);
     EXPECT_TRUE(m_ui.Events().empty());
+}
+
+TEST_F(FourierFile, OddSidesAreStoredNegatedAndReadBackWhole) {
+    // 7 x 3 (both odd) and 6 x 3: an odd side's field is its negated length, an even one's
+    // its half, so the files of even sizes keep their layout.
+    for (const auto& [w, h, fields] :
+         {std::tuple{7, 3, std::pair{-7, -3}}, std::tuple{6, 3, std::pair{3, -3}},
+          std::tuple{12, 10, std::pair{6, 5}}}) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h);
+        CFourier engine;
+        ASSERT_TRUE(engine.SetUp(w, h, (3 * w + 3) / 4 * 4, h, 0));
+        std::vector<Complex> spectrum(static_cast<size_t>(3 * w * h));
+        for (size_t i = 0; i < spectrum.size(); ++i)
+            spectrum[i] = Complex(static_cast<double>(i), -0.5 * static_cast<double>(i));
+        const std::string path = Path("odd.ft");
+        ASSERT_EQ(engine.WriteFourierFile(path, spectrum.data()), 1);
+        const std::vector<uint8_t> bytes = Bytes(path);
+        ASSERT_EQ(bytes.size(), 8u + 48u * static_cast<size_t>(w * h));
+        int32_t stored[2];
+        std::memcpy(stored, bytes.data(), 8);
+        EXPECT_EQ(stored[0], fields.first);
+        EXPECT_EQ(stored[1], fields.second);
+        CSize half, size;
+        ASSERT_EQ(engine.ReadFourierFileSize(path, half), 1);
+        EXPECT_EQ(half, engine.HeaderPair());
+        ASSERT_EQ(CFourier::ReadFourierPictureSize(path, size), 1);
+        EXPECT_EQ(size, (CSize{w, h}));
+        std::vector<Complex> back(spectrum.size());
+        ASSERT_EQ(engine.ReadFourierFile(path, back.data()), 1);
+        EXPECT_TRUE(SameBits(back, spectrum));
+        // An engine of the even neighbour size does not take the odd file.
+        if (w % 2 != 0) {
+            CFourier other;
+            ASSERT_TRUE(other.SetUp(w - 1, h, 3 * w, h, 0));
+            std::vector<Complex> none(static_cast<size_t>(3 * (w - 1) * h));
+            EXPECT_EQ(other.ReadFourierFile(path, none.data()), 0);
+        }
+    }
+    EXPECT_EQ(CFourier::SideOfHeaderField(-4), 0);  // a negated side is always odd
+    EXPECT_EQ(CFourier::SideOfHeaderField(0), 0);
+    EXPECT_EQ(CFourier::SideOfHeaderField(-4033), 4033);
+    EXPECT_EQ(CFourier::SideOfHeaderField(2016), 4032);
 }

@@ -240,11 +240,117 @@ TEST(JpegRead, ReusesALargeEnoughBlockAndReadsTheSamples) {
     for (size_t at = 40 + 24; at < bigSize; ++at) ASSERT_EQ(r.dib.Data()[at], 0) << at;
 
     EXPECT_EQ(ReadFile(fs::path(ZELVANTO_SAMPLES_DIR) / "chelsea.jpg").size, (CSize{451, 300}));
-    // A scan cut short is decoded by the library with a warning, which is shown.
+}
+
+TEST(JpegRead, AFileThatEndsBeforeItsPictureIsAnErrorNamingTheFile) {
+    // The library would fill the missing rows with grey and warn; the read fails instead.
     const Bytes coffee = ReadBytes(fs::path(ZELVANTO_SAMPLES_DIR) / "coffee.jpg");
-    const ReadResult half = ReadFileOf(Bytes(coffee.begin(), coffee.begin() + 30000));
-    EXPECT_EQ(half.size, (CSize{600, 400}));
-    EXPECT_FALSE(half.messages.empty());
+    const fs::path path = TempDir("cut") / "cut.jpg";
+    WriteBytes(path, Bytes(coffee.begin(), coffee.begin() + 30000));
+    const ReadResult half = ReadFile(path);
+    EXPECT_EQ(half.result, 0);
+    EXPECT_EQ(half.messages,
+              std::vector<std::string>{"Premature end of JPEG file: " + path.string()});
+    const fs::path sample = fs::path(ZELVANTO_SAMPLES_DIR) / "truncated.jpg";
+    const ReadResult truncated = ReadFile(sample);
+    EXPECT_EQ(truncated.result, 0);
+    EXPECT_EQ(truncated.messages,
+              std::vector<std::string>{"Premature end of JPEG file: " + sample.string()});
+}
+
+namespace {
+
+// The JPEG with an Exif segment (APP1) right after its start marker, holding one
+// directory entry: the orientation as a SHORT, in the byte order asked for.
+Bytes WithOrientation(const Bytes& jpeg, int orientation, bool bigEndian = false) {
+    const auto u16 = [bigEndian](Bytes& b, unsigned v) {
+        if (bigEndian)
+            b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)});
+        else
+            b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
+    };
+    Bytes tiff = bigEndian ? Bytes{'M', 'M'} : Bytes{'I', 'I'};
+    u16(tiff, 42);
+    u16(tiff, bigEndian ? 0 : 8), u16(tiff, bigEndian ? 8 : 0);  // directory at 8
+    u16(tiff, 1);                                                // one entry
+    u16(tiff, 0x0112), u16(tiff, 3);                             // orientation, SHORT
+    u16(tiff, bigEndian ? 0 : 1), u16(tiff, bigEndian ? 1 : 0);  // count 1
+    u16(tiff, static_cast<unsigned>(orientation)), u16(tiff, 0);
+    u16(tiff, 0), u16(tiff, 0);  // no next directory
+    Bytes segment = {'E', 'x', 'i', 'f', 0, 0};
+    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    const size_t length = segment.size() + 2;
+    Bytes out(jpeg.begin(), jpeg.begin() + 2);
+    out.insert(out.end(), {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length)});
+    out.insert(out.end(), segment.begin(), segment.end());
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    return out;
+}
+
+}  // namespace
+
+TEST(JpegRead, TheExifOrientationTurnsThePictureUprightAndWhatIsSavedCarriesNone) {
+    // 32 x 16 stored: red top left, green top right, blue bottom left, white bottom right.
+    const Bytes red = {255, 0, 0}, green = {0, 255, 0}, blue = {0, 0, 255}, white = {255, 255, 255};
+    Bytes rgb;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const Bytes& c = y < 8 ? (x < 16 ? red : green) : (x < 16 ? blue : white);
+            rgb.insert(rgb.end(), c.begin(), c.end());
+        }
+    const Bytes stored = EncodeJpeg(32, 16, 3, rgb);
+    // The corners of the upright picture (top left, top right, bottom left, bottom right)
+    // for each orientation, as every viewer shows them.
+    struct Case {
+        int orientation;
+        const Bytes* corners[4];
+    };
+    const Case cases[] = {
+        {1, {&red, &green, &blue, &white}}, {2, {&green, &red, &white, &blue}},
+        {3, {&white, &blue, &green, &red}}, {4, {&blue, &white, &red, &green}},
+        {5, {&red, &blue, &green, &white}}, {6, {&blue, &red, &white, &green}},
+        {7, {&white, &green, &blue, &red}}, {8, {&green, &white, &red, &blue}},
+    };
+    const fs::path dir = TempDir("orientation");
+    for (const Case& c : cases) {
+        for (const bool bigEndian : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.orientation << (bigEndian ? " MM" : " II"));
+            const ReadResult r = ReadFileOf(WithOrientation(stored, c.orientation, bigEndian));
+            ASSERT_EQ(r.result, 1);
+            EXPECT_TRUE(r.messages.empty());
+            const CSize upright = c.orientation >= 5 ? CSize{16, 32} : CSize{32, 16};
+            ASSERT_EQ(r.size, upright);
+            ASSERT_EQ(DescribePicture(r.dib.Data()).size, upright);
+            const int32_t w = upright.cx, h = upright.cy;
+            const size_t row = static_cast<size_t>(RowBytes(w * 24));
+            // Pixel (x, y) from the top left: stored row h - 1 - y, blue, green, red.
+            const auto at = [&](int32_t x, int32_t y) {
+                const uint8_t* p = r.dib.Data() + 40 + static_cast<size_t>(h - 1 - y) * row + 3 * x;
+                return Bytes{p[2], p[1], p[0]};
+            };
+            const Bytes found[4] = {at(2, 2), at(w - 3, 2), at(2, h - 3), at(w - 3, h - 3)};
+            for (int k = 0; k < 4; ++k)
+                for (int i = 0; i < 3; ++i)
+                    EXPECT_NEAR(found[k][i], (*c.corners[k])[i], 24) << "corner " << k;
+            // Saved, the picture is upright and says nothing of an orientation.
+            if (c.orientation != 6 || bigEndian) continue;
+            const fs::path saved = dir / "saved.jpg";
+            DibHandle copy = CopyHandle(r.dib);
+            ASSERT_EQ(WriteJpegFile(saved.string(), copy, 90), 1);
+            const Bytes bytes = ReadBytes(saved);
+            EXPECT_EQ(
+                std::search(bytes.begin(), bytes.end(), std::begin("Exif"), std::end("Exif") - 1),
+                bytes.end());
+            const ReadResult back = ReadFile(saved);
+            EXPECT_EQ(back.size, upright);
+        }
+    }
+    // A segment whose directory lies outside it, or an orientation out of range, is no
+    // orientation: the picture stays as stored.
+    Bytes broken = WithOrientation(stored, 6);
+    broken[2 + 4 + 6 + 4] = 0xF0;  // the directory's offset far beyond the segment
+    EXPECT_EQ(ReadFileOf(broken).size, (CSize{32, 16}));
+    EXPECT_EQ(ReadFileOf(WithOrientation(stored, 9)).size, (CSize{32, 16}));
 }
 
 TEST(JpegWrite, RoundTripKeepsSizeRowOrderAndThePicture) {
@@ -302,7 +408,10 @@ TEST(JpegWrite, ReportsFailuresAndNeverDestroysTheOldFile) {
     setrlimit(RLIMIT_FSIZE, &limit);
     EXPECT_EQ(WriteJpegFile(target.string(), noisy, 90), 0);
     setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_EQ(ui.Messages().size(), 1u);
+    // The library's text, then the file and the system's reason.
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Output file write error --- out of disk "
+                                                      "space? " +
+                                                      target.string() + ": File too large"});
     EXPECT_EQ(ReadBytes(target), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }

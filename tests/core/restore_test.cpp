@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/dib.h"
+#include "platform/memory_block.h"
 #include "stamp/kernels.h"
 #include "stamp/restore_files.h"
 #include "support/scripted_ui.h"
@@ -407,3 +408,19 @@ TEST(RestoreQuality, LearntKernelOnASmallPhotograph) {
 }
 
 }  // namespace
+
+TEST(Restore, ARestoreBeyondTheMachinesMemoryIsRefusedBeforeItStarts) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    const uint64_t old = SetMemoryLimitBytes(uint64_t{1} << 20);
+    DibHandle dib;
+    ASSERT_EQ(NewGreyPicture(320, 240, dib), 1);
+    const std::vector<uint8_t> before(dib.Data(), dib.Data() + dib.Size());
+    const int result = RestorePicture(dib, SmallKernel(), CRestoreSettings());
+    SetMemoryLimitBytes(old);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Restoring a 320 x 240 picture is refused: "
+                                                      "about 10 MiB are needed; this machine has "
+                                                      "1 MiB."});
+    EXPECT_EQ(std::vector<uint8_t>(dib.Data(), dib.Data() + dib.Size()), before);
+}

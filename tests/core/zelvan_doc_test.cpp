@@ -11,10 +11,13 @@
 #include <memory>
 
 #include "document/paths.h"
+#include "fourier/fourier_kinds.h"
 #include "image/bmp_file.h"
 #include "image/jpeg_file.h"
 #include "image/png_file.h"
 #include "platform/byte_order.h"
+#include "platform/memory_block.h"
+#include "support/engine_settings.h"
 #include "support/files.h"
 #include "support/pictures.h"
 #include "support/scope_guard.h"
@@ -145,6 +148,8 @@ TEST_F(ZelvanDoc, PicturesOfOtherSizesAreFittedByChoiceAndCut) {
 }
 
 TEST_F(ZelvanDoc, TheSampleJpegsFitAtOnceOrAskForASize) {
+    CEngineSettings restore;
+    CFourier::SetEngine(FourierEngine::Projection);
     CZelvanDoc coffee;
     ASSERT_TRUE(coffee.OnOpenDocument(std::string(ZELVANTO_SAMPLES_DIR) + "/coffee.jpg"));
     EXPECT_EQ(coffee.m_sizeDoc, (CSize{600, 400}));
@@ -157,6 +162,75 @@ TEST_F(ZelvanDoc, TheSampleJpegsFitAtOnceOrAskForASize) {
     ASSERT_EQ(m_ui.OfferedSizes().size(), 1u);
     EXPECT_EQ(chelsea.m_sizeDoc, m_ui.OfferedSizes()[0][0]);
     EXPECT_TRUE(m_ui.Messages().empty());
+}
+
+TEST_F(ZelvanDoc, LargePicturesAreTransformedWholeByTheFftEngineWithoutTheSizesDialog) {
+    CEngineSettings restore;
+    // By size: 451 x 300 is more than 320 x 240 pixels, so the FFT engine takes it as it
+    // is, odd width and all, and the sizes dialog is not asked.
+    CZelvanDoc chelsea;
+    ASSERT_TRUE(chelsea.OnOpenDocument(std::string(ZELVANTO_SAMPLES_DIR) + "/chelsea.jpg"));
+    EXPECT_EQ(chelsea.m_sizeDoc, (CSize{451, 300}));
+    EXPECT_EQ(chelsea.m_fourier.Length(), 0);
+    EXPECT_EQ(chelsea.m_fourier.ActiveEngine(), FourierEngine::Fft);
+    EXPECT_EQ(chelsea.m_fourier.EngineDescription(),
+              "fft engine, the exact engine takes no 451 x 300 picture");
+    EXPECT_TRUE(m_ui.OfferedSizes().empty());
+    // A small picture goes to the exact engine, fitted as before.
+    const std::string small = WritePicture("small.bmp", 164, 120);
+    CZelvanDoc exact;
+    ASSERT_TRUE(exact.OnOpenDocument(small));
+    EXPECT_EQ(exact.m_sizeDoc, (CSize{160, 120}));
+    EXPECT_EQ(exact.m_fourier.ActiveEngine(), FourierEngine::Projection);
+    EXPECT_EQ(exact.m_fourier.EngineDescription(), "projection engine, by picture size");
+    ASSERT_EQ(m_ui.OfferedSizes().size(), 1u);
+
+    // An explicit FFT choice keeps the small picture whole too; the whole picture goes
+    // through a Fourier run and comes back byte for byte from the spectrum kept beside it.
+    CFourier::SetEngine(FourierEngine::Fft);
+    const std::string odd = WritePicture("odd.bmp", 37, 23, 5);
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(odd));
+    EXPECT_EQ(doc.m_sizeDoc, (CSize{37, 23}));
+    EXPECT_EQ(doc.m_fourier.EngineDescription(),
+              "fft engine, the exact engine takes no 37 x 23 picture");
+    const std::vector<uint8_t> before = PictureBytes(doc.m_hDIB);
+    m_ui.ScriptFourierOperations(kKindAmplify, 1.0);
+    doc.RunOperation(0);
+    ASSERT_TRUE(doc.LastRunCompleted());
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
+    CSize size;
+    ASSERT_EQ(CFourier::ReadFourierPictureSize(Path("odd.ft"), size), 1);
+    EXPECT_EQ(size, (CSize{37, 23}));
+    EXPECT_TRUE(m_ui.OfferedSizes().size() == 1u);  // still only the small picture's
+    // The spectrum opens as a document of its own, whatever engine is chosen: the exact
+    // engine cannot take 37 x 23, so the FFT engine shows it.
+    CFourier::SetEngine(FourierEngine::Projection);
+    CZelvanDoc spectrum;
+    ASSERT_TRUE(spectrum.OnOpenDocument(Path("odd.ft")));
+    EXPECT_EQ(spectrum.m_sizeDoc, (CSize{37, 23}));
+    EXPECT_EQ(spectrum.m_fourier.ActiveEngine(), FourierEngine::Fft);
+    EXPECT_EQ(PictureBytes(spectrum.m_hDIB), before);
+    // Reopening the picture finds its spectrum.
+    CZelvanDoc again;
+    CFourier::SetEngine(FourierEngine::Fft);
+    ASSERT_TRUE(again.OnOpenDocument(odd));
+    EXPECT_TRUE(again.m_settings.m_bPresent);
+}
+
+TEST_F(ZelvanDoc, WorkBeyondTheMachinesMemoryIsRefusedBeforeItStarts) {
+    CEngineSettings restore;
+    const uint64_t old = SetMemoryLimitBytes(uint64_t{64} << 20);
+    CScopeGuard back([old] { SetMemoryLimitBytes(old); });
+    // 2000 x 1000 pixels need about 166 MiB: 6 MB each for the picture and its original,
+    // 96 MB for the spectrum, 48 MB for the real picture, 2 MB of flags, 16 MB for the FFT.
+    const std::string large = WritePicture("large.bmp", 2000, 1000);
+    CZelvanDoc doc;
+    EXPECT_TRUE(doc.OnOpenDocument(large));
+    EXPECT_TRUE(doc.m_hDIB.IsNull());
+    EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{"The work on a 2000 x 1000 picture is "
+                                                        "refused: about 166 MiB are needed; this "
+                                                        "machine has 64 MiB."});
 }
 
 TEST_F(ZelvanDoc, OpeningFailsForUnknownKindsBadFilesAndImpossibleSpectra) {
@@ -203,12 +277,15 @@ TEST_F(ZelvanDoc, OpeningFailsForUnknownKindsBadFilesAndImpossibleSpectra) {
         CZelvanDoc spectrum;
         EXPECT_FALSE(spectrum.OnOpenDocument(Path("odd.ft"))) << cx;
     }
-    ASSERT_EQ(m_ui.Messages().size(), 3u);
-    for (const std::string& message : m_ui.Messages())
-        EXPECT_EQ(message.rfind(
-                      "Error in CFourier file size data. " + Path("odd.ft") + " is made for ", 0),
-                  0u)
-            << message;
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{
+                  "Error in CFourier file size data. " + Path("odd.ft") +
+                      ": the header's fields 1073741824 and 2 name no picture of 1 to "
+                      "134217728 pixels.",
+                  "Error in CFourier file size data. " + Path("odd.ft") +
+                      ": the header's fields -4 and 2 name no picture of 1 to 134217728 pixels.",
+                  "Error in CFourier file size data. " + Path("odd.ft") +
+                      " holds 8 bytes; the spectrum of a 8192 x 4 picture needs 1572872."}));
     // A missing file and a file too short for a header say so.
     m_ui.Clear();
     CZelvanDoc missing;
@@ -281,11 +358,16 @@ TEST_F(ZelvanDoc, WorkBuffersAreKeptWhileTheyHoldThePicture) {
     EXPECT_EQ(doc.AllocateWorkBuffers(0, 4), 0);
     EXPECT_TRUE(m_ui.Events().empty());
 
-    // A spectrum beyond what a block can hold: reported, and no buffers are left.
+    // A spectrum beyond what the machine holds: refused before anything is taken, and no
+    // buffers are left.
+    const uint64_t old = SetMemoryLimitBytes(uint64_t{1} << 30);
+    CScopeGuard back([old] { SetMemoryLimitBytes(old); });
     doc.m_sizeDoc = {8192, 8192};
     doc.RunOperation('Q');
-    EXPECT_EQ(m_ui.Messages(), (std::vector<std::string>{"Could not allocate memory for CFourier",
-                                                         "no mem for CFourier"}));
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::string>{"Could not allocate memory for CFourier: about 4672 MiB "
+                                        "are needed; this machine has 1024 MiB",
+                                        "no mem for CFourier"}));
     EXPECT_TRUE(doc.m_hSpectrum.IsNull() && doc.m_hRealPicture.IsNull() && doc.m_hFlags.IsNull());
     EXPECT_EQ(doc.m_nBufferBytes, 0);
 }

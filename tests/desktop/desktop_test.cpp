@@ -224,7 +224,7 @@ private slots:
     void init() {
         QSettings().clear();
         QApplication::clipboard()->clear();
-        CFourier::SetEngine(FourierEngine::Projection);
+        CFourier::SetEngineChoice(EngineChoice::Automatic);
         m_ui = std::make_unique<CRecordingUi>();
         m_app = std::make_unique<CZelvanApp>(*m_ui);
     }
@@ -651,6 +651,30 @@ private slots:
         QVERIFY(Frame().ActiveView()->GetDocument().m_hDIB.IsNull());
     }
 
+    void largePicturesOpenWholeWithoutTheSizesDialog() {
+        Start({});
+        // 402 x 301 is more than 320 x 240 pixels and no size of the exact engine: the FFT
+        // engine takes it whole, no sizes dialog is asked, and the status bar says why.
+        bool asked = false;
+        WhenModal<CSizesDlg>([&](CSizesDlg* dialog) {
+            asked = true;
+            dialog->reject();
+        });
+        CZelvanView* view = m_app->OpenDocumentFile(WritePicture(m_dir, "large.bmp", 402, 301));
+        QVERIFY(view != nullptr);
+        QCoreApplication::processEvents();
+        QVERIFY(!asked);
+        QCOMPARE(view->GetDocument().m_sizeDoc, (CSize{402, 301}));
+        Frame().UpdateCommandUi();
+        QCOMPARE(Frame().EnginePane()->text(),
+                 QStringLiteral("Engine: fft engine, the exact engine takes no 402 x 301 picture"));
+        QVERIFY(Frame().Action(kCmdFastTransform)->isChecked());
+        // With the exact engine chosen, 410 x 301 does not fit: the sizes dialog is asked.
+        CFourier::SetEngine(FourierEngine::Projection);
+        QVERIFY(m_app->OpenDocumentFile(WritePicture(m_dir, "large2.bmp", 410, 301)) != nullptr);
+        QVERIFY(asked);
+    }
+
     void copyAndPasteThroughTheClipboard() {
         Start({QString::fromStdString(m_picture)});
         CZelvanView& source = View();
@@ -874,12 +898,26 @@ private slots:
         QCOMPARE(buttons.size(), 12);
         QCOMPARE(buttons[10], Frame().Action(kCmdFourierModifications));
         QVERIFY(buttons[4]->isSeparator());
-        // The fast engine is a check mark kept in the settings.
+        // The engine goes by the picture's size at first (64 x 48: the exact one), and the
+        // status bar says so; the fast engine is then an explicit choice kept in the
+        // settings, and "Engine by Picture Size" goes back.
+        QVERIFY(Frame().Action(kCmdEngineBySize)->isChecked());
         QVERIFY(!Frame().Action(kCmdFastTransform)->isChecked());
+        QCOMPARE(Frame().EnginePane()->text(),
+                 QStringLiteral("Engine: projection engine, by picture size"));
         QVERIFY(Frame().RouteCommand(kCmdFastTransform));
-        QCOMPARE(CFourier::Engine(), FourierEngine::Fft);
+        QCOMPARE(CFourier::ChosenEngine(), EngineChoice::Fft);
         QVERIFY(Frame().Action(kCmdFastTransform)->isChecked());
-        QCOMPARE(QSettings().value(QStringLiteral("Settings/FastTransform")).toBool(), true);
+        QVERIFY(!Frame().Action(kCmdEngineBySize)->isChecked());
+        QCOMPARE(Frame().EnginePane()->text(), QStringLiteral("Engine: fft engine, chosen"));
+        QCOMPARE(QSettings().value(QStringLiteral("Settings/Engine")).toString(),
+                 QStringLiteral("fft"));
+        QVERIFY(Frame().RouteCommand(kCmdFastTransform));
+        QCOMPARE(CFourier::ChosenEngine(), EngineChoice::Projection);
+        QVERIFY(Frame().RouteCommand(kCmdEngineBySize));
+        QCOMPARE(CFourier::ChosenEngine(), EngineChoice::Automatic);
+        QCOMPARE(QSettings().value(QStringLiteral("Settings/Engine")).toString(),
+                 QStringLiteral("auto"));
         // Closing the last window brings back the menus without a document.
         QTest::keyClick(View().viewport(), Qt::Key_F4, Qt::ControlModifier);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -8,7 +8,7 @@ struct CEngineSettings {
     CEngineSettings(const CEngineSettings&) = delete;
     CEngineSettings& operator=(const CEngineSettings&) = delete;
     ~CEngineSettings() {
-        CFourier::SetEngine(FourierEngine::Projection);
+        CFourier::SetEngineChoice(EngineChoice::Automatic);
         CFourier::SetThreadCount(0);
     }
 };
