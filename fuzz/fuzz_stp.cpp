@@ -27,19 +27,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (rect.left < 0 || rect.right > stamp.width || rect.bottom < 0 || rect.top > stamp.height)
         std::abort();
 
-    // Shown on a small grid: every plane value set, none of them NaN when the stamp's values
-    // are all finite (the file's doubles are taken as they are).
-    bool finite = true;
+    // Shown on a small grid: every plane value set, none of them NaN (the reader takes only
+    // finite values).
     for (size_t i = 0; i < static_cast<size_t>(stamp.width) * stamp.height; ++i)
-        finite = finite && std::isfinite(stamp.Values()[i]);
+        if (!std::isfinite(stamp.Values()[i])) std::abort();
     static CFourier engine;
     static const bool ready = engine.SetUp(8, 4, RowBytes(8 * 24), 4, 8);
     if (!ready) std::abort();
     std::vector<double> real(static_cast<size_t>(RowBytes(8 * 24)) * 4, 0.0);
-    if (ShowStamp(engine, real.data(), path) != 1) std::abort();
+    // Shown exactly when the stamp is one Use Stamp takes (its sums finite and not 0).
+    const bool usable = CheckStampValues(stamp, path) == 1;
+    if ((ShowStamp(engine, real.data(), path) == 1) != usable) std::abort();
+    if (!usable) return 0;
     for (int32_t y = 0; y < 4; ++y)
         for (int32_t i = 0; i < 24; ++i)
-            if (finite && std::isnan(real[static_cast<size_t>(y) * RowBytes(8 * 24) + i]))
+            if (std::isnan(real[static_cast<size_t>(y) * RowBytes(8 * 24) + i]))
                 std::abort();
     return 0;
 }
