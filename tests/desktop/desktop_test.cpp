@@ -218,6 +218,10 @@ private slots:
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
         m_dir = TestTempDir("desktop");
+        // Settings of this run alone: two runs at once (several build folders) would otherwise
+        // share one settings file and see each other's recent files.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString((m_dir / "settings").string()));
         m_picture = WritePicture(m_dir, "pattern.bmp", 64, 48);
     }
 
