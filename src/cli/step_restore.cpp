@@ -188,8 +188,10 @@ private:
     int32_t m_size = kDefaultKernelSize;
 };
 
-// Makes the kernel and restores the picture with it. On a document the restored bytes also
-// become its Result samples, so that the colour and compare steps after it start from them.
+// Makes the kernel and restores the picture with it: on a document through its Restore
+// dialog and operation, as the desktop does (the restored values become its Result samples,
+// so that the colour and compare steps after it start from them); on a picture of its own by
+// the same restoration.
 class CRestoreStep : public CStep {
 public:
     explicit CRestoreStep(CLI::App& command) {
@@ -230,27 +232,33 @@ public:
     }
     bool Run(CStepContext& context) override {
         CTerminalUi& ui = *context.ui;
-        DibHandle& dib = *context.picture;
-        CKernel kernel;
-        m_request.pictureSize = DescribePicture(dib.Data()).size;
-        const int made = MakeKernel(m_request, kernel, ProgressOf(ui));
-        if (made != 1) return Finish(made, ui, 0, "Making the kernel") == 0;
-        CRestoreReport report;
         const int before = ui.MessageCount();
-        const int restored = RestorePicture(dib, kernel, m_settings, ProgressOf(ui), &report);
-        if (restored != 1) return Finish(restored, ui, before, "Restoring") == 0;
+        const CRestoreRequest request{m_request, m_settings, {}};
+        CRestoreOutcome outcome;
         if (context.doc) {
-            context.doc->RunOperation('Q');
-            context.doc->SetModifiedFlag(true);
+            // The Restore dialog of the document answered with the request, then OK.
+            CZelvanDoc& doc = *context.doc;
+            const int refusedBefore = ui.RefusedDialogs();
+            ui.SetRestoreDialog(request);
+            doc.OnRestore();
+            ui.SetRestoreDialog(std::nullopt);
+            if (ui.RefusedDialogs() != refusedBefore) return false;
+            outcome = doc.m_restoreOutcome;
+        } else {
+            RestoreByRequest(request, *context.picture, ProgressOf(ui), outcome);
         }
-        const PictureDescription d = DescribePicture(dib.Data());
+        if (outcome.kernelResult != 1)
+            return Finish(outcome.kernelResult, ui, before, "Making the kernel") == 0;
+        if (outcome.restoreResult != 1)
+            return Finish(outcome.restoreResult, ui, before, "Restoring") == 0;
+        const PictureDescription d = DescribePicture(context.picture->Data());
         std::printf("Restored %i x %i by %s with the %s (%s)\n", d.size.cx, d.size.cy,
                     m_settings.method == RestoreMethod::Wiener ? "Wiener" : "Richardson-Lucy",
-                    DescribeKernel(kernel).c_str(),
+                    DescribeKernel(outcome.kernel).c_str(),
                     m_settings.method == RestoreMethod::Lucy
                         ? Format("%i iterations", m_settings.iterations).c_str()
                         : Format("strength %s%g", m_settings.autoStrength ? "auto, median " : "",
-                                 report.medianStrength)
+                                 outcome.report.medianStrength)
                               .c_str());
         return true;
     }

@@ -11,6 +11,8 @@ struct CNumberData;
 struct BlurSettings;
 struct CZelvantoData;
 struct CStampCutData;
+struct CRestoreRequest;
+class DibHandle;
 
 // The caption of every message box the system shows.
 inline constexpr const char* kAppTitle = "Dedozi Rivarav Eviduruvere";
@@ -75,6 +77,13 @@ public:
     // The blur dialog: kind, steps, attenuation and Within Size in and out. True for OK with
     // the values as edited, false for Cancel (the values as they were).
     virtual bool BlurDialog(BlurSettings& /*settings*/) { return false; }
+
+    // "Restore": the kernel's source with its values and the restoration's settings in and
+    // out, with a preview of the result on the picture's centre. True for OK with the request
+    // as edited (a kernel it learnt for the preview kept in it), false for Cancel.
+    virtual bool RestoreDialog(CRestoreRequest& /*request*/, const DibHandle& /*picture*/) {
+        return false;
+    }
 
     // "Dialog Zelvanto": the four names in; out, the names as the dialog last saved them
     // (OK saves the fields, each "Browse ..." saves them all before it chooses; "Make

@@ -16,6 +16,7 @@
 #include "fourier/dialogs/sizes_dlg.h"
 #include "shell/main_frame.h"
 #include "stamp/dialogs/blur_dlg.h"
+#include "stamp/dialogs/restore_dlg.h"
 #include "stamp/dialogs/stamp_cut_dlg.h"
 #include "stamp/dialogs/zelvanto_dlg.h"
 #include "view/zelvan_view.h"
@@ -164,6 +165,14 @@ bool CDesktopUi::BlurDialog(BlurSettings& settings) {
     CBlurDlg dialog(settings, ParentWindow());
     if (dialog.exec() != QDialog::Accepted) return false;
     settings = dialog.Settings();
+    return true;
+}
+
+bool CDesktopUi::RestoreDialog(CRestoreRequest& request, const DibHandle& picture) {
+    CCursorPause pause(*this);
+    CRestoreDlg dialog(request, picture, ParentWindow());
+    if (dialog.exec() != QDialog::Accepted) return false;
+    request = dialog.Data();
     return true;
 }
 

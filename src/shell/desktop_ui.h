@@ -30,6 +30,7 @@ public:
     bool FourierOperations(FourierSettings& settings) override;
     bool NumberDialog(CNumberData& data) override;
     bool BlurDialog(BlurSettings& settings) override;
+    bool RestoreDialog(CRestoreRequest& request, const DibHandle& picture) override;
     int ZelvantoDialog(CZelvantoData& data) override;
     int StampCutDialog(CStampCutData& data) override;
     std::optional<std::string> FileDialog(const CFileDialogRequest& request) override;

@@ -37,3 +37,24 @@ int MakeKernel(const CKernelRequest& request, CKernel& kernel, const RestoreProg
     }
     return 0;
 }
+
+int RestoreByRequest(const CRestoreRequest& request, DibHandle& picture,
+                     const RestoreProgress& progress, CRestoreOutcome& outcome) {
+    outcome = CRestoreOutcome{};
+    if (!IsWholePicture(picture)) {
+        ShowMessage("There is no picture to restore.");
+        return 0;
+    }
+    CKernelRequest kernelRequest = request.kernel;
+    kernelRequest.pictureSize = DescribePicture(picture.Data()).size;
+    if (kernelRequest.source == KernelSource::ExamplePair && !request.learnt.IsEmpty()) {
+        outcome.kernel = request.learnt;
+        outcome.kernelResult = 1;
+    } else {
+        outcome.kernelResult = MakeKernel(kernelRequest, outcome.kernel, progress);
+        if (outcome.kernelResult != 1) return outcome.kernelResult;
+    }
+    outcome.restoreResult =
+        RestorePicture(picture, outcome.kernel, request.settings, progress, &outcome.report);
+    return outcome.restoreResult;
+}

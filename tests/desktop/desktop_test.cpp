@@ -1193,6 +1193,31 @@ private slots:
         QVERIFY(PlanesPsnr(after, sharpPlanes) > PlanesPsnr(before, sharpPlanes) + 15.0);
         QVERIFY(doc.IsModified());
 
+        // A colour change starts from the restored picture: lighter, then back, and OK
+        // leaves the restoration as it was.
+        WhenModal<CColorDlg>([&](CColorDlg* dialog) {
+            dialog->Slider(kIdLight)->setValue(20);
+            dialog->Slider(kIdLight)->setValue(0);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("button1")),
+                              Qt::LeftButton);
+        });
+        QVERIFY(Frame().RouteCommand(kCmdColorChange));
+        CPlanes coloured;
+        QVERIFY(PlanesFromPicture(doc.m_hDIB, coloured));
+        QVERIFY(coloured.values == after.values);
+
+        // The dialog opens again on the restoration it was left with.
+        seen = false;
+        WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
+            seen = true;
+            QVERIFY(dialog->SourceRadio(KernelSource::BlurPath)->isChecked());
+            QVERIFY(!dialog->TaperCheck()->isChecked());
+            QCOMPARE(dialog->FirstParameter()->value(), 10.0);
+            dialog->reject();
+        });
+        Frame().RouteCommand(kCmdRestore);
+        QVERIFY(seen);
+
         // The example pair: "Learn Kernel" writes the blur beside the Blurred picture; a
         // missing stamp file is told under the preview, not in a message box; Cancel keeps
         // the picture.

@@ -24,7 +24,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "document/zelvan_doc.h"
 #include "fourier/fourier.h"
 #include "platform/user_interface.h"
 #include "stamp/restore_files.h"
@@ -76,9 +75,10 @@ std::string LearntKernelPath(const std::string& blurred) {
 
 }  // namespace
 
-CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
-                         const std::string& blurred, QWidget* parent)
-    : QDialog(parent), m_picture(picture) {
+CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& picture, QWidget* parent)
+    : QDialog(parent), m_picture(picture), m_data(request) {
+    const std::string& good = request.kernel.goodPath;
+    const std::string& blurred = request.kernel.blurredPath;
     setWindowTitle(QStringLiteral("Restore"));
     auto* layout = new QHBoxLayout(this);
     auto* controls = new QVBoxLayout;
@@ -194,10 +194,7 @@ CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
                                     w, m_centre.Plane(c) + static_cast<size_t>(y) * w);
         }
     }
-    m_fromPair->setChecked(!good.empty() && !blurred.empty());
-    m_fromKnown->setChecked(good.empty() || blurred.empty());
-    m_known->setCurrentIndex(kPathFirst);
-    KnownChanged();
+    ShowRequest(request);
 
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
@@ -234,11 +231,11 @@ CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
     // A picture of the example pair chosen in the file dialog of the port takes the pair as
     // the kernel's source, as a name typed there does.
     const auto browsePicture = [this](QLineEdit* edit) {
-        CFileDialogRequest request;
-        request.open = true;
-        request.initialName = edit->text().toStdString();
-        request.filter = "Pictures|*.bmp;*.jpg;*.jpeg;*.png|All files(*.*)|*.*||";
-        const std::optional<std::string> path = Ui().FileDialog(request);
+        CFileDialogRequest files;
+        files.open = true;
+        files.initialName = edit->text().toStdString();
+        files.filter = "Pictures|*.bmp;*.jpg;*.jpeg;*.png|All files(*.*)|*.*||";
+        const std::optional<std::string> path = Ui().FileDialog(files);
         if (!path) return;
         edit->setText(Q(*path));
         if (edit == m_blurred) m_kernelFile->setText(Q(LearntKernelPath(*path)));
@@ -263,6 +260,44 @@ QRadioButton* CRestoreDlg::SourceRadio(KernelSource source) const {
         default:
             return m_fromKnown;
     }
+}
+
+void CRestoreDlg::ShowRequest(const CRestoreRequest& request) {
+    const CKernelRequest& k = request.kernel;
+    m_size->setValue(k.size);
+    m_stamp->setText(Q(k.stampPath));
+    int known = kPathFirst;
+    if (k.source == KernelSource::Motion) known = kMotion;
+    if (k.source == KernelSource::Defocus) known = kDefocus;
+    if (k.source == KernelSource::Gaussian) known = kGaussian;
+    if (k.source == KernelSource::BlurPath) known = kPathFirst + k.blurKind;
+    m_known->setCurrentIndex(known);
+    KnownChanged();
+    // The known blur the request names shows its values; the others their defaults.
+    if (k.source == KernelSource::Motion) {
+        m_param1->setValue(k.length);
+        m_param2->setValue(k.angle);
+    } else if (k.source == KernelSource::Defocus) {
+        m_param1->setValue(k.radius);
+    } else if (k.source == KernelSource::Gaussian) {
+        m_param1->setValue(k.sigma);
+    } else if (k.source == KernelSource::BlurPath) {
+        m_param1->setValue(k.blurSteps);
+        m_param2->setValue(k.blurAttenuation);
+    }
+    // The example pair is the source only while both of its names are given.
+    const bool pair =
+        k.source == KernelSource::ExamplePair && !k.goodPath.empty() && !k.blurredPath.empty();
+    const bool stamp = k.source == KernelSource::StampFile;
+    m_fromPair->setChecked(pair);
+    m_fromStamp->setChecked(stamp);
+    m_fromKnown->setChecked(!pair && !stamp);
+    const CRestoreSettings& s = request.settings;
+    m_method->setCurrentIndex(s.method == RestoreMethod::Lucy ? 1 : 0);
+    m_auto->setChecked(s.autoStrength);
+    m_strength->setValue(s.strength);
+    m_iterations->setValue(s.iterations);
+    m_taper->setChecked(s.taper);
 }
 
 void CRestoreDlg::KnownChanged() {
@@ -422,37 +457,12 @@ void CRestoreDlg::LearnKernelClicked() {
 }
 
 void CRestoreDlg::accept() {
+    if (ValidateRestoreSettings(Settings()) != 1) return;
     CKernel kernel;
     if (CurrentKernel(kernel, true) != 1) return;
-    DibHandle result = CopyHandle(m_picture);
-    if (result.IsNull()) {
-        ShowMessage("Could not allocate memory for restoring");
-        return;
-    }
-    QProgressDialog progress(QStringLiteral("Restoring ..."), QStringLiteral("Cancel"), 0, 100,
-                             this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    const int restored = RestorePicture(result, kernel, Settings(), [&](double f) {
-        progress.setValue(static_cast<int>(100 * f));
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-    });
-    if (restored != 1) return;
-    m_result = std::move(result);
+    m_data.kernel = Request();
+    m_data.settings = Settings();
+    m_data.learnt =
+        m_data.kernel.source == KernelSource::ExamplePair ? std::move(kernel) : CKernel{};
     QDialog::accept();
-}
-
-void RunRestoreCommand(CZelvanDoc& doc, QWidget* parent) {
-    if (doc.m_hDIB.IsNull()) {
-        ShowMessage("There is no picture to restore.");
-        return;
-    }
-    CRestoreDlg dialog(doc.m_hDIB, doc.m_strGoodFile, doc.m_strBlurredFile, parent);
-    if (dialog.exec() != QDialog::Accepted || dialog.Result().IsNull()) return;
-    doc.m_strGoodFile = dialog.GoodEdit()->text().toStdString();
-    doc.m_strBlurredFile = dialog.BlurredEdit()->text().toStdString();
-    doc.m_hDIB = std::move(dialog.Result());
-    doc.SetModifiedFlag();
-    doc.UpdateAllViews();
 }

@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
         DibHandle picture = CopyHandle(first->GetDocument().m_hDIB);
         if (PlanesFromPicture(picture, planes) && BlurPathKernel(0, 10, 0.6, kernel) &&
             BlurPlanes(planes, kernel, false, blurred) && PlanesToPicture(blurred, picture)) {
-            CRestoreDlg restore(picture, "", "", &frame);
+            CRestoreDlg restore(CRestoreRequest{}, picture, &frame);
             restore.show();
             restore.RefreshPreview();
             Settle();
