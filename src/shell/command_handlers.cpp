@@ -8,9 +8,9 @@
 
 #include "document/command_ids.h"
 #include "document/zelvan_doc.h"
+#include "shell/dialogs/fourier_queue_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
-#include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace {

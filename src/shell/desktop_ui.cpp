@@ -11,14 +11,14 @@
 #include <QTreeView>
 #include <algorithm>
 
-#include "fourier/dialogs/fourier_ops_dlg.h"
-#include "fourier/dialogs/number_dlg.h"
-#include "fourier/dialogs/sizes_dlg.h"
+#include "shell/dialogs/blur_dlg.h"
+#include "shell/dialogs/fourier_ops_dlg.h"
+#include "shell/dialogs/number_dlg.h"
+#include "shell/dialogs/restore_dlg.h"
+#include "shell/dialogs/sizes_dlg.h"
+#include "shell/dialogs/stamp_cut_dlg.h"
+#include "shell/dialogs/zelvanto_dlg.h"
 #include "shell/main_frame.h"
-#include "stamp/dialogs/blur_dlg.h"
-#include "stamp/dialogs/restore_dlg.h"
-#include "stamp/dialogs/stamp_cut_dlg.h"
-#include "stamp/dialogs/zelvanto_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace {

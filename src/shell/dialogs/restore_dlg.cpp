@@ -1,4 +1,4 @@
-#include "stamp/dialogs/restore_dlg.h"
+#include "shell/dialogs/restore_dlg.h"
 
 #include <QApplication>
 #include <QButtonGroup>
