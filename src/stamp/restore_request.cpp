@@ -1,6 +1,7 @@
 #include "stamp/restore_request.h"
 
 #include "platform/user_interface.h"
+#include "stamp/kernel_sources.h"
 #include "stamp/restore_files.h"
 
 int LearnKernelFromFiles(const std::string& goodPath, const std::string& blurredPath, int32_t size,
@@ -15,27 +16,7 @@ int LearnKernelFromFiles(const std::string& goodPath, const std::string& blurred
 }
 
 int MakeKernel(const CKernelRequest& request, CKernel& kernel, const RestoreProgress& progress) {
-    switch (request.source) {
-        case KernelSource::ExamplePair:
-            return LearnKernelFromFiles(request.goodPath, request.blurredPath, request.size, kernel,
-                                        progress);
-        case KernelSource::StampFile:
-            if (request.stampPath.empty()) {
-                ShowMessage("No stamp file is named.");
-                return 0;
-            }
-            return ReadKernelFile(request.stampPath, kernel, request.pictureSize);
-        case KernelSource::Motion:
-            return MotionKernel(request.length, request.angle, kernel);
-        case KernelSource::Defocus:
-            return DefocusKernel(request.radius, kernel);
-        case KernelSource::Gaussian:
-            return GaussianKernel(request.sigma, kernel);
-        case KernelSource::BlurPath:
-            return BlurPathKernel(request.blurKind, request.blurSteps, request.blurAttenuation,
-                                  kernel);
-    }
-    return 0;
+    return KernelSourceRowOf(request.source).make(request, kernel, progress);
 }
 
 int RestoreByRequest(const CRestoreRequest& request, DibHandle& picture,

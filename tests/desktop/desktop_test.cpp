@@ -56,6 +56,7 @@
 #include "shell/dialogs/zelvanto_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
+#include "stamp/kernel_sources.h"
 #include "stamp/restore.h"
 #include "stamp/rubber_stamp.h"
 #include "support/scope_guard.h"
@@ -1487,6 +1488,53 @@ private slots:
         for (const QPoint p : {QPoint(5, 5), QPoint(40, 20), QPoint(63, 47)})
             QCOMPARE(shown.pixelColor(p), halved.pixelColor(p));
         fs::remove(stamp);
+    }
+
+    // Every kernel source the dialog offers shows the request's values and gives them back:
+    // the known blurs with their numbers, each blur path, the stamp file and the settings.
+    void restoreDialogShowsEveryKernelSourceOfARequest() {
+        const DibHandle picture = PatternPicture(64, 48, 1);
+        std::vector<CKernelRequest> requests;
+        for (const CKernelSourceRow& row : KernelSourceRows()) {
+            if (row.parameters.empty()) continue;
+            const int32_t paths = row.takesPathName ? kBlurPathCount : 1;
+            for (int32_t kind = 0; kind < paths; ++kind) {
+                CKernelRequest r;
+                r.source = row.source;
+                r.blurKind = row.takesPathName ? kind : 0;
+                for (const CKernelParameter& parameter : row.parameters)
+                    parameter.set(r, parameter.get(r) + 2.0);
+                requests.push_back(r);
+            }
+        }
+        QCOMPARE(requests.size(), size_t{3 + kBlurPathCount});
+        CKernelRequest stamp;
+        stamp.source = KernelSource::StampFile;
+        stamp.stampPath = "/some/where.stp";
+        stamp.size = 13;
+        requests.push_back(stamp);
+        for (const CKernelRequest& k : requests) {
+            CRestoreRequest request;
+            request.kernel = k;
+            request.settings.method = RestoreMethod::Lucy;
+            request.settings.iterations = 7;
+            request.settings.taper = false;
+            CRestoreDlg dialog(request, picture);
+            const CKernelRequest shown = dialog.Request();
+            QCOMPARE(shown.source, k.source);
+            QCOMPARE(shown.blurKind, k.blurKind);
+            QCOMPARE(shown.length, k.length);
+            QCOMPARE(shown.angle, k.angle);
+            QCOMPARE(shown.radius, k.radius);
+            QCOMPARE(shown.sigma, k.sigma);
+            QCOMPARE(shown.blurSteps, k.blurSteps);
+            QCOMPARE(shown.blurAttenuation, k.blurAttenuation);
+            QCOMPARE(shown.stampPath, k.stampPath);
+            QCOMPARE(shown.size, k.size);
+            QVERIFY(dialog.Settings().method == RestoreMethod::Lucy);
+            QCOMPARE(dialog.Settings().iterations, 7);
+            QVERIFY(!dialog.Settings().taper);
+        }
     }
 
     void restoreDialogBrowsesForTheExamplePair() {

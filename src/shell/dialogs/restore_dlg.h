@@ -2,13 +2,14 @@
 
 #include <QDialog>
 #include <string>
+#include <vector>
 
 #include "image/dib.h"
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
 #include "stamp/restore_request.h"
 
-class CZelvanDoc;
+struct CKernelSourceRow;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -33,7 +34,8 @@ public:
     CRestoreDlg(const CRestoreRequest& request, const DibHandle& picture,
                 QWidget* parent = nullptr);
 
-    // The known blurs of the combo box, in order.
+    // The known blurs of the combo box, in the order of the table of kernel sources (the
+    // blur paths' source last, one item for each path).
     enum KnownBlur { kMotion, kDefocus, kGaussian, kPathFirst };
 
     CKernelRequest Request() const;
@@ -71,6 +73,8 @@ public slots:
 private:
     void ControlsChanged();
     void KnownChanged();
+    // The source of the known blur the combo box shows.
+    const CKernelSourceRow& KnownRow() const;
     // The controls set to the request's values.
     void ShowRequest(const CRestoreRequest& request);
     void LearnKernelClicked();
@@ -84,6 +88,12 @@ private:
     CKernel m_learnt;
     std::string m_learntKey;
     CRestoreRequest m_data;
+    // The items of the known blurs' combo box: the source, and the blur path of each path.
+    struct CKnownItem {
+        KernelSource source;
+        int32_t pathKind;
+    };
+    std::vector<CKnownItem> m_knownItems;
     double m_previewMs = 0.0;
     int m_previewCount = 0;
 
