@@ -120,8 +120,8 @@ std::vector<CKernelSourceRow> MakeRows() {
              [](const CKernelRequest& q) { return q.blurAttenuation; },
              [](CKernelRequest& q, double v) { q.blurAttenuation = v; }}};
         r.takesPathName = true;
-        r.usage = "KIND,STEPS,ATTENUATION (KIND " + BlurPathNameList() +
-                  "), for example random,10,0.6";
+        r.usage =
+            "KIND,STEPS,ATTENUATION (KIND " + BlurPathNameList() + "), for example random,10,0.6";
         r.check = &BlurPathRules;
         r.make = &BlurPath;
     }

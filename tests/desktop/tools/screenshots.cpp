@@ -218,6 +218,17 @@ int main(int argc, char** argv) {
                               {QStringLiteral("-window"), QStringLiteral("root"),
                                QDir(folder).filePath(QStringLiteral("restore_root.png"))});
             restore.hide();
+            // Opened again on a document's restoration by a motion: its numbers shown.
+            CRestoreRequest motion;
+            motion.kernel.source = KernelSource::Motion;
+            motion.kernel.length = 9.0;
+            motion.kernel.angle = 30.0;
+            CRestoreDlg again(motion, picture, &frame);
+            again.show();
+            again.RefreshPreview();
+            Settle();
+            Save(again.grab(), folder, QStringLiteral("restore_motion.png"));
+            again.hide();
         }
     }
 
