@@ -99,6 +99,7 @@ bool ShowStampOperation(COperationContext& c) {
 
 bool RestoreOperation(COperationContext& c) {
     CZelvanDoc& doc = c.doc;
+    const CProgressCaption caption("Restoring ...");
     const int restored = RestoreByRequest(
         doc.m_restore, doc.m_hDIB, [](double fraction) { return Ui().ReportProgress(fraction); },
         doc.m_restoreOutcome);

@@ -109,6 +109,10 @@ public:
     // about it (the stamp's convolution before "Save this stamp? "): the windows show it now.
     virtual void ShowChangedPicture() {}
 
+    // What the long work about to report its progress is called ("Restoring ..."); empty
+    // gives the port's own caption back.
+    virtual void SetProgressCaption(const std::string& /*caption*/) {}
+
     // Progress of long work, fraction in [0, 1]. Returning false asks the work to stop;
     // a stopped operation leaves its data as it was.
     virtual bool ReportProgress(double /*fraction*/) { return true; }
@@ -140,6 +144,15 @@ public:
     ~CWaitCursor() { Ui().EndWaitCursor(); }
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
+// The caption of the progress of long work for the duration of a scope.
+class CProgressCaption {
+public:
+    explicit CProgressCaption(const std::string& caption) { Ui().SetProgressCaption(caption); }
+    ~CProgressCaption() { Ui().SetProgressCaption(std::string()); }
+    CProgressCaption(const CProgressCaption&) = delete;
+    CProgressCaption& operator=(const CProgressCaption&) = delete;
 };
 
 // Shorthand for a message box through the installed port.

@@ -253,11 +253,20 @@ void CDesktopUi::EndWaitCursor() {
     if (m_waitDepth == 0) EndProgress();
 }
 
+namespace {
+
+QString ProgressCaption(const std::string& caption) {
+    return caption.empty() ? QStringLiteral("Computing the Fourier transform ...")
+                           : QString::fromStdString(caption);
+}
+
+}  // namespace
+
 bool CDesktopUi::ReportProgress(double fraction) {
     if (!m_progress) {
         m_progress =
-            new QProgressDialog(QStringLiteral("Computing the Fourier transform ..."),
-                                QStringLiteral("Cancel"), 0, kProgressSteps, m_parent.data());
+            new QProgressDialog(ProgressCaption(m_progressCaption), QStringLiteral("Cancel"), 0,
+                                kProgressSteps, m_parent.data());
         m_progress->setWindowTitle(QString::fromUtf8(kAppTitle));
         m_progress->setWindowModality(Qt::ApplicationModal);
         m_progress->setAutoClose(false);
@@ -286,6 +295,11 @@ bool CDesktopUi::ReportProgress(double fraction) {
         }
     }
     return !m_progressCancelled && !m_progress->wasCanceled();
+}
+
+void CDesktopUi::SetProgressCaption(const std::string& caption) {
+    m_progressCaption = caption;
+    if (m_progress) m_progress->setLabelText(ProgressCaption(caption));
 }
 
 void CDesktopUi::EndProgress() {

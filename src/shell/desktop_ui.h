@@ -38,6 +38,7 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     bool ReportProgress(double fraction) override;
+    void SetProgressCaption(const std::string& caption) override;
     // Every view of the main frame repaints (at the next event loop, that of the question).
     void ShowChangedPicture() override;
 
@@ -76,5 +77,6 @@ private:
     int m_cursorPushed = 0;  // override cursors actually pushed
     QPointer<QProgressDialog> m_progress;
     bool m_progressCancelled = false;
+    std::string m_progressCaption;  // empty: the Fourier transform's
     QElapsedTimer m_sinceEvents;
 };

@@ -95,7 +95,11 @@ public:
     bool ReportProgress(double fraction) override {
         ++progressReports;
         if (cancelProgress && Progress()) Progress()->cancel();
-        return CDesktopUi::ReportProgress(fraction);
+        const bool goOn = CDesktopUi::ReportProgress(fraction);
+        if (Progress() &&
+            (progressCaptions.empty() || progressCaptions.back() != Progress()->labelText()))
+            progressCaptions.push_back(Progress()->labelText());
+        return goOn;
     }
 
     std::vector<std::string> messages;
@@ -105,6 +109,7 @@ public:
     std::vector<std::optional<std::string>> files;
     std::vector<CFileDialogRequest> fileRequests;
     int progressReports = 0;
+    QStringList progressCaptions;  // the progress dialog's captions, in order
     bool cancelProgress = false;
     // Runs when a question comes, as the event loop of its message box would start.
     std::function<void(const std::string&)> onQuestion;
@@ -1193,6 +1198,7 @@ private slots:
         QVERIFY(PlanesFromPicture(doc.m_hDIB, after));
         QVERIFY(PlanesPsnr(after, sharpPlanes) > PlanesPsnr(before, sharpPlanes) + 15.0);
         QVERIFY(doc.IsModified());
+        QCOMPARE(m_ui->progressCaptions, QStringList{QStringLiteral("Restoring ...")});
 
         // A colour change starts from the restored picture: lighter, then back, and OK
         // leaves the restoration as it was.
