@@ -36,7 +36,7 @@ RubberStamp Stamp(int32_t w, int32_t h) {
     s.height = h;
     s.peakX = w / 2;
     s.peakY = h / 2;
-    s.block = CMemoryBlock::Allocate(static_cast<size_t>(w) * h * sizeof(double));
+    s.values.resize(static_cast<size_t>(w) * h);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
             const double dx = x - s.peakX, dy = y - s.peakY;

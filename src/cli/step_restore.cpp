@@ -4,6 +4,7 @@
 //          [--strength auto|X] [--iterations N] [--size N] [--no-taper]
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "document/zelvan_doc.h"
 #include "image/picture_file.h"
 #include "stamp/blur.h"
+#include "stamp/kernel_sources.h"
 #include "stamp/restore.h"
 #include "stamp/restore_files.h"
 #include "stamp/restore_request.h"
@@ -52,9 +54,10 @@ int Finish(int result, const CTerminalUi& ui, int before, const char* what) {
     return result == 1 ? 0 : 1;
 }
 
-// What restore was given, as texts where they need parsing.
+// What restore was given, as texts where they need parsing: for each kernel source, the
+// texts of its options.
 struct CRestoreCommand {
-    std::string good, blurred, kernelPath, motion, defocus, gaussian, blur;
+    std::vector<std::vector<std::string>> sources;
     std::string method = "wiener";
     std::string strength = "auto";
     int32_t iterations = 40;
@@ -62,78 +65,69 @@ struct CRestoreCommand {
     bool noTaper = false;
 };
 
+// The texts of a source's options into the request; false with the reason in error.
+bool ParseKernelSource(const CKernelSourceRow& row, const std::vector<std::string>& texts,
+                       CKernelRequest& request, std::string& error) {
+    if (!row.paths.empty()) {
+        for (size_t i = 0; i < row.paths.size(); ++i) {
+            if (texts[i].empty()) {
+                error = row.options[0] + " and " + row.options[1] + " go together.";
+                return false;
+            }
+            request.*row.paths[i] = texts[i];
+        }
+        return true;
+    }
+    const std::string& text = texts[0];
+    const std::vector<std::string> parts = Split(text);
+    const size_t first = row.takesPathName ? 1 : 0;
+    bool read = parts.size() == first + row.parameters.size();
+    if (read && row.takesPathName) {
+        const std::optional<int32_t> kind = BlurPathByName(parts[0]);
+        read = kind.has_value();
+        if (read) request.blurKind = *kind;
+    }
+    for (size_t i = 0; read && i < row.parameters.size(); ++i) {
+        const CKernelParameter& parameter = row.parameters[i];
+        double value = 0.0;
+        if (parameter.decimals == 0) {
+            const std::optional<int32_t> whole = ParseWholeNumber(parts[first + i]);
+            read = whole.has_value();
+            value = whole.value_or(0);
+        } else {
+            read = ParseDouble(parts[first + i], value);
+        }
+        if (read) parameter.set(request, value);
+    }
+    if (!read) {
+        error = row.options[0] + " takes " + row.usage + ", not \"" + text + "\".";
+        return false;
+    }
+    if (row.check) {
+        if (const std::string refusal = row.check(request); !refusal.empty()) {
+            error = row.options[0] + " " + text + ": " + refusal;
+            return false;
+        }
+    }
+    return true;
+}
+
 // Turns the texts into a kernel request and settings; false with the reason in error when
 // they do not make one.
 bool ParseRestoreCommand(const CRestoreCommand& command, CKernelRequest& request,
                          CRestoreSettings& settings, std::string& error) {
     int sources = 0;
-    if (!command.good.empty() || !command.blurred.empty()) {
-        if (command.good.empty() || command.blurred.empty()) {
-            error = "--good and --blurred go together.";
-            return false;
-        }
-        request.source = KernelSource::ExamplePair;
-        request.goodPath = command.good;
-        request.blurredPath = command.blurred;
-        ++sources;
-    }
-    if (!command.kernelPath.empty()) {
-        request.source = KernelSource::StampFile;
-        request.stampPath = command.kernelPath;
-        ++sources;
-    }
-    if (!command.motion.empty()) {
-        const auto parts = Split(command.motion);
-        if (parts.size() != 2 || !ParseDouble(parts[0], request.length) ||
-            !ParseDouble(parts[1], request.angle)) {
-            error =
-                "--motion takes LENGTH,ANGLE, for example 12,30, not \"" + command.motion + "\".";
-            return false;
-        }
-        request.source = KernelSource::Motion;
-        ++sources;
-    }
-    if (!command.defocus.empty()) {
-        if (!ParseDouble(command.defocus, request.radius)) {
-            error = "--defocus takes a radius in pixels, not \"" + command.defocus + "\".";
-            return false;
-        }
-        request.source = KernelSource::Defocus;
-        ++sources;
-    }
-    if (!command.gaussian.empty()) {
-        if (!ParseDouble(command.gaussian, request.sigma)) {
-            error = "--gaussian takes a sigma in pixels, not \"" + command.gaussian + "\".";
-            return false;
-        }
-        request.source = KernelSource::Gaussian;
-        ++sources;
-    }
-    if (!command.blur.empty()) {
-        const auto parts = Split(command.blur);
-        const std::optional<int32_t> kind =
-            parts.size() == 3 ? BlurPathByName(parts[0]) : std::nullopt;
-        const std::optional<int32_t> steps =
-            parts.size() == 3 ? ParseWholeNumber(parts[1]) : std::nullopt;
-        if (!kind || !steps || !ParseDouble(parts[2], request.blurAttenuation)) {
-            error = "--blur takes KIND,STEPS,ATTENUATION (KIND " + BlurPathNameList() +
-                    "), for example random,10,0.6, not \"" + command.blur + "\".";
-            return false;
-        }
-        if (const std::string refusal = CheckBlurValues(*kind, *steps, request.blurAttenuation);
-            !refusal.empty()) {
-            error = "--blur " + command.blur + ": " + refusal;
-            return false;
-        }
-        request.source = KernelSource::BlurPath;
-        request.blurKind = *kind;
-        request.blurSteps = *steps;
+    const std::span<const CKernelSourceRow> rows = KernelSourceRows();
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const std::vector<std::string>& texts = command.sources[r];
+        if (std::all_of(texts.begin(), texts.end(), [](const std::string& t) { return t.empty(); }))
+            continue;
+        if (!ParseKernelSource(rows[r], texts, request, error)) return false;
+        request.source = rows[r].source;
         ++sources;
     }
     if (sources != 1) {
-        error =
-            "Name the kernel once: --good with --blurred, --kernel, --motion, --defocus, "
-            "--gaussian or --blur.";
+        error = "Name the kernel once: " + KernelSourceOptionList() + ".";
         return false;
     }
     request.size = command.size;
@@ -188,24 +182,21 @@ private:
     int32_t m_size = kDefaultKernelSize;
 };
 
-// Makes the kernel and restores the picture with it. On a document the restored bytes also
-// become its Result samples, so that the colour and compare steps after it start from them.
+// Makes the kernel and restores the picture with it: on a document through its Restore
+// dialog and operation, as the desktop does (the restored values become its Result samples,
+// so that the colour and compare steps after it start from them); on a picture of its own by
+// the same restoration.
 class CRestoreStep : public CStep {
 public:
     explicit CRestoreStep(CLI::App& command) {
         CRestoreCommand& c = m_command;
-        command.add_option("--good", c.good, "Example pair: the sharp picture");
-        command.add_option("--blurred", c.blurred, "Example pair: the same scene blurred");
-        command.add_option("--kernel", c.kernelPath,
-                           "A kernel file (.stp) holding the blur, as learn-kernel writes it");
-        command.add_option("--motion", c.motion,
-                           "LENGTH,ANGLE: a straight motion of LENGTH pixels at ANGLE degrees "
-                           "(counter-clockwise from rightwards)");
-        command.add_option("--defocus", c.defocus, "R: a defocus disc of radius R pixels");
-        command.add_option("--gaussian", c.gaussian, "S: a Gaussian blur of sigma S pixels");
-        command.add_option(
-            "--blur", c.blur,
-            "KIND,STEPS,ATTENUATION: the program's own blur (KIND " + BlurPathNameList() + ")");
+        const std::span<const CKernelSourceRow> rows = KernelSourceRows();
+        c.sources.resize(rows.size());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            c.sources[r].resize(rows[r].options.size());
+            for (size_t o = 0; o < rows[r].options.size(); ++o)
+                command.add_option(rows[r].options[o], c.sources[r][o], rows[r].helps[o]);
+        }
         command.add_option("--method", c.method, "wiener (default) or lucy")
             ->check(CLI::IsMember({"wiener", "lucy"}));
         command.add_option("--strength", c.strength,
@@ -230,27 +221,33 @@ public:
     }
     bool Run(CStepContext& context) override {
         CTerminalUi& ui = *context.ui;
-        DibHandle& dib = *context.picture;
-        CKernel kernel;
-        m_request.pictureSize = DescribePicture(dib.Data()).size;
-        const int made = MakeKernel(m_request, kernel, ProgressOf(ui));
-        if (made != 1) return Finish(made, ui, 0, "Making the kernel") == 0;
-        CRestoreReport report;
         const int before = ui.MessageCount();
-        const int restored = RestorePicture(dib, kernel, m_settings, ProgressOf(ui), &report);
-        if (restored != 1) return Finish(restored, ui, before, "Restoring") == 0;
+        const CRestoreRequest request{m_request, m_settings, {}};
+        CRestoreOutcome outcome;
         if (context.doc) {
-            context.doc->RunOperation('Q');
-            context.doc->SetModifiedFlag(true);
+            // The Restore dialog of the document answered with the request, then OK.
+            CZelvanDoc& doc = *context.doc;
+            const int refusedBefore = ui.RefusedDialogs();
+            ui.SetRestoreDialog(request);
+            doc.OnRestore();
+            ui.SetRestoreDialog(std::nullopt);
+            if (ui.RefusedDialogs() != refusedBefore) return false;
+            outcome = doc.m_restoreOutcome;
+        } else {
+            RestoreByRequest(request, *context.picture, ProgressOf(ui), outcome);
         }
-        const PictureDescription d = DescribePicture(dib.Data());
+        if (outcome.kernelResult != 1)
+            return Finish(outcome.kernelResult, ui, before, "Making the kernel") == 0;
+        if (outcome.restoreResult != 1)
+            return Finish(outcome.restoreResult, ui, before, "Restoring") == 0;
+        const PictureDescription d = DescribePicture(context.picture->Data());
         std::printf("Restored %i x %i by %s with the %s (%s)\n", d.size.cx, d.size.cy,
                     m_settings.method == RestoreMethod::Wiener ? "Wiener" : "Richardson-Lucy",
-                    DescribeKernel(kernel).c_str(),
+                    DescribeKernel(outcome.kernel).c_str(),
                     m_settings.method == RestoreMethod::Lucy
                         ? Format("%i iterations", m_settings.iterations).c_str()
                         : Format("strength %s%g", m_settings.autoStrength ? "auto, median " : "",
-                                 report.medianStrength)
+                                 outcome.report.medianStrength)
                               .c_str());
         return true;
     }

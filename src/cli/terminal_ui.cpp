@@ -62,6 +62,20 @@ bool CTerminalUi::BlurDialog(BlurSettings& settings) {
     return true;
 }
 
+bool CTerminalUi::RestoreDialog(CRestoreRequest& request, const DibHandle& /*picture*/) {
+    CRestoreRequest edited = m_restore.value_or(request);
+    if (edited.kernel.source != KernelSource::ExamplePair) {
+        edited.kernel.goodPath = request.kernel.goodPath;
+        edited.kernel.blurredPath = request.kernel.blurredPath;
+    }
+    if (ValidateRestoreSettings(edited.settings) != 1) {
+        ++m_refusedDialogs;
+        return false;
+    }
+    request = std::move(edited);
+    return true;
+}
+
 int CTerminalUi::ZelvantoDialog(CZelvantoData& data) {
     if (!m_zelvanto) return kIdCancel;
     if (m_zelvanto->result == kIdCancel) return kIdCancel;

@@ -11,6 +11,7 @@
 #include "document/doc_settings.h"
 #include "platform/geometry.h"
 #include "platform/stream_ui.h"
+#include "stamp/restore_request.h"
 
 // What the command line enters in the "Fourier Operations" dialog: the kind and,
 // optionally, that kind's parameter.
@@ -67,12 +68,17 @@ public:
     bool FourierOperations(FourierSettings& settings) override;
     bool NumberDialog(CNumberData& data) override;
     bool BlurDialog(BlurSettings& settings) override;
+    // The Restore dialog takes its preset (the Good and Blurred names it shows kept unless the
+    // preset's kernel is learnt from an example pair), or what it shows, and presses OK;
+    // settings the restoration refuses cancel it, counted as refused.
+    bool RestoreDialog(CRestoreRequest& request, const DibHandle& picture) override;
     int ZelvantoDialog(CZelvantoData& data) override;
     int StampCutDialog(CStampCutData& data) override;
 
     void SetFourierOperations(std::optional<CFourierOpsPreset> preset) { m_fourierOps = preset; }
     void SetNumberDialog(std::optional<CNumberPreset> preset) { m_number = preset; }
     void SetBlurDialog(std::optional<BlurSettings> preset) { m_blur = preset; }
+    void SetRestoreDialog(std::optional<CRestoreRequest> preset) { m_restore = std::move(preset); }
     void SetZelvantoDialog(std::optional<CZelvantoPreset> preset) { m_zelvanto = preset; }
     // Starts the passes of the next stamp cut anew.
     void SetStampCut(CStampCutPreset preset) {
@@ -80,7 +86,7 @@ public:
         m_stampCutPass = 0;
     }
 
-    // Fourier Operations, Number and blur dialogs cancelled because their entries were
+    // Fourier Operations, Number, blur and Restore dialogs cancelled because their entries were
     // refused.
     int RefusedDialogs() const { return m_refusedDialogs; }
 
@@ -88,6 +94,7 @@ private:
     std::optional<CFourierOpsPreset> m_fourierOps;
     std::optional<CNumberPreset> m_number;
     std::optional<BlurSettings> m_blur;
+    std::optional<CRestoreRequest> m_restore;
     std::optional<CZelvantoPreset> m_zelvanto;
     CStampCutPreset m_stampCut;
     size_t m_stampCutPass = 0;

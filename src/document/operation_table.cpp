@@ -87,6 +87,7 @@ constexpr COperationRow kOperations[] = {
     {.code = 'S', .reportsCompletion = true, .run = &MakeStampOperation},
     {.code = 'U', .keepsSpectrum = true, .reportsCompletion = true, .run = &UseStampOperation},
     {.code = 'W', .keepsSpectrum = true, .reportsCompletion = true, .run = &ShowStampOperation},
+    {.code = 'R', .keepsSpectrum = true, .reportsCompletion = true, .run = &RestoreOperation},
 };
 
 int32_t UpperCase(int32_t code) {

@@ -1,4 +1,5 @@
-// The two commands of blur and rubber stamps: "Blur ..." and "Zelvanto Files ...".
+// The commands of blur, rubber stamps and restoration: "Blur ...", "Zelvanto Files ..." and
+// "Restore ...".
 #include "document/zelvan_doc.h"
 #include "platform/user_interface.h"
 #include "stamp/stamp_dialogs.h"
@@ -28,6 +29,29 @@ void CZelvanDoc::OnZelvantoFiles() {
     if (const int32_t code = ZelvantoOperationCode(result); code != 0) {
         CWaitCursor wait;
         RunOperation(code);
+    }
+    UpdateAllViews();
+}
+
+void CZelvanDoc::OnRestore() {
+    if (m_hDIB.IsNull()) {
+        ShowMessage("There is no picture to restore.");
+        return;
+    }
+    CRestoreRequest request = m_restore;
+    request.kernel.goodPath = m_strGoodFile;
+    request.kernel.blurredPath = m_strBlurredFile;
+    if (Ui().RestoreDialog(request, m_hDIB)) {
+        m_strGoodFile = request.kernel.goodPath;
+        m_strBlurredFile = request.kernel.blurredPath;
+        m_restore = std::move(request);
+        m_restoreOutcome = CRestoreOutcome{};
+        {
+            CWaitCursor wait;
+            RunOperation('R');
+        }
+        // A learnt kernel serves the one restoration it was learnt for.
+        m_restore.learnt = CKernel{};
     }
     UpdateAllViews();
 }

@@ -96,3 +96,17 @@ bool ShowStampOperation(COperationContext& c) {
     c.modified = true;
     return true;
 }
+
+bool RestoreOperation(COperationContext& c) {
+    CZelvanDoc& doc = c.doc;
+    const CProgressCaption caption("Restoring ...");
+    const int restored = RestoreByRequest(
+        doc.m_restore, doc.m_hDIB, [](double fraction) { return Ui().ReportProgress(fraction); },
+        doc.m_restoreOutcome);
+    if (restored != 1) return false;
+    // The picture was restored in place: the real picture, which the colour adjustment
+    // starts from, follows it.
+    c.engine.BytesToReals(c.pixels, c.real);
+    c.modified = true;
+    return true;
+}

@@ -18,3 +18,6 @@ bool MakeStampOperation(COperationContext& context);
 bool UseStampOperation(COperationContext& context);
 // 'W': the Blurred file's stamp shown as a grey picture.
 bool ShowStampOperation(COperationContext& context);
+// 'R': the document's restoration (m_restore) of the picture in place, what it did kept in
+// m_restoreOutcome; the real picture then takes the restored picture's values.
+bool RestoreOperation(COperationContext& context);

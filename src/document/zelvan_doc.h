@@ -13,6 +13,7 @@
 #include "platform/geometry.h"
 #include "platform/memory_block.h"
 #include "platform/user_interface.h"
+#include "stamp/restore_request.h"
 
 // Filters of the document's file dialogs.
 inline constexpr const char* kOpenFilter =
@@ -116,6 +117,12 @@ public:
     // names the dialog gives and, under the wait cursor, runs 'D' (OK), 'S' (Make Stamp),
     // 'U' (Use Stamp) or 'W' (Show Stamp); then the views repaint.
     void OnZelvantoFiles();
+    // "Restore ...": the Restore dialog with the document's last restoration and its Good
+    // and Blurred names, on its picture. OK keeps the request and the names it was left
+    // with and, under the wait cursor, restores the picture ('R'), the real picture taking
+    // the restored values so that the colour adjustment starts from them. The views repaint
+    // whatever the answer.
+    void OnRestore();
 
     // Whether the last Fourier run (codes 0 and 2), spectrum display (code 1), ratio ('A'),
     // comparison ('-') or colour adjustment ('X') did its work: false when its dialog was
@@ -159,6 +166,9 @@ public:
     // The text the last "Ratio Frequency" showed; empty when it failed.
     std::string m_strRatioText;
     BlurSettings m_blur;
+    // The restoration the Restore dialog last ended with, and what 'R' last did.
+    CRestoreRequest m_restore;
+    CRestoreOutcome m_restoreOutcome;
     CFourier m_fourier;
     DibHandle m_hDIB;
     DibHandle m_hOriginal;

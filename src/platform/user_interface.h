@@ -11,6 +11,8 @@ struct CNumberData;
 struct BlurSettings;
 struct CZelvantoData;
 struct CStampCutData;
+struct CRestoreRequest;
+class DibHandle;
 
 // The caption of every message box the system shows.
 inline constexpr const char* kAppTitle = "Dedozi Rivarav Eviduruvere";
@@ -76,6 +78,13 @@ public:
     // the values as edited, false for Cancel (the values as they were).
     virtual bool BlurDialog(BlurSettings& /*settings*/) { return false; }
 
+    // "Restore": the kernel's source with its values and the restoration's settings in and
+    // out, with a preview of the result on the picture's centre. True for OK with the request
+    // as edited (a kernel it learnt for the preview kept in it), false for Cancel.
+    virtual bool RestoreDialog(CRestoreRequest& /*request*/, const DibHandle& /*picture*/) {
+        return false;
+    }
+
     // "Dialog Zelvanto": the four names in; out, the names as the dialog last saved them
     // (OK saves the fields, each "Browse ..." saves them all before it chooses; "Make
     // Stamp", "Use Stamp" and "Show Stamp" end it without saving). The result is kIdOk,
@@ -99,6 +108,10 @@ public:
     // Work still going on has changed the picture in place and is about to ask the person
     // about it (the stamp's convolution before "Save this stamp? "): the windows show it now.
     virtual void ShowChangedPicture() {}
+
+    // What the long work about to report its progress is called ("Restoring ..."); empty
+    // gives the port's own caption back.
+    virtual void SetProgressCaption(const std::string& /*caption*/) {}
 
     // Progress of long work, fraction in [0, 1]. Returning false asks the work to stop;
     // a stopped operation leaves its data as it was.
@@ -131,6 +144,15 @@ public:
     ~CWaitCursor() { Ui().EndWaitCursor(); }
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
+// The caption of the progress of long work for the duration of a scope.
+class CProgressCaption {
+public:
+    explicit CProgressCaption(const std::string& caption) { Ui().SetProgressCaption(caption); }
+    ~CProgressCaption() { Ui().SetProgressCaption(std::string()); }
+    CProgressCaption(const CProgressCaption&) = delete;
+    CProgressCaption& operator=(const CProgressCaption&) = delete;
 };
 
 // Shorthand for a message box through the installed port.

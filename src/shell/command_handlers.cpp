@@ -8,10 +8,9 @@
 
 #include "document/command_ids.h"
 #include "document/zelvan_doc.h"
+#include "shell/dialogs/fourier_queue_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
-#include "stamp/dialogs/restore_dlg.h"
-#include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace {
@@ -72,7 +71,7 @@ const std::vector<CCommandHandler> kHandlers = {
     {kCmdFourierQueue, L::Document, [](C& c) { RunFourierQueueCommand(*c.document, &c.frame); },
      nullptr},
     {kCmdExecuteAllQueues, L::Document, [](C&) { RunExecuteAllQueuesCommand(); }, nullptr},
-    {kCmdRestore, L::Document, [](C& c) { RunRestoreCommand(*c.document, &c.frame); },
+    {kCmdRestore, L::Document, [](C& c) { c.document->OnRestore(); },
      [](C& c, CCmdUI& ui) { ui.Enable(!c.document->m_hDIB.IsNull()); }},
     {kCmdRatioFrequency, L::Document, [](C& c) { c.document->OnRatioFrequency(); }, nullptr},
     {kCmdCompareResult, L::Document, [](C& c) { c.document->OnCompareResult(); }, nullptr},

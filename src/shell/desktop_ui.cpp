@@ -11,13 +11,14 @@
 #include <QTreeView>
 #include <algorithm>
 
-#include "fourier/dialogs/fourier_ops_dlg.h"
-#include "fourier/dialogs/number_dlg.h"
-#include "fourier/dialogs/sizes_dlg.h"
+#include "shell/dialogs/blur_dlg.h"
+#include "shell/dialogs/fourier_ops_dlg.h"
+#include "shell/dialogs/number_dlg.h"
+#include "shell/dialogs/restore_dlg.h"
+#include "shell/dialogs/sizes_dlg.h"
+#include "shell/dialogs/stamp_cut_dlg.h"
+#include "shell/dialogs/zelvanto_dlg.h"
 #include "shell/main_frame.h"
-#include "stamp/dialogs/blur_dlg.h"
-#include "stamp/dialogs/stamp_cut_dlg.h"
-#include "stamp/dialogs/zelvanto_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace {
@@ -167,6 +168,14 @@ bool CDesktopUi::BlurDialog(BlurSettings& settings) {
     return true;
 }
 
+bool CDesktopUi::RestoreDialog(CRestoreRequest& request, const DibHandle& picture) {
+    CCursorPause pause(*this);
+    CRestoreDlg dialog(request, picture, ParentWindow());
+    if (dialog.exec() != QDialog::Accepted) return false;
+    request = dialog.Data();
+    return true;
+}
+
 int CDesktopUi::ZelvantoDialog(CZelvantoData& data) {
     CCursorPause pause(*this);
     CZelvantoDlg dialog(data, ParentWindow());
@@ -244,11 +253,20 @@ void CDesktopUi::EndWaitCursor() {
     if (m_waitDepth == 0) EndProgress();
 }
 
+namespace {
+
+QString ProgressCaption(const std::string& caption) {
+    return caption.empty() ? QStringLiteral("Computing the Fourier transform ...")
+                           : QString::fromStdString(caption);
+}
+
+}  // namespace
+
 bool CDesktopUi::ReportProgress(double fraction) {
     if (!m_progress) {
         m_progress =
-            new QProgressDialog(QStringLiteral("Computing the Fourier transform ..."),
-                                QStringLiteral("Cancel"), 0, kProgressSteps, m_parent.data());
+            new QProgressDialog(ProgressCaption(m_progressCaption), QStringLiteral("Cancel"), 0,
+                                kProgressSteps, m_parent.data());
         m_progress->setWindowTitle(QString::fromUtf8(kAppTitle));
         m_progress->setWindowModality(Qt::ApplicationModal);
         m_progress->setAutoClose(false);
@@ -277,6 +295,11 @@ bool CDesktopUi::ReportProgress(double fraction) {
         }
     }
     return !m_progressCancelled && !m_progress->wasCanceled();
+}
+
+void CDesktopUi::SetProgressCaption(const std::string& caption) {
+    m_progressCaption = caption;
+    if (m_progress) m_progress->setLabelText(ProgressCaption(caption));
 }
 
 void CDesktopUi::EndProgress() {

@@ -30,6 +30,7 @@ public:
     bool FourierOperations(FourierSettings& settings) override;
     bool NumberDialog(CNumberData& data) override;
     bool BlurDialog(BlurSettings& settings) override;
+    bool RestoreDialog(CRestoreRequest& request, const DibHandle& picture) override;
     int ZelvantoDialog(CZelvantoData& data) override;
     int StampCutDialog(CStampCutData& data) override;
     std::optional<std::string> FileDialog(const CFileDialogRequest& request) override;
@@ -37,6 +38,7 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     bool ReportProgress(double fraction) override;
+    void SetProgressCaption(const std::string& caption) override;
     // Every view of the main frame repaints (at the next event loop, that of the question).
     void ShowChangedPicture() override;
 
@@ -75,5 +77,6 @@ private:
     int m_cursorPushed = 0;  // override cursors actually pushed
     QPointer<QProgressDialog> m_progress;
     bool m_progressCancelled = false;
+    std::string m_progressCaption;  // empty: the Fourier transform's
     QElapsedTimer m_sinceEvents;
 };

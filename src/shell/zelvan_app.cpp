@@ -7,9 +7,9 @@
 
 #include "document/zelvan_doc.h"
 #include "fourier/fourier.h"
-#include "shell/about_dlg.h"
 #include "shell/command_table.h"
 #include "shell/desktop_ui.h"
+#include "shell/dialogs/about_dlg.h"
 #include "shell/main_frame.h"
 #include "view/zelvan_view.h"
 

@@ -13,7 +13,8 @@
 // The kernel describes the blur itself: blurred(t) = sum over d of K(d) * sharp(t - d), where
 // K(d) is the value at (peak x + dx, peak y + dy). Convolving a picture with such a kernel by
 // "Use Stamp" therefore blurs it; the stamp that Make Stamp writes is the opposite, the
-// inverse of a blur.
+// inverse of a blur. The rubber stamps (stamp/rubber_stamp.h) and the ".stp" files hold the
+// same kernels.
 struct CKernel {
     int32_t width = 0;
     int32_t height = 0;
@@ -22,6 +23,8 @@ struct CKernel {
     std::vector<double> values;
 
     bool IsEmpty() const { return width <= 0 || height <= 0 || values.empty(); }
+    double* Values() { return values.data(); }
+    const double* Values() const { return values.data(); }
     double At(int32_t x, int32_t y) const {
         return values[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
     }

@@ -35,6 +35,34 @@ struct CKernelRequest {
 int MakeKernel(const CKernelRequest& request, CKernel& kernel,
                const RestoreProgress& progress = {});
 
+// A restoration as the Restore dialog and the command line ask for it: where the kernel comes
+// from and how the picture is restored with it.
+struct CRestoreRequest {
+    CKernelRequest kernel;
+    CRestoreSettings settings;
+    // The kernel of the request's example pair at its size when it has already been learnt
+    // (the dialog learns it to show its preview); empty otherwise. It is taken instead of
+    // learning the pair again.
+    CKernel learnt;
+};
+
+// What a restoration by request did: the result of making the kernel and, when that
+// succeeded, of restoring (1, 0 with the message shown, or kRestoreCancelled; 0 for a step
+// not reached), the kernel used and the restoration's report.
+struct CRestoreOutcome {
+    int kernelResult = 0;
+    int restoreResult = 0;
+    CKernel kernel;
+    CRestoreReport report;
+};
+
+// The restoration of a 24-bit picture in place: the kernel the request names (for the
+// picture's size), then the picture restored with it; the picture is unchanged unless the
+// result is 1. 1, 0 with the message shown, or kRestoreCancelled; the outcome tells which
+// step ended it.
+int RestoreByRequest(const CRestoreRequest& request, DibHandle& picture,
+                     const RestoreProgress& progress, CRestoreOutcome& outcome);
+
 // Learns the kernel of an example pair given as picture files. Same results.
 int LearnKernelFromFiles(const std::string& goodPath, const std::string& blurredPath, int32_t size,
                          CKernel& kernel, const RestoreProgress& progress = {});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "platform/byte_order.h"
@@ -52,75 +53,87 @@ int WriteStampRows(const std::string& path, const char* errorText, const double*
 
 }  // namespace
 
-int ReadRubberStampFreeSize(const std::string& path, RubberStamp& stamp) {
-    stamp = RubberStamp{};
+CStampFileRead ReadStampFile(const std::string& path, CKernel& kernel, std::optional<CSize> limit) {
+    CStampFileRead read;
+    const auto fault = [&read](StampFileFault f) {
+        read.fault = f;
+        return read;
+    };
     const COpenedFile opened = OpenRegularFile(path);
     if (!opened) {
-        ShowMessage(path + " Read Stamp File error aa", MessageIcon::Exclamation);
-        return 0;
+        read.reason = opened.reason;
+        return fault(StampFileFault::Open);
     }
     std::FILE* file = opened.Stream();
     uint8_t header[kStampHeaderBytes];
     const size_t got = std::fread(header, 1, sizeof header, file);
-    if (got != sizeof header && std::ferror(file) != 0) {
-        ShowMessage(path + " Read Stamp File error ex", MessageIcon::Exclamation);
-        return 0;
-    }
-    if (got != sizeof header) {
-        ShowMessage(kSizeError);
-        return 0;
-    }
+    if (got != sizeof header)
+        return fault(std::ferror(file) != 0 ? StampFileFault::ReadError : StampFileFault::Size);
     const int32_t width = LoadLE32s(header), height = LoadLE32s(header + 4);
     const int32_t peakX = LoadLE32s(header + 8), peakY = LoadLE32s(header + 12);
-    if (!SideInRange(width) || !SideInRange(height)) {
-        ShowMessage(kSizeError);
-        return 0;
-    }
+    if (!SideInRange(width) || !SideInRange(height)) return fault(StampFileFault::Size);
+    read.width = width;
+    read.height = height;
+    if (limit && (width > limit->cx || height > limit->cy)) return fault(StampFileFault::TooLarge);
     const uint64_t count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     // The values the header promises must be there before room is made for them.
-    if (opened.bytes < kStampHeaderBytes + 8 * count) {
-        ShowMessage(kSizeError);
-        return 0;
-    }
-    if (peakX < 0 || peakX >= width || peakY < 0 || peakY >= height) {
-        ShowMessage(kPeakError);
-        return 0;
-    }
-    CMemoryBlock block = CMemoryBlock::Allocate(static_cast<size_t>(count) * sizeof(double));
+    if (opened.bytes < kStampHeaderBytes + 8 * count) return fault(StampFileFault::Short);
+    if (peakX < 0 || peakX >= width || peakY < 0 || peakY >= height)
+        return fault(StampFileFault::Peak);
+    std::vector<double> values;
     std::vector<uint8_t> chunk;
     try {
+        values.resize(static_cast<size_t>(count));
         chunk.resize(kChunkValues * 8);
     } catch (const std::bad_alloc&) {
-        block.Free();
+        return fault(StampFileFault::Memory);
     }
-    if (block.IsNull()) {
-        ShowMessage("Could not allocate memory for ReadRubberStampFreeSize ");
-        return 0;
-    }
-    double* values = block.As<double>();
     for (uint64_t done = 0; done < count;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunkValues, count - done));
-        if (std::fread(chunk.data(), 8, n, file) != n) {
-            // The file was long enough when it was opened: it shrank or could not be read.
-            ShowMessage(path + " Read Stamp File error ex", MessageIcon::Exclamation);
-            return 0;
-        }
+        // The file was long enough when it was opened: it shrank or could not be read.
+        if (std::fread(chunk.data(), 8, n, file) != n) return fault(StampFileFault::ReadError);
         for (size_t i = 0; i < n; ++i) {
             values[done + i] = LoadLEDouble(chunk.data() + 8 * i);
-            // NaN or an infinity would spread through every sum the stamp takes part in.
-            if (!std::isfinite(values[done + i])) {
-                ShowMessage(path + kNotFiniteError, MessageIcon::Exclamation);
-                return 0;
-            }
+            // NaN or an infinity would spread through every sum the kernel takes part in.
+            if (!std::isfinite(values[done + i])) return fault(StampFileFault::NotFinite);
         }
         done += n;
     }
-    stamp.width = width;
-    stamp.height = height;
-    stamp.peakX = peakX;
-    stamp.peakY = peakY;
-    stamp.block = std::move(block);
-    return 1;
+    kernel.width = width;
+    kernel.height = height;
+    kernel.peakX = peakX;
+    kernel.peakY = peakY;
+    kernel.values = std::move(values);
+    return read;
+}
+
+int ReadRubberStampFreeSize(const std::string& path, RubberStamp& stamp) {
+    stamp = RubberStamp{};
+    switch (ReadStampFile(path, stamp).fault) {
+        case StampFileFault::None:
+            return 1;
+        case StampFileFault::Open:
+            ShowMessage(path + " Read Stamp File error aa", MessageIcon::Exclamation);
+            break;
+        case StampFileFault::ReadError:
+            ShowMessage(path + " Read Stamp File error ex", MessageIcon::Exclamation);
+            break;
+        case StampFileFault::Size:
+        case StampFileFault::TooLarge:
+        case StampFileFault::Short:
+            ShowMessage(kSizeError);
+            break;
+        case StampFileFault::Peak:
+            ShowMessage(kPeakError);
+            break;
+        case StampFileFault::Memory:
+            ShowMessage("Could not allocate memory for ReadRubberStampFreeSize ");
+            break;
+        case StampFileFault::NotFinite:
+            ShowMessage(path + kNotFiniteError, MessageIcon::Exclamation);
+            break;
+    }
+    return 0;
 }
 
 int CheckStampValues(const RubberStamp& stamp, const std::string& path) {

@@ -1,37 +1,50 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "platform/memory_block.h"
+#include "platform/geometry.h"
+#include "stamp/kernels.h"
 
-// A rubber stamp: a measured point-spread kernel of width x height values, row-major (the
-// value of column x in row y is element y * width + x), rows in the order of the packed
-// bitmap (row 0 is the first stored row), with one marked position, the peak, that acts as
-// the kernel's origin. The values live in one zero-filled block the stamp owns.
+// A rubber stamp: a measured point-spread kernel with one marked position, the peak, that
+// acts as the kernel's origin; the kernel type of restoration (stamp/kernels.h), rows in the
+// order of the packed bitmap (row 0 is the first stored row).
 //
 // A ".stp" file holds width, height, peak x and peak y as 32-bit signed little-endian
 // integers, then the width x height values as little-endian doubles, row 0 first and column
 // 0 first within a row. Nothing follows the values.
-struct RubberStamp {
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t peakX = 0;
-    int32_t peakY = 0;
-    CMemoryBlock block;
-
-    double* Values() { return block.As<double>(); }
-    const double* Values() const { return block.As<double>(); }
-    double At(int32_t x, int32_t y) const {
-        return Values()[static_cast<size_t>(y) * static_cast<size_t>(width) +
-                        static_cast<size_t>(x)];
-    }
-    bool IsEmpty() const { return block.IsNull(); }
-};
+using RubberStamp = CKernel;
 
 // Width and height of a stamp lie between 1 and this, inclusive.
 inline constexpr int32_t kMaxStampSide = 10000;
 inline constexpr size_t kStampHeaderBytes = 16;
+
+// What reading a ".stp" file found wrong; each reader words it in its own messages.
+enum class StampFileFault {
+    None,
+    Open,       // the file cannot be opened (the reason in words kept)
+    ReadError,  // it could not be read to its end
+    Size,       // a size out of range, or a file shorter than its header
+    TooLarge,   // a side larger than the limit given
+    Short,      // fewer values than the header declares
+    Peak,       // the peak outside the values
+    Memory,     // no room for the values
+    NotFinite,  // a value that is not a finite number (NaN, infinities)
+};
+
+struct CStampFileRead {
+    StampFileFault fault = StampFileFault::None;
+    std::string reason;  // Open: why, in words
+    int32_t width = 0;   // the sides the header declares, once read
+    int32_t height = 0;
+};
+
+// The one reader of ".stp" files: the header checked (with a limit, a side larger than it is
+// refused before a value is read), then the values. Shows nothing; the kernel is filled in
+// only when the fault is None.
+CStampFileRead ReadStampFile(const std::string& path, CKernel& kernel,
+                             std::optional<CSize> limit = std::nullopt);
 
 // A rectangle of a stamp: columns left .. right-1 and rows bottom .. top-1 (top > bottom).
 struct CStampRect {

@@ -16,7 +16,7 @@
 #include "document/paths.h"
 #include "document/zelvan_doc.h"
 #include "platform/user_interface.h"
-#include "view/color_dlg.h"
+#include "shell/dialogs/color_dlg.h"
 #include "view/dib_image.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include "platform/memory_block.h"
 #include "stamp/kernels.h"
 #include "stamp/restore_files.h"
+#include "stamp/rubber_stamp.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -343,6 +344,28 @@ TEST(KernelFiles, RoundTripAndDamagedFiles) {
     EXPECT_EQ(messages[3], (dir / "missing.stp").string() +
                                " Read Stamp File error aa: No such file or directory");
     EXPECT_EQ(back.values, SmallKernel().values);  // failures leave the kernel as it was
+}
+
+// Kernel files and stamps are one file kind with one reader and one writer: a value that is
+// not a number is refused as the file is read, and a failed write says why.
+TEST(KernelFiles, ReadAndWrittenAsStamps) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    const auto dir = TestTempDir("kernel_stamps");
+    const std::string path = (dir / "nan.stp").string();
+    CKernel nan = SmallKernel();
+    nan.values[4] = std::nan("");
+    ASSERT_EQ(WriteRubberStamp(path, nan.values.data(), 3, 2, 1, 0), 1);
+    CKernel back = SmallKernel();
+    back.values[0] = 7.0;
+    EXPECT_EQ(ReadKernelFile(path, back), 0);
+    EXPECT_EQ(back.values[0], 7.0);
+    const std::string folderless = (dir / "none" / "k.stp").string();
+    EXPECT_EQ(WriteKernelFile(folderless, SmallKernel()), 0);
+    EXPECT_EQ(ui.Messages(),
+              (std::vector<std::string>{
+                  "The kernel holds values that are not finite numbers.",
+                  folderless + " Write Stamp File error: No such file or directory"}));
 }
 
 // The quality test in small: a 160 x 120 photograph blurred by the program's horizontal blur

@@ -259,7 +259,7 @@ TEST(RubberStampFile, AStampToUseSumsToSomethingAndMayHaveAZeroPeak) {
         s.width = static_cast<int32_t>(values.size());
         s.height = 1;
         s.peakX = px;
-        s.block = CMemoryBlock::Allocate(values.size() * sizeof(double));
+        s.values.resize(values.size());
         std::copy(values.begin(), values.end(), s.Values());
         return s;
     };

@@ -1,5 +1,5 @@
-// "Blur ..." and "Zelvanto Files ..." on a document through the scripted port: what the
-// dialogs show, what the document keeps, and the repaint.
+// "Blur ...", "Zelvanto Files ..." and "Restore ..." on a document through the scripted port: what
+// the dialogs show, what the document keeps, and the repaint.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -186,4 +186,58 @@ TEST_F(StampCommands, AStampFileOpensAsAGreyPictureOfItsSizeNamedAsTheBlurredFil
     ASSERT_TRUE(fitted.OnOpenDocument(oddPath));
     EXPECT_EQ(fitted.m_sizeDoc, (CSize{8, 4}));
     EXPECT_EQ(fitted.m_strBlurredFile, (m_dir / "odd").string());
+}
+
+TEST_F(StampCommands, RestoreDialogKeepsItsRequestAndTheColourStartsFromTheRestoredPicture) {
+    CZelvanDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(m_picture));
+    doc.m_strGoodFile = "good.bmp";
+    doc.m_strBlurredFile = "blurred.bmp";
+    const std::vector<uint8_t> before = PictureBytes(doc.m_hDIB);
+
+    // Cancel: the dialog showed the document's names, nothing changes.
+    m_ui.ScriptRestoreDialog([](CRestoreRequest&) { return false; });
+    doc.OnRestore();
+    ASSERT_EQ(m_ui.RestoreShown().size(), 1u);
+    EXPECT_EQ(m_ui.RestoreShown()[0].kernel.goodPath, "good.bmp");
+    EXPECT_EQ(m_ui.RestoreShown()[0].kernel.blurredPath, "blurred.bmp");
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
+    EXPECT_FALSE(doc.IsModified());
+
+    // OK with a blur path: the picture is restored, the request and the names kept.
+    m_ui.ScriptRestoreDialog([](CRestoreRequest& r) {
+        r.kernel.source = KernelSource::BlurPath;
+        r.kernel.blurSteps = 3;
+        r.kernel.blurAttenuation = 0.5;
+        r.kernel.goodPath = "other.bmp";
+        r.settings.taper = false;
+        return true;
+    });
+    doc.OnRestore();
+    EXPECT_TRUE(doc.LastRunCompleted());
+    EXPECT_TRUE(doc.IsModified());
+    const std::vector<uint8_t> restored = PictureBytes(doc.m_hDIB);
+    EXPECT_NE(restored, before);
+    EXPECT_EQ(doc.m_strGoodFile, "other.bmp");
+    EXPECT_EQ(doc.m_restoreOutcome.kernel.width, 3);
+    // A colour adjustment recomputes the picture from the restored one.
+    doc.RunOperation('X');
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), restored);
+
+    // The next opening shows the restoration kept; a kernel that cannot be made leaves the
+    // picture and the run incomplete.
+    m_ui.ScriptRestoreDialog([this](CRestoreRequest& r) {
+        r.kernel.source = KernelSource::StampFile;
+        r.kernel.stampPath = (m_dir / "none.stp").string();
+        return true;
+    });
+    doc.OnRestore();
+    ASSERT_EQ(m_ui.RestoreShown().size(), 3u);
+    EXPECT_EQ(m_ui.RestoreShown()[2].kernel.source, KernelSource::BlurPath);
+    EXPECT_EQ(m_ui.RestoreShown()[2].kernel.blurSteps, 3);
+    EXPECT_FALSE(m_ui.RestoreShown()[2].settings.taper);
+    EXPECT_FALSE(doc.LastRunCompleted());
+    EXPECT_EQ(PictureBytes(doc.m_hDIB), restored);
+    EXPECT_EQ(m_ui.Messages().back(), (m_dir / "none.stp").string() +
+                                          " Read Stamp File error aa: No such file or directory");
 }

@@ -20,7 +20,7 @@ RubberStamp MakeStamp(int32_t w, int32_t h, int32_t px, int32_t py,
     s.height = h;
     s.peakX = px;
     s.peakY = py;
-    s.block = CMemoryBlock::Allocate(values.size() * sizeof(double));
+    s.values.resize(values.size());
     std::copy(values.begin(), values.end(), s.Values());
     return s;
 }

@@ -24,7 +24,7 @@ RubberStamp MakeStamp(int32_t w, int32_t h, const std::vector<double>& values, i
     stamp.height = h;
     stamp.peakX = px;
     stamp.peakY = py;
-    stamp.block = CMemoryBlock::Allocate(values.size() * sizeof(double));
+    stamp.values.resize(values.size());
     std::copy(values.begin(), values.end(), stamp.Values());
     return stamp;
 }

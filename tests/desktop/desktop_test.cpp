@@ -41,26 +41,27 @@
 #include <memory>
 
 #include "document/zelvan_doc.h"
-#include "fourier/dialogs/fourier_ops_dlg.h"
-#include "fourier/dialogs/number_dlg.h"
-#include "fourier/dialogs/sizes_dlg.h"
 #include "image/bmp_file.h"
 #include "shell/command_handlers.h"
 #include "shell/command_table.h"
 #include "shell/desktop_ui.h"
+#include "shell/dialogs/blur_dlg.h"
+#include "shell/dialogs/color_dlg.h"
+#include "shell/dialogs/fourier_ops_dlg.h"
+#include "shell/dialogs/fourier_queue_dlg.h"
+#include "shell/dialogs/number_dlg.h"
+#include "shell/dialogs/restore_dlg.h"
+#include "shell/dialogs/sizes_dlg.h"
+#include "shell/dialogs/stamp_cut_dlg.h"
+#include "shell/dialogs/zelvanto_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
-#include "stamp/dialogs/blur_dlg.h"
-#include "stamp/dialogs/restore_dlg.h"
-#include "stamp/dialogs/stamp_cut_dlg.h"
-#include "stamp/dialogs/zelvanto_dlg.h"
+#include "stamp/kernel_sources.h"
 #include "stamp/restore.h"
 #include "stamp/rubber_stamp.h"
 #include "support/scope_guard.h"
 #include "support/temp_dir.h"
-#include "view/color_dlg.h"
 #include "view/dib_image.h"
-#include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace fs = std::filesystem;
@@ -94,7 +95,11 @@ public:
     bool ReportProgress(double fraction) override {
         ++progressReports;
         if (cancelProgress && Progress()) Progress()->cancel();
-        return CDesktopUi::ReportProgress(fraction);
+        const bool goOn = CDesktopUi::ReportProgress(fraction);
+        if (Progress() &&
+            (progressCaptions.empty() || progressCaptions.back() != Progress()->labelText()))
+            progressCaptions.push_back(Progress()->labelText());
+        return goOn;
     }
 
     std::vector<std::string> messages;
@@ -104,6 +109,7 @@ public:
     std::vector<std::optional<std::string>> files;
     std::vector<CFileDialogRequest> fileRequests;
     int progressReports = 0;
+    QStringList progressCaptions;  // the progress dialog's captions, in order
     bool cancelProgress = false;
     // Runs when a question comes, as the event loop of its message box would start.
     std::function<void(const std::string&)> onQuestion;
@@ -1196,6 +1202,32 @@ private slots:
         QVERIFY(PlanesFromPicture(doc.m_hDIB, after));
         QVERIFY(PlanesPsnr(after, sharpPlanes) > PlanesPsnr(before, sharpPlanes) + 15.0);
         QVERIFY(doc.IsModified());
+        QCOMPARE(m_ui->progressCaptions, QStringList{QStringLiteral("Restoring ...")});
+
+        // A colour change starts from the restored picture: lighter, then back, and OK
+        // leaves the restoration as it was.
+        WhenModal<CColorDlg>([&](CColorDlg* dialog) {
+            dialog->Slider(kIdLight)->setValue(20);
+            dialog->Slider(kIdLight)->setValue(0);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("button1")),
+                              Qt::LeftButton);
+        });
+        QVERIFY(Frame().RouteCommand(kCmdColorChange));
+        CPlanes coloured;
+        QVERIFY(PlanesFromPicture(doc.m_hDIB, coloured));
+        QVERIFY(coloured.values == after.values);
+
+        // The dialog opens again on the restoration it was left with.
+        seen = false;
+        WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
+            seen = true;
+            QVERIFY(dialog->SourceRadio(KernelSource::BlurPath)->isChecked());
+            QVERIFY(!dialog->TaperCheck()->isChecked());
+            QCOMPARE(dialog->FirstParameter()->value(), 10.0);
+            dialog->reject();
+        });
+        Frame().RouteCommand(kCmdRestore);
+        QVERIFY(seen);
 
         // The example pair: "Learn Kernel" writes the blur beside the Blurred picture; a
         // missing stamp file is told under the preview, not in a message box; Cancel keeps
@@ -1466,6 +1498,53 @@ private slots:
         for (const QPoint p : {QPoint(5, 5), QPoint(40, 20), QPoint(63, 47)})
             QCOMPARE(shown.pixelColor(p), halved.pixelColor(p));
         fs::remove(stamp);
+    }
+
+    // Every kernel source the dialog offers shows the request's values and gives them back:
+    // the known blurs with their numbers, each blur path, the stamp file and the settings.
+    void restoreDialogShowsEveryKernelSourceOfARequest() {
+        const DibHandle picture = PatternPicture(64, 48, 1);
+        std::vector<CKernelRequest> requests;
+        for (const CKernelSourceRow& row : KernelSourceRows()) {
+            if (row.parameters.empty()) continue;
+            const int32_t paths = row.takesPathName ? kBlurPathCount : 1;
+            for (int32_t kind = 0; kind < paths; ++kind) {
+                CKernelRequest r;
+                r.source = row.source;
+                r.blurKind = row.takesPathName ? kind : 0;
+                for (const CKernelParameter& parameter : row.parameters)
+                    parameter.set(r, parameter.get(r) + 2.0);
+                requests.push_back(r);
+            }
+        }
+        QCOMPARE(requests.size(), size_t{3 + kBlurPathCount});
+        CKernelRequest stamp;
+        stamp.source = KernelSource::StampFile;
+        stamp.stampPath = "/some/where.stp";
+        stamp.size = 13;
+        requests.push_back(stamp);
+        for (const CKernelRequest& k : requests) {
+            CRestoreRequest request;
+            request.kernel = k;
+            request.settings.method = RestoreMethod::Lucy;
+            request.settings.iterations = 7;
+            request.settings.taper = false;
+            CRestoreDlg dialog(request, picture);
+            const CKernelRequest shown = dialog.Request();
+            QCOMPARE(shown.source, k.source);
+            QCOMPARE(shown.blurKind, k.blurKind);
+            QCOMPARE(shown.length, k.length);
+            QCOMPARE(shown.angle, k.angle);
+            QCOMPARE(shown.radius, k.radius);
+            QCOMPARE(shown.sigma, k.sigma);
+            QCOMPARE(shown.blurSteps, k.blurSteps);
+            QCOMPARE(shown.blurAttenuation, k.blurAttenuation);
+            QCOMPARE(shown.stampPath, k.stampPath);
+            QCOMPARE(shown.size, k.size);
+            QVERIFY(dialog.Settings().method == RestoreMethod::Lucy);
+            QCOMPARE(dialog.Settings().iterations, 7);
+            QVERIFY(!dialog.Settings().taper);
+        }
     }
 
     void restoreDialogBrowsesForTheExamplePair() {

@@ -14,13 +14,14 @@
 #include "fourier/fourier_settings.h"
 #include "platform/geometry.h"
 #include "platform/user_interface.h"
+#include "stamp/restore_request.h"
 #include "stamp/stamp_dialogs.h"
 
 // A port for tests: records everything the person would see and answers every question
 // and dialog from a script. Unscripted questions take the default button; an unscripted
 // size choice is OK without a selection; an unscripted Fourier Operations or Number
 // dialog is OK with what it showed, and so is an unscripted blur dialog; an unscripted
-// file dialog, "Dialog Zelvanto" or "Dialog Stamp Cut" is cancelled.
+// file dialog, "Dialog Zelvanto", "Dialog Stamp Cut" or the Restore dialog is cancelled.
 //
 // A scripted dialog answer edits the dialog's data and returns true for OK, false for
 // Cancel. An OK that the dialog's validation refuses shows the dialog's message (recorded
@@ -38,7 +39,8 @@ public:
         RecentFile,
         BlurDialog,
         ZelvantoDialog,
-        StampCutDialog
+        StampCutDialog,
+        RestoreDialog
     };
     struct Event {
         Kind kind;
@@ -96,6 +98,9 @@ public:
     }
     bool NumberDialog(CNumberData& data) override { return Open(m_numbers, data); }
     bool BlurDialog(BlurSettings& settings) override { return Open(m_blurs, settings); }
+    bool RestoreDialog(CRestoreRequest& request, const DibHandle&) override {
+        return Open(m_restores, request);
+    }
     int ZelvantoDialog(CZelvantoData& data) override { return Open(m_zelvantos, data); }
     int StampCutDialog(CStampCutData& data) override { return Open(m_stampCuts, data); }
     std::optional<std::string> FileDialog(const CFileDialogRequest& request) override;
@@ -118,6 +123,8 @@ public:
     // OK with the choice and X, Y.
     void ScriptNumberDialog(int32_t choice, int32_t x, int32_t y);
     void ScriptBlurDialog(BlurScript answer) { m_blurs.Script(std::move(answer)); }
+    using RestoreScript = std::function<bool(CRestoreRequest&)>;
+    void ScriptRestoreDialog(RestoreScript answer) { m_restores.Script(std::move(answer)); }
     // OK with these values; nothing cancels it.
     void ScriptBlurDialog(std::optional<BlurSettings> settings);
     void ScriptZelvantoDialog(ZelvantoScript answer) { m_zelvantos.Script(std::move(answer)); }
@@ -149,6 +156,7 @@ public:
     const std::vector<CNumberData>& NumberShown() const { return m_numbers.Shown(); }
     // What each blur, Zelvanto and Stamp Cut dialog showed when it opened.
     const std::vector<BlurSettings>& BlurShown() const { return m_blurs.Shown(); }
+    const std::vector<CRestoreRequest>& RestoreShown() const { return m_restores.Shown(); }
     const std::vector<CZelvantoData>& ZelvantoShown() const { return m_zelvantos.Shown(); }
     const std::vector<CStampCutData>& StampCutShown() const { return m_stampCuts.Shown(); }
     const std::vector<CFileDialogRequest>& FileRequests() const { return m_fileRequests; }
@@ -214,6 +222,7 @@ private:
                                                     kIdCancel};
     CScriptedDialog<CStampCutData, int> m_stampCuts{Kind::StampCutDialog, kStampCutDialogTitle,
                                                     kIdCancel};
+    CScriptedDialog<CRestoreRequest, bool> m_restores{Kind::RestoreDialog, "Restore", false};
     std::vector<std::vector<CSize>> m_offeredSizes;
     std::vector<CFileDialogRequest> m_fileRequests;
     int m_waitDepth = 0;

@@ -22,23 +22,23 @@
 #include <cstdio>
 
 #include "document/zelvan_doc.h"
-#include "fourier/dialogs/fourier_ops_dlg.h"
-#include "fourier/dialogs/number_dlg.h"
-#include "fourier/dialogs/sizes_dlg.h"
 #include "fourier/size_fit.h"
-#include "shell/about_dlg.h"
 #include "shell/desktop_ui.h"
+#include "shell/dialogs/about_dlg.h"
+#include "shell/dialogs/blur_dlg.h"
+#include "shell/dialogs/color_dlg.h"
+#include "shell/dialogs/fourier_ops_dlg.h"
+#include "shell/dialogs/fourier_queue_dlg.h"
+#include "shell/dialogs/number_dlg.h"
+#include "shell/dialogs/restore_dlg.h"
+#include "shell/dialogs/sizes_dlg.h"
+#include "shell/dialogs/stamp_cut_dlg.h"
+#include "shell/dialogs/zelvanto_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
-#include "stamp/dialogs/blur_dlg.h"
-#include "stamp/dialogs/restore_dlg.h"
-#include "stamp/dialogs/stamp_cut_dlg.h"
-#include "stamp/dialogs/zelvanto_dlg.h"
 #include "stamp/restore.h"
 #include "stamp/rubber_stamp.h"
 #include "stamp/stamp_dialogs.h"
-#include "view/color_dlg.h"
-#include "view/fourier_queue_dlg.h"
 #include "view/zelvan_view.h"
 
 namespace {
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
         DibHandle picture = CopyHandle(first->GetDocument().m_hDIB);
         if (PlanesFromPicture(picture, planes) && BlurPathKernel(0, 10, 0.6, kernel) &&
             BlurPlanes(planes, kernel, false, blurred) && PlanesToPicture(blurred, picture)) {
-            CRestoreDlg restore(picture, "", "", &frame);
+            CRestoreDlg restore(CRestoreRequest{}, picture, &frame);
             restore.show();
             restore.RefreshPreview();
             Settle();
@@ -218,6 +218,17 @@ int main(int argc, char** argv) {
                               {QStringLiteral("-window"), QStringLiteral("root"),
                                QDir(folder).filePath(QStringLiteral("restore_root.png"))});
             restore.hide();
+            // Opened again on a document's restoration by a motion: its numbers shown.
+            CRestoreRequest motion;
+            motion.kernel.source = KernelSource::Motion;
+            motion.kernel.length = 9.0;
+            motion.kernel.angle = 30.0;
+            CRestoreDlg again(motion, picture, &frame);
+            again.show();
+            again.RefreshPreview();
+            Settle();
+            Save(again.grab(), folder, QStringLiteral("restore_motion.png"));
+            again.hide();
         }
     }
 

@@ -1,4 +1,4 @@
-#include "stamp/dialogs/blur_dlg.h"
+#include "shell/dialogs/blur_dlg.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -10,8 +10,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "fourier/dialogs/data_exchange.h"
 #include "platform/user_interface.h"
+#include "shell/dialogs/data_exchange.h"
 #include "stamp/stamp_dialogs.h"
 
 CBlurDlg::CBlurDlg(const BlurSettings& initial, QWidget* parent)

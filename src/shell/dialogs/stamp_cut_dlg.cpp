@@ -1,4 +1,4 @@
-#include "stamp/dialogs/stamp_cut_dlg.h"
+#include "shell/dialogs/stamp_cut_dlg.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -10,8 +10,8 @@
 #include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
-#include "fourier/dialogs/data_exchange.h"
 #include "platform/user_interface.h"
+#include "shell/dialogs/data_exchange.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "view/fourier_queue_dlg.h"
+#include "shell/dialogs/fourier_queue_dlg.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "shell/about_dlg.h"
+#include "shell/dialogs/about_dlg.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

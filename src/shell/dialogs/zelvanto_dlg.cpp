@@ -1,4 +1,4 @@
-#include "stamp/dialogs/zelvanto_dlg.h"
+#include "shell/dialogs/zelvanto_dlg.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "fourier/dialogs/sizes_dlg.h"
+#include "shell/dialogs/sizes_dlg.h"
 
 #include <QEvent>
 #include <QGridLayout>

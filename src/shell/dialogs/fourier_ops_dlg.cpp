@@ -1,4 +1,4 @@
-#include "fourier/dialogs/fourier_ops_dlg.h"
+#include "shell/dialogs/fourier_ops_dlg.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
@@ -10,10 +10,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "fourier/dialogs/data_exchange.h"
 #include "fourier/fourier_dialogs.h"
 #include "fourier/fourier_kinds.h"
 #include "platform/user_interface.h"
+#include "shell/dialogs/data_exchange.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "fourier/dialogs/number_dlg.h"
+#include "shell/dialogs/number_dlg.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -10,9 +10,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "fourier/dialogs/data_exchange.h"
 #include "fourier/fourier_kinds.h"
 #include "platform/user_interface.h"
+#include "shell/dialogs/data_exchange.h"
 
 CNumberDlg::CNumberDlg(const CNumberData& initial, QWidget* parent)
     : QDialog(parent), m_data(initial) {

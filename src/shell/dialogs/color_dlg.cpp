@@ -1,4 +1,4 @@
-#include "view/color_dlg.h"
+#include "shell/dialogs/color_dlg.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -13,8 +13,8 @@
 #include <tuple>
 
 #include "document/zelvan_doc.h"
-#include "fourier/dialogs/data_exchange.h"
 #include "platform/user_interface.h"
+#include "shell/dialogs/data_exchange.h"
 #include "view/view_windows.h"
 #include "view/zelvan_view.h"
 

@@ -1,4 +1,4 @@
-#include "stamp/dialogs/restore_dlg.h"
+#include "shell/dialogs/restore_dlg.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -24,9 +24,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "document/zelvan_doc.h"
 #include "fourier/fourier.h"
 #include "platform/user_interface.h"
+#include "stamp/kernel_sources.h"
 #include "stamp/restore_files.h"
 #include "stamp/stamp_dialogs.h"
 
@@ -76,9 +76,10 @@ std::string LearntKernelPath(const std::string& blurred) {
 
 }  // namespace
 
-CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
-                         const std::string& blurred, QWidget* parent)
-    : QDialog(parent), m_picture(picture) {
+CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& picture, QWidget* parent)
+    : QDialog(parent), m_picture(picture), m_data(request) {
+    const std::string& good = request.kernel.goodPath;
+    const std::string& blurred = request.kernel.blurredPath;
     setWindowTitle(QStringLiteral("Restore"));
     auto* layout = new QHBoxLayout(this);
     auto* controls = new QVBoxLayout;
@@ -87,8 +88,8 @@ CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
     auto* source = new QGroupBox(QStringLiteral("Kernel"), this);
     auto* grid = new QGridLayout(source);
     auto* sources = new QButtonGroup(this);
-    m_fromPair = new QRadioButton(QStringLiteral("Learnt from the example pair"), source);
-    m_fromStamp = new QRadioButton(QStringLiteral("Stamp file"), source);
+    m_fromPair = new QRadioButton(Q(KernelSourceRowOf(KernelSource::ExamplePair).caption), source);
+    m_fromStamp = new QRadioButton(Q(KernelSourceRowOf(KernelSource::StampFile).caption), source);
     m_fromKnown = new QRadioButton(QStringLiteral("Known blur"), source);
     for (QRadioButton* r : {m_fromPair, m_fromStamp, m_fromKnown}) sources->addButton(r);
     m_good = new QLineEdit(Q(good), source);
@@ -101,9 +102,19 @@ CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
     m_stamp = new QLineEdit(source);
     auto* browse = new QPushButton(QStringLiteral("..."), source);
     m_known = new QComboBox(source);
-    m_known->addItems(
-        {QStringLiteral("Motion"), QStringLiteral("Defocus"), QStringLiteral("Gaussian")});
-    for (const CBlurPathRow& path : BlurPathRows()) m_known->addItem(Q(path.caption));
+    // The known blurs are the sources with numbers; the blur paths' source lists each path.
+    for (const CKernelSourceRow& row : KernelSourceRows()) {
+        if (row.parameters.empty()) continue;
+        if (!row.takesPathName) {
+            m_knownItems.push_back({row.source, 0});
+            m_known->addItem(Q(row.caption));
+            continue;
+        }
+        for (const CBlurPathRow& path : BlurPathRows()) {
+            m_knownItems.push_back({row.source, path.kind});
+            m_known->addItem(Q(path.caption));
+        }
+    }
     m_param1Label = new QLabel(source);
     m_param2Label = new QLabel(source);
     m_param1 = new QDoubleSpinBox(source);
@@ -194,10 +205,7 @@ CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
                                     w, m_centre.Plane(c) + static_cast<size_t>(y) * w);
         }
     }
-    m_fromPair->setChecked(!good.empty() && !blurred.empty());
-    m_fromKnown->setChecked(good.empty() || blurred.empty());
-    m_known->setCurrentIndex(kPathFirst);
-    KnownChanged();
+    ShowRequest(request);
 
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
@@ -234,11 +242,11 @@ CRestoreDlg::CRestoreDlg(const DibHandle& picture, const std::string& good,
     // A picture of the example pair chosen in the file dialog of the port takes the pair as
     // the kernel's source, as a name typed there does.
     const auto browsePicture = [this](QLineEdit* edit) {
-        CFileDialogRequest request;
-        request.open = true;
-        request.initialName = edit->text().toStdString();
-        request.filter = "Pictures|*.bmp;*.jpg;*.jpeg;*.png|All files(*.*)|*.*||";
-        const std::optional<std::string> path = Ui().FileDialog(request);
+        CFileDialogRequest files;
+        files.open = true;
+        files.initialName = edit->text().toStdString();
+        files.filter = "Pictures|*.bmp;*.jpg;*.jpeg;*.png|All files(*.*)|*.*||";
+        const std::optional<std::string> path = Ui().FileDialog(files);
         if (!path) return;
         edit->setText(Q(*path));
         if (edit == m_blurred) m_kernelFile->setText(Q(LearntKernelPath(*path)));
@@ -265,36 +273,62 @@ QRadioButton* CRestoreDlg::SourceRadio(KernelSource source) const {
     }
 }
 
+void CRestoreDlg::ShowRequest(const CRestoreRequest& request) {
+    const CKernelRequest& k = request.kernel;
+    m_size->setValue(k.size);
+    m_stamp->setText(Q(k.stampPath));
+    int known = kPathFirst;
+    for (size_t i = 0; i < m_knownItems.size(); ++i)
+        if (m_knownItems[i].source == k.source &&
+            (!KernelSourceRowOf(k.source).takesPathName || m_knownItems[i].pathKind == k.blurKind))
+            known = static_cast<int>(i);
+    m_known->setCurrentIndex(known);
+    KnownChanged();
+    // The known blur the request names shows its values; the others their defaults.
+    const CKernelSourceRow& row = KnownRow();
+    if (row.source == k.source) {
+        QDoubleSpinBox* spins[] = {m_param1, m_param2};
+        for (size_t i = 0; i < row.parameters.size() && i < 2; ++i)
+            spins[i]->setValue(row.parameters[i].get(k));
+    }
+    // The example pair is the source only while both of its names are given.
+    const bool pair =
+        k.source == KernelSource::ExamplePair && !k.goodPath.empty() && !k.blurredPath.empty();
+    const bool stamp = k.source == KernelSource::StampFile;
+    m_fromPair->setChecked(pair);
+    m_fromStamp->setChecked(stamp);
+    m_fromKnown->setChecked(!pair && !stamp);
+    const CRestoreSettings& s = request.settings;
+    m_method->setCurrentIndex(s.method == RestoreMethod::Lucy ? 1 : 0);
+    m_auto->setChecked(s.autoStrength);
+    m_strength->setValue(s.strength);
+    m_iterations->setValue(s.iterations);
+    m_taper->setChecked(s.taper);
+}
+
+const CKernelSourceRow& CRestoreDlg::KnownRow() const {
+    const int index = m_known->currentIndex();
+    if (index < 0 || static_cast<size_t>(index) >= m_knownItems.size())
+        return KernelSourceRowOf(KernelSource::BlurPath);
+    return KernelSourceRowOf(m_knownItems[static_cast<size_t>(index)].source);
+}
+
 void CRestoreDlg::KnownChanged() {
-    const int kind = m_known->currentIndex();
     const QSignalBlocker b1(m_param1), b2(m_param2);
-    const bool second = kind == kMotion || kind >= kPathFirst;
-    m_param2->setVisible(second);
-    m_param2Label->setVisible(second);
-    if (kind == kMotion) {
-        m_param1Label->setText(QStringLiteral("Length (pixels)"));
-        m_param1->setDecimals(1);
-        m_param1->setRange(1.0, 500.0);
-        m_param1->setValue(10.0);
-        m_param2Label->setText(QStringLiteral("Angle (degrees)"));
-        m_param2->setDecimals(1);
-        m_param2->setRange(-360.0, 360.0);
-        m_param2->setValue(0.0);
-    } else if (kind == kDefocus || kind == kGaussian) {
-        m_param1Label->setText(kind == kDefocus ? QStringLiteral("Radius (pixels)")
-                                                : QStringLiteral("Sigma (pixels)"));
-        m_param1->setDecimals(2);
-        m_param1->setRange(0.1, 100.0);
-        m_param1->setValue(kind == kDefocus ? 3.0 : 1.5);
-    } else {
-        m_param1Label->setText(QStringLiteral("Blur Steps "));
-        m_param1->setDecimals(0);
-        m_param1->setRange(1, kMaxBlurSteps);
-        m_param1->setValue(10);
-        m_param2Label->setText(QStringLiteral("Blur Attenuation "));
-        m_param2->setDecimals(3);
-        m_param2->setRange(-10.0, 10.0);
-        m_param2->setValue(0.6);
+    const CKernelSourceRow& row = KnownRow();
+    QLabel* labels[] = {m_param1Label, m_param2Label};
+    QDoubleSpinBox* spins[] = {m_param1, m_param2};
+    const CKernelRequest defaults;
+    for (size_t i = 0; i < 2; ++i) {
+        const bool shown = i < row.parameters.size();
+        labels[i]->setVisible(shown);
+        spins[i]->setVisible(shown);
+        if (!shown) continue;
+        const CKernelParameter& parameter = row.parameters[i];
+        labels[i]->setText(Q(parameter.label));
+        spins[i]->setDecimals(parameter.decimals);
+        spins[i]->setRange(parameter.minimum, parameter.maximum);
+        spins[i]->setValue(parameter.get(defaults));
     }
 }
 
@@ -309,23 +343,13 @@ CKernelRequest CRestoreDlg::Request() const {
     } else if (m_fromStamp->isChecked()) {
         r.source = KernelSource::StampFile;
     } else {
-        const int kind = m_known->currentIndex();
-        if (kind == kMotion) {
-            r.source = KernelSource::Motion;
-            r.length = m_param1->value();
-            r.angle = m_param2->value();
-        } else if (kind == kDefocus) {
-            r.source = KernelSource::Defocus;
-            r.radius = m_param1->value();
-        } else if (kind == kGaussian) {
-            r.source = KernelSource::Gaussian;
-            r.sigma = m_param1->value();
-        } else {
-            r.source = KernelSource::BlurPath;
-            r.blurKind = kind - kPathFirst;
-            r.blurSteps = static_cast<int32_t>(m_param1->value());
-            r.blurAttenuation = m_param2->value();
-        }
+        const CKernelSourceRow& row = KnownRow();
+        r.source = row.source;
+        if (row.takesPathName)
+            r.blurKind = m_knownItems[static_cast<size_t>(m_known->currentIndex())].pathKind;
+        const QDoubleSpinBox* spins[] = {m_param1, m_param2};
+        for (size_t i = 0; i < row.parameters.size() && i < 2; ++i)
+            row.parameters[i].set(r, spins[i]->value());
     }
     return r;
 }
@@ -422,37 +446,12 @@ void CRestoreDlg::LearnKernelClicked() {
 }
 
 void CRestoreDlg::accept() {
+    if (ValidateRestoreSettings(Settings()) != 1) return;
     CKernel kernel;
     if (CurrentKernel(kernel, true) != 1) return;
-    DibHandle result = CopyHandle(m_picture);
-    if (result.IsNull()) {
-        ShowMessage("Could not allocate memory for restoring");
-        return;
-    }
-    QProgressDialog progress(QStringLiteral("Restoring ..."), QStringLiteral("Cancel"), 0, 100,
-                             this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    const int restored = RestorePicture(result, kernel, Settings(), [&](double f) {
-        progress.setValue(static_cast<int>(100 * f));
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-    });
-    if (restored != 1) return;
-    m_result = std::move(result);
+    m_data.kernel = Request();
+    m_data.settings = Settings();
+    m_data.learnt =
+        m_data.kernel.source == KernelSource::ExamplePair ? std::move(kernel) : CKernel{};
     QDialog::accept();
-}
-
-void RunRestoreCommand(CZelvanDoc& doc, QWidget* parent) {
-    if (doc.m_hDIB.IsNull()) {
-        ShowMessage("There is no picture to restore.");
-        return;
-    }
-    CRestoreDlg dialog(doc.m_hDIB, doc.m_strGoodFile, doc.m_strBlurredFile, parent);
-    if (dialog.exec() != QDialog::Accepted || dialog.Result().IsNull()) return;
-    doc.m_strGoodFile = dialog.GoodEdit()->text().toStdString();
-    doc.m_strBlurredFile = dialog.BlurredEdit()->text().toStdString();
-    doc.m_hDIB = std::move(dialog.Result());
-    doc.SetModifiedFlag();
-    doc.UpdateAllViews();
 }

@@ -2,13 +2,14 @@
 
 #include <QDialog>
 #include <string>
+#include <vector>
 
 #include "image/dib.h"
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
 #include "stamp/restore_request.h"
 
-class CZelvanDoc;
+struct CKernelSourceRow;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -23,21 +24,25 @@ class QTimer;
 // file, or a known blur with its parameters), the method, the strength, the kernel size, the
 // border taper, and a preview of the result on the picture's centre that follows the
 // controls. "Learn Kernel" learns the example pair's blur and writes it as a kernel file
-// (the blur itself, not the inverse that Make Stamp writes). OK restores the whole picture;
-// Result() then holds it.
+// (the blur itself, not the inverse that Make Stamp writes). The controls start from the
+// request given; OK, possible once the kernel can be made (the example pair is learnt then,
+// if it was not yet), leaves Data() holding the request as edited, the learnt kernel with it.
 class CRestoreDlg : public QDialog {
     Q_OBJECT
 
 public:
-    CRestoreDlg(const DibHandle& picture, const std::string& good, const std::string& blurred,
+    CRestoreDlg(const CRestoreRequest& request, const DibHandle& picture,
                 QWidget* parent = nullptr);
 
-    // The known blurs of the combo box, in order.
+    // The known blurs of the combo box, in the order of the table of kernel sources (the
+    // blur paths' source last, one item for each path).
     enum KnownBlur { kMotion, kDefocus, kGaussian, kPathFirst };
 
     CKernelRequest Request() const;
     CRestoreSettings Settings() const;
-    DibHandle& Result() { return m_result; }
+    // After OK: the request as the dialog was left, with the kernel learnt for its example
+    // pair when that is the source.
+    const CRestoreRequest& Data() const { return m_data; }
 
     QRadioButton* SourceRadio(KernelSource source) const;
     QLineEdit* GoodEdit() const { return m_good; }
@@ -68,6 +73,10 @@ public slots:
 private:
     void ControlsChanged();
     void KnownChanged();
+    // The source of the known blur the combo box shows.
+    const CKernelSourceRow& KnownRow() const;
+    // The controls set to the request's values.
+    void ShowRequest(const CRestoreRequest& request);
     void LearnKernelClicked();
     // The kernel the controls name; the learnt one is learnt once per pair and size.
     // 1, 0 (message shown, or kept in quiet mode), or kRestoreCancelled.
@@ -78,7 +87,13 @@ private:
     CPlanes m_centre;  // the part of the picture the preview restores
     CKernel m_learnt;
     std::string m_learntKey;
-    DibHandle m_result;
+    CRestoreRequest m_data;
+    // The items of the known blurs' combo box: the source, and the blur path of each path.
+    struct CKnownItem {
+        KernelSource source;
+        int32_t pathKind;
+    };
+    std::vector<CKnownItem> m_knownItems;
     double m_previewMs = 0.0;
     int m_previewCount = 0;
 
@@ -109,7 +124,3 @@ private:
 // The largest part of the picture, around its centre, that the preview restores.
 inline constexpr int32_t kPreviewWidth = 256;
 inline constexpr int32_t kPreviewHeight = 192;
-
-// "Restore ...": the dialog on the document's picture; OK replaces the picture by the
-// restored one and keeps the example names the dialog was left with.
-void RunRestoreCommand(CZelvanDoc& doc, QWidget* parent);

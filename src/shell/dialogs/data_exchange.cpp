@@ -1,4 +1,4 @@
-#include "fourier/dialogs/data_exchange.h"
+#include "shell/dialogs/data_exchange.h"
 
 #include <cerrno>
 #include <climits>
