@@ -50,32 +50,31 @@ int32_t FastSize(int32_t n) {
 bool PictureWraps(const CPlanes& input) {
     const int32_t w = input.width, h = input.height;
     if (w < 8 || h < 8) return false;
-    // Mean absolute differences summed over the planes: across the seam between the last
-    // and the first column (row), and between neighbouring columns (rows) inside.
-    double seamX = 0.0, insideX = 0.0, seamY = 0.0, insideY = 0.0;
+    // Summed over the planes: the steps across the seam between the last and the first
+    // column (row), and the mean of the steps beside it on either side.
+    double seamX = 0.0, besideX = 0.0, seamY = 0.0, besideY = 0.0;
     for (int32_t c = 0; c < 3; ++c) {
         const double* p = input.Plane(c);
         for (int32_t y = 0; y < h; ++y) {
             const double* row = p + static_cast<size_t>(y) * w;
             seamX += std::abs(row[w - 1] - row[0]);
-            for (int32_t x = 1; x < w; ++x) insideX += std::abs(row[x] - row[x - 1]);
+            besideX += 0.5 * (std::abs(row[w - 1] - row[w - 2]) + std::abs(row[1] - row[0]));
         }
         const double* first = p;
+        const double* second = p + w;
         const double* last = p + static_cast<size_t>(h - 1) * w;
-        for (int32_t x = 0; x < w; ++x) seamY += std::abs(last[x] - first[x]);
-        for (int32_t y = 1; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x)
-                insideY += std::abs(p[static_cast<size_t>(y) * w + x] -
-                                    p[static_cast<size_t>(y - 1) * w + x]);
+        const double* beforeLast = last - w;
+        for (int32_t x = 0; x < w; ++x) {
+            seamY += std::abs(last[x] - first[x]);
+            besideY += 0.5 * (std::abs(last[x] - beforeLast[x]) + std::abs(second[x] - first[x]));
+        }
     }
-    seamX /= h;
-    insideX /= static_cast<double>(h) * (w - 1);
-    seamY /= w;
-    insideY /= static_cast<double>(w) * (h - 1);
-    // A picture whose blur wrapped continues across its seams as it does inside; the opposite
-    // edges of a photograph differ several times more than neighbouring pixels.
-    const double floor = 0.5;  // rounding alone
-    return seamX <= 1.5 * insideX + floor && seamY <= 1.5 * insideY + floor;
+    // A blur that wrapped smoothed the seams like the rest of the picture, so the step across
+    // a seam is like the steps beside it; a photograph's opposite edges meet in a jump that
+    // no blur softened, several times the blurred steps beside it.
+    const double floor = 0.5 * 3.0 * (w + h);  // rounding alone
+    return seamX <= 1.5 * besideX + floor * h / (w + h) &&
+           seamY <= 1.5 * besideY + floor * w / (w + h);
 }
 
 void MakeWorkDomain(const CPlanes& input, const CKernel& kernel, bool cyclic, CRestoreWork& work) {

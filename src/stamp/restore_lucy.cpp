@@ -1,5 +1,7 @@
 // Richardson-Lucy iterations, accelerated by extrapolating along the last steps
-// (Biggs-Andrews), with the observed pixels alone in the likelihood.
+// (Biggs-Andrews), with the observed pixels alone in the likelihood. They stop when the blur
+// of the estimate differs from the picture by no more than its noise, or when an iteration
+// changes the estimate by less than 0.2 %.
 #include <algorithm>
 #include <cmath>
 
@@ -66,14 +68,25 @@ int LucyRestore(CRestoreWork& work, const CKernel& kernel, const CRestoreSetting
             Convolve(fft, k, true, m.data(), weight.data());
         }
         previous = x;
+        const double observedCount = static_cast<double>(work.observedWidth) * work.observedHeight;
+        const double noiseVariance = work.noise[c] * work.noise[c];
         double alpha = 0.0;
         int32_t iteration = 0;
         while (iteration < cap) {
             for (size_t i = 0; i < n; ++i)
                 y[i] = std::max(x[i] + static_cast<float>(alpha) * (x[i] - previous[i]), 1e-3f);
             Convolve(fft, k, false, y.data(), blurred.data());
-            for (size_t i = 0; i < n; ++i)
+            double residual = 0.0;
+            for (size_t i = 0; i < n; ++i) {
+                if (mask[i] != 0) {
+                    const double d = static_cast<double>(blurred[i]) - observed[i];
+                    residual += d * d;
+                }
                 blurred[i] = mask[i] != 0 ? observed[i] / std::max(blurred[i], 1e-3f) : 0.0f;
+            }
+            // Once the estimate explains the picture down to its noise, further iterations
+            // fit the noise.
+            if (residual <= noiseVariance * observedCount) break;
             Convolve(fft, k, true, blurred.data(), blurred.data());
             double change = 0.0, size = 0.0, along = 0.0, last = 0.0;
             previous.swap(x);

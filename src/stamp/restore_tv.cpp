@@ -33,6 +33,14 @@ int TvRestore(CRestoreWork& work, const CKernel& kernel, const CRestoreSettings&
     const float relax = kRelaxation;
     const double rho1 = kBlurPenalty;
     const double rho2Factor = kGradientPenalty;
+    // The iterations start from the automatic Wiener restoration, which is near for small
+    // noise, where they would take long to get to.
+    CRestoreWork start = work;
+    CRestoreSettings wiener = settings;
+    wiener.autoStrength = true;
+    CRestoreReport ignored;
+    const int started = WienerRestore(start, kernel, wiener, {}, ignored);
+    if (started != 1) return started;
     std::array<double, 3> weights{};
     auto plane = [&](int32_t c, std::atomic<double>& fraction, const std::atomic<bool>& stop) {
         const double lambda = factor * work.noise[c];
@@ -63,7 +71,8 @@ int TvRestore(CRestoreWork& work, const CKernel& kernel, const CRestoreSettings&
                 const size_t i = static_cast<size_t>(yy) * w + xx;
                 mask[i] = work.Observed(xx, yy) ? 1 : 0;
                 observed[i] = static_cast<float>(p[i]);
-                x[i] = u[i] = observed[i];
+                x[i] = static_cast<float>(start.planes.Plane(c)[i]);
+                u[i] = mask[i] != 0 ? observed[i] : 0.0f;
             }
         auto gradient = [&](const std::vector<float>& f, size_t i, int32_t xx, int32_t yy,
                             float& gx, float& gy) {
@@ -79,6 +88,15 @@ int TvRestore(CRestoreWork& work, const CKernel& kernel, const CRestoreSettings&
             }
         std::vector<Spectrum> first(fft.Halves()), solution(fft.Halves());
         const float norm = 1.0f / static_cast<float>(n);
+        {
+            // u starts as the blur of x, so that the first x step keeps x.
+            float* r = fft.RealData();
+            std::copy(x.begin(), x.end(), r);
+            fft.Forward();
+            for (size_t i = 0; i < fft.Halves(); ++i) fft.Half()[i] *= k[i];
+            fft.Inverse();
+            for (size_t i = 0; i < n; ++i) u[i] = r[i] * norm;
+        }
         const float r1 = static_cast<float>(rho1), r2 = static_cast<float>(rho2);
         const float threshold = static_cast<float>(lambda / rho2);
         float* real = fft.RealData();
