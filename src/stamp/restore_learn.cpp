@@ -69,7 +69,8 @@ int LearnKernel(const CPlanes& good, const CPlanes& blurred, int32_t size, CKern
         Eigen::MatrixXd a(n, n);
         Eigen::VectorXd rhs(n);
         auto at = [&](const std::vector<double>& r, int32_t dx, int32_t dy) {
-            return r[static_cast<size_t>(WrapIndex(dy, h)) * static_cast<size_t>(w) + WrapIndex(dx, w)];
+            return r[static_cast<size_t>(WrapIndex(dy, h)) * static_cast<size_t>(w) +
+                     WrapIndex(dx, w)];
         };
         for (Eigen::Index i = 0; i < n; ++i) {
             const int32_t dxi = static_cast<int32_t>(i % size) - half;
@@ -111,4 +112,3 @@ int LearnKernel(const CPlanes& good, const CPlanes& blurred, int32_t size, CKern
     ReportFraction(progress, 1.0);
     return 1;
 }
-

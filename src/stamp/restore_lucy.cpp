@@ -51,8 +51,8 @@ int LucyRestore(CRestoreWork& work, const CKernel& kernel, const CRestoreSetting
         KernelSpectrum(positive, fft, k);
         const size_t n = fft.Reals();
         double* p = work.planes.Plane(c);
-        std::vector<float> observed(n, 0.0f), weight(n, 1.0f), x(n), previous(n), y(n),
-            blurred(n), step(n, 0.0f), lastStep(n, 0.0f);
+        std::vector<float> observed(n, 0.0f), weight(n, 1.0f), x(n), previous(n), y(n), blurred(n),
+            step(n, 0.0f), lastStep(n, 0.0f);
         std::vector<uint8_t> mask(n, 1);
         for (int32_t yy = 0; yy < h; ++yy)
             for (int32_t xx = 0; xx < w; ++xx) {

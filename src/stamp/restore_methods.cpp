@@ -9,8 +9,8 @@ namespace {
 const std::array<CRestoreMethodRow, 3> kMethods = {{
     {RestoreMethod::Tv, "tv", "Total variation",
      "edge-preserving, weighted by the picture's noise (default)", true, true, TvRestore},
-    {RestoreMethod::Lucy, "lucy", "Richardson-Lucy", "iterations until the picture settles",
-     false, true, LucyRestore},
+    {RestoreMethod::Lucy, "lucy", "Richardson-Lucy", "iterations until the picture settles", false,
+     true, LucyRestore},
     {RestoreMethod::Wiener, "wiener", "Wiener", "one pass, smooth prior from the spectrum", true,
      false, WienerRestore},
 }};

@@ -58,7 +58,7 @@ void KernelSpectrum(const CKernel& kernel, CPlaneFft<Real>& fft,
 // stop becomes true. 1 when every plane finished, kRestoreCancelled when stopped; a
 // std::bad_alloc in a plane is thrown again here.
 int RunPlanes(const std::function<bool(int32_t plane, std::atomic<double>& fraction,
-                                               const std::atomic<bool>& stop)>& work,
+                                       const std::atomic<bool>& stop)>& work,
               const RestoreProgress& progress);
 
 // Borders: the work domain of a picture and the kernel.

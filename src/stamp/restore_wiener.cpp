@@ -68,8 +68,7 @@ void AutomaticStrength(CPlaneFftD& fft, const Complex* y, const std::vector<Comp
     for (int32_t v = 0; v < h; ++v)
         for (int32_t u = 0; u < hw; ++u) {
             const double r = radiusOf(u, v);
-            const double value =
-                r == 0.0 ? 0.0 : noise * std::exp(beta * std::log(r) - a);
+            const double value = r == 0.0 ? 0.0 : noise * std::exp(beta * std::log(r) - a);
             ratio[static_cast<size_t>(v) * hw + u] = std::min(value, 1e12);
         }
 }
