@@ -71,8 +71,8 @@ void BM_Restore1024By75(benchmark::State& state) {
                 seed = seed * 1664525u + 1013904223u;
                 const double edge = ((x / 37 + y / 29) & 1) != 0 ? 40.0 : 0.0;
                 sharp.Plane(c)[static_cast<size_t>(y) * 1024 + static_cast<size_t>(x)] =
-                    std::floor(100.0 + 50.0 * std::sin(0.01 * x + c) * std::cos(0.013 * y) +
-                               edge + 2.5 * (static_cast<double>(seed >> 16) / 65536.0 - 0.5));
+                    std::floor(100.0 + 50.0 * std::sin(0.01 * x + c) * std::cos(0.013 * y) + edge +
+                               2.5 * (static_cast<double>(seed >> 16) / 65536.0 - 0.5));
             }
     CKernel k;
     if (!DefocusKernel(36.5, k) || k.width != 75) std::abort();

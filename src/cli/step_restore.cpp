@@ -230,7 +230,8 @@ public:
         command.add_option("--strength", c.strength,
                            "auto (default; from the noise measured in the picture) or a number, "
                            "larger is smoother: for wiener the noise-to-signal ratio, for tv the "
-                           "prior's weight per grey level of noise");
+                           "prior's weight at 1 % noise (auto 0.08), scaled by the noise's "
+                           "variance");
         AddWholeOption(command, "--iterations", c.iterations,
                        "tv and lucy: at most this many iterations (default 0: from the "
                        "kernel's size; lucy stops earlier when the picture settles)");

@@ -70,7 +70,8 @@ struct CRestoreSettings {
     RestoreMethod method = RestoreMethod::Tv;
     // Wiener: the noise-to-signal ratio is estimated for every frequency from the picture's
     // noise when automatic, else it is this constant. Total variation: the prior's weight is
-    // 0.08 x the noise's deviation when automatic, else strength x the noise's deviation.
+    // strength x s^2 / 2.55 for noise of deviation s grey levels, strength 0.08 when
+    // automatic (0.08 x s at 1 % noise, less for less noise).
     bool autoStrength = true;
     double strength = 1e-3;
     // Richardson-Lucy and total variation: at most this many iterations; 0 chooses them from

@@ -10,9 +10,12 @@ namespace {
 
 using Spectrum = CPlaneFftF::Spectrum;
 
-// The prior's weight per grey level of the noise's deviation, measured best over camera
-// shake, defocus and Gaussian blurs of photographs at 0.5 to 1 % noise.
+// The prior's weight per grey level of the noise's deviation at 1 % noise, measured best
+// over camera shake, defocus and Gaussian blurs of photographs at 0.5 to 1 % noise and
+// without noise.
 constexpr double kWeightPerNoise = 0.08;
+// The weight grows with the noise's variance: kWeightPerNoise x the deviation at this one.
+constexpr double kReferenceNoise = 2.55;
 // The penalties of the splits: of the blur relative to the data term, of the gradients
 // relative to the prior's weight; and the over-relaxation. They set how fast the iterations
 // approach the solution, not the solution.
@@ -29,7 +32,7 @@ int TvRestore(CRestoreWork& work, const CKernel& kernel, const CRestoreSettings&
     // A larger kernel spreads each pixel further, which the iterations take longer to undo.
     const int32_t cap = settings.iterations > 0
                             ? settings.iterations
-                            : std::clamp(30 + std::max(kernel.width, kernel.height) / 2, 40, 80);
+                            : std::clamp(20 + std::max(kernel.width, kernel.height) / 4, 25, 40);
     const float relax = kRelaxation;
     const double rho1 = kBlurPenalty;
     const double rho2Factor = kGradientPenalty;
@@ -43,7 +46,7 @@ int TvRestore(CRestoreWork& work, const CKernel& kernel, const CRestoreSettings&
     if (started != 1) return started;
     std::array<double, 3> weights{};
     auto plane = [&](int32_t c, std::atomic<double>& fraction, const std::atomic<bool>& stop) {
-        const double lambda = factor * work.noise[c];
+        const double lambda = factor * work.noise[c] * work.noise[c] / kReferenceNoise;
         weights[c] = lambda;
         const double rho2 = std::max(rho2Factor * lambda, 1e-6);
         CPlaneFftF fft(w, h);

@@ -91,7 +91,8 @@ TEST(RestoreNoisy, EveryMethodBeatsTheNoisyBlurAndTotalVariationMost) {
         const CCase c = Blurred(k, 2.55, false);
         const double before = PlanesPsnr(c.blurred, c.sharp);
         double psnr[3] = {};
-        for (RestoreMethod method : {RestoreMethod::Wiener, RestoreMethod::Lucy, RestoreMethod::Tv}) {
+        for (RestoreMethod method :
+             {RestoreMethod::Wiener, RestoreMethod::Lucy, RestoreMethod::Tv}) {
             CRestoreSettings settings;
             settings.method = method;
             CPlanes restored;
