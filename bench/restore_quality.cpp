@@ -24,7 +24,7 @@ namespace {
 CPlanes ProgramBlur(const CPlanes& in, int32_t kind, int32_t steps, double attenuation,
                     bool cyclic) {
     std::vector<int32_t> dx, dy;
-    KernelPathOffsets(kind, steps, dx, dy);
+    BlurPathOffsets(kind, steps, dx, dy);
     CPlanes out;
     out.Allocate(in.width, in.height);
     const int32_t w = in.width, h = in.height;

@@ -1,6 +1,6 @@
 // learn-kernel --good G --blurred B [--size N] -o K.stp
 // restore (--good G --blurred B | --kernel K.stp | --motion LEN,ANGLE | --defocus R |
-//          --gaussian S | --blur KIND,STEPS,ATTENUATION) [--method wiener|lucy]
+//          --gaussian S | --blur KIND,STEPS,ATTENUATION) [--method tv|wiener|lucy]
 //          [--strength auto|X] [--iterations N] [--size N] [--no-taper]
 
 #include <CLI/CLI.hpp>
@@ -18,6 +18,7 @@
 #include "stamp/kernel_sources.h"
 #include "stamp/restore.h"
 #include "stamp/restore_files.h"
+#include "stamp/restore_methods.h"
 #include "stamp/restore_request.h"
 #include "stamp/rubber_stamp.h"
 
@@ -41,6 +42,14 @@ std::vector<std::string> Split(const std::string& text) {
     return parts;
 }
 
+// The methods' names, joined by separator.
+std::string MethodNames(const char* separator) {
+    std::string names;
+    for (const CRestoreMethodRow& row : RestoreMethods())
+        names += (names.empty() ? "" : separator) + std::string(row.name);
+    return names;
+}
+
 std::function<bool(double)> ProgressOf(CUserInterface& ui) {
     return [&ui](double fraction) { return ui.ReportProgress(fraction); };
 }
@@ -58,9 +67,9 @@ int Finish(int result, const CTerminalUi& ui, int before, const char* what) {
 // texts of its options.
 struct CRestoreCommand {
     std::vector<std::vector<std::string>> sources;
-    std::string method = "wiener";
+    std::string method = RestoreMethods()[0].name;
     std::string strength = "auto";
-    int32_t iterations = 40;
+    int32_t iterations = 0;
     int32_t size = kDefaultKernelSize;
     bool noTaper = false;
 };
@@ -131,7 +140,12 @@ bool ParseRestoreCommand(const CRestoreCommand& command, CKernelRequest& request
         return false;
     }
     request.size = command.size;
-    settings.method = command.method == "lucy" ? RestoreMethod::Lucy : RestoreMethod::Wiener;
+    const CRestoreMethodRow* method = FindRestoreMethod(command.method);
+    if (method == nullptr) {
+        error = "--method takes " + MethodNames(" or ") + ", not \"" + command.method + "\".";
+        return false;
+    }
+    settings.method = method->method;
     settings.autoStrength = command.strength == "auto";
     if (!settings.autoStrength && !ParseDouble(command.strength, settings.strength)) {
         error = "--strength takes auto or a number, not \"" + command.strength + "\".";
@@ -197,13 +211,21 @@ public:
             for (size_t o = 0; o < rows[r].options.size(); ++o)
                 command.add_option(rows[r].options[o], c.sources[r][o], rows[r].helps[o]);
         }
-        command.add_option("--method", c.method, "wiener (default) or lucy")
-            ->check(CLI::IsMember({"wiener", "lucy"}));
+        std::string methods;
+        std::vector<std::string> names;
+        for (const CRestoreMethodRow& row : RestoreMethods()) {
+            methods += std::string(methods.empty() ? "" : "; ") + row.name + ": " + row.help;
+            names.emplace_back(row.name);
+        }
+        command.add_option("--method", c.method, methods)->check(CLI::IsMember(names));
         command.add_option("--strength", c.strength,
-                           "Wiener: auto (default; from 8-bit rounding noise and the picture's "
-                           "own spectrum) or a noise-to-signal ratio, larger is smoother");
+                           "auto (default; from the noise measured in the picture) or a number, "
+                           "larger is smoother: for wiener the noise-to-signal ratio, for tv the "
+                           "prior's weight at 1 % noise (auto 0.08), scaled by the noise's "
+                           "variance");
         AddWholeOption(command, "--iterations", c.iterations,
-                       "Richardson-Lucy iterations (default 40)");
+                       "tv and lucy: at most this many iterations (default 0: from the "
+                       "kernel's size; lucy stops earlier when the picture settles)");
         command.add_flag("--no-taper", c.noTaper,
                          "Restore as if the blur wrapped around the picture's edges");
         AddKernelSizeOption(command, c.size);
@@ -240,15 +262,20 @@ public:
             return Finish(outcome.kernelResult, ui, before, "Making the kernel") == 0;
         if (outcome.restoreResult != 1)
             return Finish(outcome.restoreResult, ui, before, "Restoring") == 0;
+        const CRestoreReport& report = outcome.report;
         const PictureDescription d = DescribePicture(context.picture->Data());
+        const CRestoreMethodRow& method = RestoreMethodRow(m_settings.method);
+        std::string detail = Format("noise %.2g %%", 100.0 * report.noise / 255.0);
+        if (method.hasStrength && m_settings.method == RestoreMethod::Wiener)
+            detail += Format(", strength %s%g", m_settings.autoStrength ? "auto, median " : "",
+                             report.medianStrength);
+        else if (method.hasStrength)
+            detail += Format(", weight %s%g", m_settings.autoStrength ? "auto, " : "",
+                             report.medianStrength);
+        if (method.hasIterations) detail += Format(", %i iterations", report.iterations);
+        if (m_settings.taper && report.cyclic) detail += ", the blur wraps around";
         std::printf("Restored %i x %i by %s with the %s (%s)\n", d.size.cx, d.size.cy,
-                    m_settings.method == RestoreMethod::Wiener ? "Wiener" : "Richardson-Lucy",
-                    DescribeKernel(outcome.kernel).c_str(),
-                    m_settings.method == RestoreMethod::Lucy
-                        ? Format("%i iterations", m_settings.iterations).c_str()
-                        : Format("strength %s%g", m_settings.autoStrength ? "auto, median " : "",
-                                 outcome.report.medianStrength)
-                              .c_str());
+                    method.caption, DescribeKernel(outcome.kernel).c_str(), detail.c_str());
         return true;
     }
 

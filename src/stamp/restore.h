@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -8,8 +9,9 @@
 #include "stamp/kernels.h"
 
 // Restoration of blurred pictures by a blur kernel: learning a compact kernel from an example
-// pair, Wiener deconvolution with automatic or hand-set regularisation, Richardson-Lucy
-// iterations, and a border taper for blurs that did not wrap around the picture's edges.
+// pair, the picture's noise, Wiener deconvolution with automatic or hand-set regularisation,
+// Richardson-Lucy iterations, an edge-preserving total variation restore, and borders that
+// need not wrap around the picture's edges.
 
 // Three planes of width x height doubles in plane order (0 blue, 1 green, 2 red), each
 // row-major with rows in the order of the packed bitmap (row 0 is the first stored row).
@@ -43,9 +45,17 @@ inline constexpr int kRestoreCancelled = -1;
 inline constexpr int32_t kDefaultKernelSize = 41;
 inline constexpr int32_t kMaxKernelSize = 63;
 
-// The variance of the error that rounding to whole grey levels leaves, the noise the automatic
-// regularisation assumes.
+// The variance of the error that rounding to whole grey levels leaves, the least noise the
+// automatic regularisation assumes.
 inline constexpr double kRoundingNoiseVariance = 1.0 / 12.0;
+
+// The standard deviation in grey levels of the noise of one w x h plane (row-major): the
+// median absolute value of its finest diagonal wavelet (Haar) details / 0.6745, which edges
+// and texture hardly move, never below the rounding noise. On whole grey levels the median
+// is interpolated within its level, so that the estimate does not jump by half levels.
+double EstimatePlaneNoise(const double* plane, int32_t width, int32_t height);
+// The same for each of the three planes.
+std::array<double, 3> EstimateNoise(const CPlanes& planes);
 
 // Learns the blur kernel K with blurred = K * good (cyclic convolution) on a size x size
 // support around the origin (peak at (size / 2, size / 2)), by least squares over all three
@@ -53,28 +63,40 @@ inline constexpr double kRoundingNoiseVariance = 1.0 / 12.0;
 int LearnKernel(const CPlanes& good, const CPlanes& blurred, int32_t size, CKernel& kernel,
                 const RestoreProgress& progress = {});
 
-enum class RestoreMethod { Wiener, Lucy };
+// The methods; stamp/restore_methods.h has their names and captions.
+enum class RestoreMethod { Wiener, Lucy, Tv };
 
 struct CRestoreSettings {
-    RestoreMethod method = RestoreMethod::Wiener;
-    // Wiener: the noise-to-signal ratio is estimated for every frequency when automatic,
-    // else it is this constant.
+    RestoreMethod method = RestoreMethod::Tv;
+    // Wiener: the noise-to-signal ratio is estimated for every frequency from the picture's
+    // noise when automatic, else it is this constant. Total variation: the prior's weight is
+    // strength x s^2 / 2.55 for noise of deviation s grey levels, strength 0.08 when
+    // automatic (0.08 x s at 1 % noise, less for less noise).
     bool autoStrength = true;
     double strength = 1e-3;
-    // Richardson-Lucy iterations.
-    int32_t iterations = 40;
-    // Extends the picture by a margin in which its edges fade into each other before
-    // restoring, so that a blur that did not wrap around does not ring at the borders.
+    // Richardson-Lucy and total variation: at most this many iterations; 0 chooses them from
+    // the kernel's size. Richardson-Lucy also stops when an iteration changes the picture
+    // by less than 0.2 %.
+    int32_t iterations = 0;
+    // The borders as they are: unless the picture looks as if its blur wrapped around its
+    // edges, the picture is restored on a domain extended by the kernel's size, of which
+    // only the observed pixels are fitted. Off: the blur is taken to wrap around (cyclic).
     bool taper = true;
 };
 
 inline constexpr int32_t kMaxRestoreIterations = 10000;
+// Richardson-Lucy stops when an iteration changes the picture by less than this fraction.
+inline constexpr double kLucyRelativeChange = 0.002;
 
 // What a restoration did, for reports and the dialog.
 struct CRestoreReport {
-    int32_t workWidth = 0;  // size restored, with the taper's margin
+    int32_t workWidth = 0;  // size restored, with the margin beyond the borders
     int32_t workHeight = 0;
-    double medianStrength = 0.0;  // Wiener: the median noise-to-signal ratio used
+    bool cyclic = false;          // restored as if the blur wrapped around the edges
+    double noise = 0.0;           // the noise's deviation, grey levels (median of the planes)
+    double medianStrength = 0.0;  // Wiener: the median noise-to-signal ratio used; total
+                                  // variation: the prior's weight
+    int32_t iterations = 0;       // Richardson-Lucy, total variation: the most of a plane
 };
 
 // 1/0 with the message shown here.

@@ -270,7 +270,7 @@ TEST_F(CliRun, KernelsAreLearntAndPicturesRestoredAsSteps) {
         "'restore --kernel k.stp --no-taper' -o restored.bmp");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Has(r.out, "Learnt blur kernel 15 x 15, peak (7, 7)")) << r.out;
-    EXPECT_TRUE(Has(r.out, "Restored 160 x 120 by Wiener")) << r.out;
+    EXPECT_TRUE(Has(r.out, "Restored 160 x 120 by Total variation")) << r.out;
     EXPECT_GT(psnr("restored.bmp"), psnr("blurred.bmp") + 15.0);
 
     // The command of its own gives the same bytes.

@@ -28,6 +28,7 @@
 #include "platform/user_interface.h"
 #include "stamp/kernel_sources.h"
 #include "stamp/restore_files.h"
+#include "stamp/restore_methods.h"
 #include "stamp/stamp_dialogs.h"
 
 namespace {
@@ -150,7 +151,8 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
     auto* method = new QGroupBox(QStringLiteral("Method"), this);
     auto* form = new QFormLayout(method);
     m_method = new QComboBox(method);
-    m_method->addItems({QStringLiteral("Wiener"), QStringLiteral("Richardson-Lucy")});
+    for (const CRestoreMethodRow& entry : RestoreMethods())
+        m_method->addItem(QString::fromUtf8(entry.caption));
     m_auto = new QCheckBox(QStringLiteral("Automatic"), method);
     m_auto->setChecked(true);
     m_strength = new QDoubleSpinBox(method);
@@ -162,7 +164,8 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
     strength->addWidget(m_auto);
     strength->addWidget(m_strength);
     m_iterations = new QSpinBox(method);
-    m_iterations->setRange(1, kMaxRestoreIterations);
+    m_iterations->setRange(0, kMaxRestoreIterations);
+    m_iterations->setSpecialValueText(QStringLiteral("Automatic"));
     m_iterations->setValue(CRestoreSettings().iterations);
     m_taper = new QCheckBox(QStringLiteral("Border taper"), method);
     m_taper->setChecked(true);
@@ -356,7 +359,7 @@ CKernelRequest CRestoreDlg::Request() const {
 
 CRestoreSettings CRestoreDlg::Settings() const {
     CRestoreSettings s;
-    s.method = m_method->currentIndex() == 1 ? RestoreMethod::Lucy : RestoreMethod::Wiener;
+    s.method = RestoreMethods()[static_cast<size_t>(std::max(m_method->currentIndex(), 0))].method;
     s.autoStrength = m_auto->isChecked();
     s.strength = m_strength->value();
     s.iterations = m_iterations->value();
@@ -365,10 +368,11 @@ CRestoreSettings CRestoreDlg::Settings() const {
 }
 
 void CRestoreDlg::ControlsChanged() {
-    const bool wiener = m_method->currentIndex() == 0;
-    m_auto->setEnabled(wiener);
-    m_strength->setEnabled(wiener && !m_auto->isChecked());
-    m_iterations->setEnabled(!wiener);
+    const CRestoreMethodRow& row =
+        RestoreMethods()[static_cast<size_t>(std::max(m_method->currentIndex(), 0))];
+    m_auto->setEnabled(row.hasStrength);
+    m_strength->setEnabled(row.hasStrength && !m_auto->isChecked());
+    m_iterations->setEnabled(row.hasIterations);
     m_timer->start();
 }
 
