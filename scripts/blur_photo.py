@@ -150,14 +150,17 @@ def magick_kernel(kind, amount):
 
 def convolve_same(picture, kernel):
     """out(t) = sum over d of K(d) picture(t - d) for every pixel, zeros beyond the picture
-    (the caller keeps only the part where that never mattered)."""
-    from scipy.signal import fftconvolve
+    (the caller keeps only the part where that never mattered). By FFT over a grid large
+    enough that nothing wraps."""
     oy, ox = kernel.origin
     h, w = picture.shape[:2]
+    kh, kw = kernel.values.shape
+    shape = (h + kh - 1, w + kw - 1)
+    spectrum = np.fft.rfft2(kernel.values, s=shape)
     planes = picture if picture.ndim == 3 else picture[:, :, None]
     out = np.empty(planes.shape)
     for c in range(planes.shape[2]):
-        full = fftconvolve(planes[:, :, c], kernel.values, mode="full")
+        full = np.fft.irfft2(np.fft.rfft2(planes[:, :, c], s=shape) * spectrum, s=shape)
         out[:, :, c] = full[oy:oy + h, ox:ox + w]
     return out if picture.ndim == 3 else out[:, :, 0]
 
