@@ -36,8 +36,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PHOTOS = ("coffee", "rocket", "astronaut")
 MARGIN = 40  # cut from every side of the photograph: more than any kernel's reach
 METHODS = ("wiener", "lucy", "tv")  # asked of the command line; what it refuses is "n/a"
-WIENER_BALANCES = (1e-4, 3e-4, 1e-3, 3e-3, 1e-2, 3e-2, 1e-1)
-LUCY_ITERATIONS = (5, 10, 25, 60)
+WIENER_BALANCES = (1e-4, 3e-4, 1e-3, 3e-3, 1e-2, 3e-2, 1e-1, 3e-1, 1.0)
+LUCY_ITERATIONS = (2, 5, 10, 25, 60)
 
 
 def blurs():
