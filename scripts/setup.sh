@@ -10,6 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libx11-dev
     clang-format clang libclang-rt-14-dev
+    python3-numpy python3-pil
 )
 
 missing=()

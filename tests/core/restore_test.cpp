@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -89,6 +90,40 @@ CPlanes DirectPathBlur(const CPlanes& in, int32_t kind, int32_t steps, double at
                 out.Plane(c)[y * w + x] = sum / weight;
             }
     return out;
+}
+
+// The direction in degrees (-90 to 90, counter-clockwise from rightwards as seen on screen)
+// of the line along which the light of the green plane lies: the axis of its second moments.
+// Rows are in the packed order, so the row index grows upwards on screen.
+double LineDirection(const CPlanes& p) {
+    const double* g = p.Plane(1);
+    double total = 0, mx = 0, my = 0;
+    for (int32_t y = 0; y < p.height; ++y)
+        for (int32_t x = 0; x < p.width; ++x) {
+            const double v =
+                g[static_cast<size_t>(y) * static_cast<size_t>(p.width) + static_cast<size_t>(x)];
+            total += v;
+            mx += v * x;
+            my += v * y;
+        }
+    mx /= total;
+    my /= total;
+    double xx = 0, yy = 0, xy = 0;
+    for (int32_t y = 0; y < p.height; ++y)
+        for (int32_t x = 0; x < p.width; ++x) {
+            const double v =
+                g[static_cast<size_t>(y) * static_cast<size_t>(p.width) + static_cast<size_t>(x)];
+            xx += v * (x - mx) * (x - mx);
+            yy += v * (y - my) * (y - my);
+            xy += v * (x - mx) * (y - my);
+        }
+    return 0.5 * std::atan2(2 * xy, xx - yy) * 180.0 / std::acos(-1.0);
+}
+
+// How far apart two line directions are, in degrees (0 to 90).
+double LineAngleBetween(double a, double b) {
+    const double d = std::fmod(std::fabs(a - b), 180.0);
+    return std::min(d, 180.0 - d);
 }
 
 TEST(KernelLearning, CyclicBlurBySmallKernelIsLearntBack) {
@@ -208,6 +243,36 @@ TEST(Kernels, KnownBlursAreNormalisedAndOriented) {
     EXPECT_EQ(DefocusKernel(0, k), 0);
     EXPECT_EQ(GaussianKernel(-INFINITY, k), 0);
     EXPECT_EQ(ui.Messages().size(), 4u);
+}
+
+// ImageMagick's motion blur turns its angle clockwise as seen on screen (its rows run
+// downwards) and blurs to one side only; the program's motion is a centred line turned
+// counter-clockwise. So ImageMagick's -motion-blur 0x4+A draws the line of the program's
+// motion at -A: the same line, whatever the centring (tests/data/motion/make_motion_data.sh).
+TEST(Kernels, MotionAngleTurnsCounterClockwiseOnScreenAgainstImageMagick) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    for (const double angle : {30.0, 110.0}) {
+        CPlanes magick;
+        ASSERT_EQ(ReadPlanesFile(std::string(ZELVANTO_TEST_DATA_DIR) + "/motion/im_motion_" +
+                                     std::to_string(static_cast<int>(angle)) + ".png",
+                                 magick),
+                  1);
+        CPlanes dot;
+        ASSERT_TRUE(dot.Allocate(48, 48));
+        for (int32_t c = 0; c < 3; ++c) dot.Plane(c)[23 * 48 + 24] = 255.0;
+        CKernel k;
+        ASSERT_EQ(MotionKernel(15, -angle, k), 1);
+        CPlanes ours;
+        ASSERT_TRUE(BlurPlanes(dot, k, true, ours));
+        const double theirs = LineDirection(magick);
+        EXPECT_LT(LineAngleBetween(LineDirection(ours), theirs), 3.0) << angle;
+        EXPECT_LT(LineAngleBetween(theirs, -angle), 3.0) << angle;
+        // The same angle without the turn of sign is another line.
+        ASSERT_EQ(MotionKernel(15, angle, k), 1);
+        ASSERT_TRUE(BlurPlanes(dot, k, true, ours));
+        EXPECT_GT(LineAngleBetween(LineDirection(ours), theirs), 30.0) << angle;
+    }
 }
 
 TEST(Wiener, TrueKernelRestoresAnUnroundedBlurWithinOneGreyLevelRms) {
