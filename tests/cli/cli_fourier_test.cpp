@@ -219,3 +219,57 @@ TEST_F(CliFourier, TheDialogsRangesAndChecksRefuseBadEntries) {
         EXPECT_TRUE(Has(r.out, "--size")) << command;
     }
 }
+
+TEST_F(CliFourier, ASpectrumIsUsedOnlyForThePictureItWasMadeFrom) {
+    WritePicture("a.bmp", 0);
+    WritePicture("b.bmp", 77);
+    Result r = Run("fourier b.bmp --kind 1/r -o fresh_b.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    // The picture replaced under the same name: its spectrum is computed again.
+    fs::copy_file(Path("a.bmp"), Path("p.bmp"));
+    ASSERT_EQ(Run("fourier p.bmp --kind 1/r -o r1.bmp --no").status, 0);
+    fs::copy_file(Path("b.bmp"), Path("p.bmp"), fs::copy_options::overwrite_existing);
+    r = Run("fourier p.bmp --kind 1/r -o r2.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Has(r.out, "File Source")) << r.out;
+    EXPECT_TRUE(ReadFile(Path("r2.bmp")) == ReadFile(Path("fresh_b.bmp")));
+    // Rewritten for the picture it now belongs to: the next run takes it.
+    r = Run("fourier p.bmp --kind 1/r -o r3.bmp --no");
+    EXPECT_TRUE(Has(r.out, "File Source")) << r.out;
+    EXPECT_TRUE(ReadFile(Path("r3.bmp")) == ReadFile(Path("fresh_b.bmp")));
+
+    // The program writing over its own picture.
+    fs::copy_file(Path("a.bmp"), Path("s.bmp"));
+    ASSERT_EQ(Run("fourier s.bmp --kind 0 -o s0.bmp --no").status, 0);
+    ASSERT_EQ(Run("blur s.bmp -o s.bmp").status, 0);
+    r = Run("fourier s.bmp --kind 1/r -o s1.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Has(r.out, "File Source")) << r.out;
+
+    // q.bmp and q.jpg share q.ft: each run gets its own picture's spectrum.
+    fs::copy_file(Path("a.bmp"), Path("q.bmp"));
+    ASSERT_EQ(Run("open b.bmp -o q.jpg").status, 0);
+    ASSERT_EQ(Run("fourier q.jpg --kind 1/r -o j1.bmp --no").status, 0);
+    ASSERT_EQ(Run("fourier q.bmp --kind 1/r -o b1.bmp --no").status, 0);
+    r = Run("fourier q.jpg --kind 1/r -o j2.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Has(r.out, "File Source")) << r.out;
+    EXPECT_TRUE(ReadFile(Path("j2.bmp")) == ReadFile(Path("j1.bmp")));
+
+    // A spectrum full of NaN under a right header (the older layout, newer than its picture)
+    // is not used: the run computes the spectrum and says the file's name when it is opened.
+    {
+        std::ofstream ft(Path("b.ft"), std::ios::binary);
+        ft << std::string("\x08\0\0\0\x06\0\0\0", 8);
+        const std::string nan("\0\0\0\0\0\0\xf8\x7f", 8);
+        for (int i = 0; i < 2 * 3 * 16 * 12; ++i) ft << nan;
+    }
+    r = Run("open b.ft -o shown.bmp");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, Path("b.ft") + ": the spectrum holds values that are not finite"))
+        << r.err;
+    r = Run("fourier b.bmp --kind 1/r -o nan.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(ReadFile(Path("nan.bmp")) == ReadFile(Path("fresh_b.bmp")));
+}
