@@ -166,12 +166,16 @@ TEST_F(CliStamp, ExamplesSayWhyTheirSpectrumIsMissingAndPngExamplesAreTaken) {
         const CliResult stamp = Run("make-stamp good.bmp --good good.bmp --blurred blurred.bmp");
         const CliResult deconvolve =
             Run("deconvolve p.bmp --good good.bmp --blurred blurred.bmp -o d.bmp");
+        const CliResult transform = Run("transform p.bmp t.ft");
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
         EXPECT_EQ(fourier.status, 0) << fourier.err;
         EXPECT_TRUE(Has(fourier.err, "spectrum not kept: " + Path("p.ft") + ": File too large"))
             << fourier.err;
         EXPECT_TRUE(fs::exists(Path("r.bmp")));
+        EXPECT_EQ(transform.status, 1);
+        EXPECT_TRUE(Has(transform.err, "t.ft failed to process. t.ft: File too large"))
+            << transform.err;
         for (const CliResult* r : {&stamp, &deconvolve}) {
             EXPECT_EQ(r->status, 1);
             EXPECT_TRUE(Has(r->err, "spectrum not kept: " + Path("good.ft") + ": File too large"))
