@@ -1,10 +1,12 @@
 // The ".ft" readers on any bytes: the size check, then the spectrum read into an engine
-// set up for the size the header gives.
+// set up for the size the header gives, with or without the print of the picture after it.
+#include <cmath>
 #include <numeric>
 #include <vector>
 
 #include "fourier/fourier.h"
 #include "fuzz/fuzz_support.h"
+#include "platform/file_open.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CFuzzSetting& setting = FuzzSetting();
@@ -27,6 +29,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!engine.SetUp(picture.cx, picture.cy, rowBytes, picture.cy, static_cast<int32_t>(length)))
         std::abort();
     std::vector<Complex> spectrum(3 * static_cast<size_t>(picture.cx) * picture.cy);
-    if (engine.ReadFourierFile(path, spectrum.data()) != 1) std::abort();
+    if (engine.ReadFourierFile(path, spectrum.data()) != 1) {
+        // The only refusal of a file of the right length: entries that are not finite.
+        const std::string& reason = LastFileError();
+        if (reason != path + ": the spectrum holds values that are not finite") std::abort();
+        return 0;
+    }
+    for (const Complex& value : spectrum)
+        if (!std::isfinite(value.re) || !std::isfinite(value.im)) std::abort();
+    // A print read with the spectrum is the one the file is matched by.
+    if (engine.SpectrumPrintKnown() &&
+        engine.MatchFourierFile(path, engine.SpectrumPrint(), {}) != CFourier::FileMatch::Matches)
+        std::abort();
     return 0;
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    libjpeg62-turbo-dev libpng-dev libfftw3-dev libeigen3-dev
+    libjpeg62-turbo-dev libpng-dev libfftw3-dev libeigen3-dev libxxhash-dev
     libcli11-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libx11-dev

@@ -156,7 +156,8 @@ int RunTransform(const std::string& input, const std::string& output, std::optio
     PrintElapsed("Forward transform", fourier, start, watch);
 
     if (fourier.WriteFourierFile(output, spectrum.As<Complex>()) != 1) {
-        ShowMessage(output + " failed to process.", MessageIcon::Exclamation);
+        ShowMessage(WithReason(output + " failed to process.", output + ": " + LastFileError()),
+                    MessageIcon::Exclamation);
         return Fail();
     }
     std::printf("Spectrum written: %s (%ju bytes)\n", output.c_str(), FileBytes(output));

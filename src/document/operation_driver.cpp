@@ -10,6 +10,7 @@
 #include "fourier/fourier_dialogs.h"
 #include "fourier/fourier_run.h"
 #include "image/picture_file.h"
+#include "platform/file_open.h"
 #include "platform/user_interface.h"
 
 void CZelvanDoc::RunOperation(int32_t code) {
@@ -72,31 +73,46 @@ void CZelvanDoc::OnSetOneFrequency() {
 int CZelvanDoc::EnsureFourierFile(const std::string& path, int32_t width, int32_t height,
                                   Complex* spectrum, uint8_t* flags) {
     const std::string base = BaseName(path);
+    for (const char* extension : {".bmp", ".jpg", ".png"}) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(base + extension, error)) continue;
+        const bool known = m_fourier.SpectrumPrintKnown();
+        const CFourier::PicturePrint print = m_fourier.SpectrumPrint();
+        const int made = MakeFourierFile(base + extension, width, height, spectrum, flags);
+        m_fourier.SetSpectrumPrint(print, known);
+        return made;
+    }
     CSize half;
-    if (m_fourier.ReadFourierFileSize(base + ".ft", half) == 1) return 1;
-    if (MakeFourierFile(base + ".bmp", width, height, spectrum, flags) == 1) return 1;
-    return MakeFourierFile(base + ".jpg", width, height, spectrum, flags);
+    return m_fourier.ReadFourierFileSize(base + ".ft", half) == 1 ? 1 : 0;
 }
 
 int CZelvanDoc::MakeFourierFile(const std::string& file, int32_t width, int32_t height,
                                 Complex* spectrum, uint8_t* flags) {
-    const int kind = FileKind(file);
-    if (kind != kFileBmp && kind != kFileJpg) return 0;
-    // A picture that is not there is only a name tried: the caller reports the spectrum
-    // still missing. One that is there but cannot be read says why.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error)) return 0;
     DibHandle picture;
     CSize size;
-    const int read = ReadPictureFile(file, picture, size);
-    if (read != 1 || !(size == CSize{width, height})) return 0;
+    if (ReadPictureFile(file, picture, size) != 1) return -1;
+    if (!(size == CSize{width, height})) {
+        ShowMessage(
+            Format("%s is %i x %i; the picture is %i x %i: an example must be of the "
+                   "picture's size.",
+                   file.c_str(), size.cx, size.cy, width, height));
+        return -1;
+    }
     // The engine is set up for the document's picture; another size would not fit it.
-    if (m_fourier.Width() != width || m_fourier.Height() != height) return 0;
+    if (m_fourier.Width() != width || m_fourier.Height() != height) return -1;
+    if (::ConvertTo24Bits(picture) != 1) {
+        ShowMessage(file + ": the picture could not be made 24-bit.");
+        return -1;
+    }
     const PictureDescription d = DescribePicture(picture.Data());
-    if (d.bitCount != 24) return 0;
+    const uint8_t* pixels = picture.Data() + d.pixelOffset;
+    const std::string target = BaseName(file) + ".ft";
+    if (m_fourier.MatchFourierFile(target, m_fourier.PrintOf(pixels), file) ==
+        CFourier::FileMatch::Matches)
+        return 1;
     m_bSpectrumKept = false;
-    if (!m_fourier.Transform(picture.Data() + d.pixelOffset, spectrum, flags,
-                             FourierStageProgress(0, 1)))
-        return 0;
-    return m_fourier.WriteFourierFile(BaseName(file) + ".ft", spectrum);
+    if (!m_fourier.Transform(pixels, spectrum, flags, FourierStageProgress(0, 1))) return -1;
+    if (m_fourier.WriteFourierFile(target, spectrum) == 1) return 1;
+    ShowMessage("spectrum not kept: " + target + ": " + LastFileError(), MessageIcon::Exclamation);
+    return -1;
 }

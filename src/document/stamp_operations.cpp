@@ -21,14 +21,14 @@ std::string StampFileOf(const std::string& path) {
 }
 
 // The Fourier data files of the Good and the Blurred file (and, when asked, the document's
-// own) made sure of, in that order. What this reports is not looked at: a file still missing
-// is reported by the operation that reads it.
-void EnsureExampleFiles(COperationContext& c, bool withInput) {
+// own) made sure of, in that order. False when one failed with its message; a file that is
+// simply missing is reported by the operation that reads it.
+bool EnsureExampleFiles(COperationContext& c, bool withInput) {
     CZelvanDoc& doc = c.doc;
     const int32_t w = doc.m_sizeDoc.cx, h = doc.m_sizeDoc.cy;
-    doc.EnsureFourierFile(doc.m_strGoodFile, w, h, c.spectrum, c.flags);
-    doc.EnsureFourierFile(doc.m_strBlurredFile, w, h, c.spectrum, c.flags);
-    if (withInput) doc.EnsureFourierFile(c.fourierPath, w, h, c.spectrum, c.flags);
+    if (doc.EnsureFourierFile(doc.m_strGoodFile, w, h, c.spectrum, c.flags) < 0) return false;
+    if (doc.EnsureFourierFile(doc.m_strBlurredFile, w, h, c.spectrum, c.flags) < 0) return false;
+    return !withInput || doc.EnsureFourierFile(c.fourierPath, w, h, c.spectrum, c.flags) >= 0;
 }
 
 }  // namespace
@@ -46,7 +46,7 @@ bool BlurOperation(COperationContext& c) {
 
 bool DeconvolveOperation(COperationContext& c) {
     CZelvanDoc& doc = c.doc;
-    EnsureExampleFiles(c, true);
+    if (!EnsureExampleFiles(c, true)) return false;
     if (DeconvolveFromFiles(c.engine, FourierFileOf(doc.m_strGoodFile),
                             FourierFileOf(doc.m_strBlurredFile), FourierFileOf(c.fourierPath),
                             c.spectrum) != 1)
@@ -68,7 +68,10 @@ bool DeconvolveOperation(COperationContext& c) {
 
 bool MakeStampOperation(COperationContext& c) {
     CZelvanDoc& doc = c.doc;
-    EnsureExampleFiles(c, false);
+    if (!EnsureExampleFiles(c, false)) {
+        ShowMessage("Failed to make stamp.");
+        return false;
+    }
     if (MakeStampFromFiles(c.engine, FourierFileOf(doc.m_strGoodFile),
                            FourierFileOf(doc.m_strBlurredFile), StampFileOf(doc.m_strBlurredFile),
                            c.spectrum, c.flags) != 1) {

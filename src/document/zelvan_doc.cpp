@@ -138,11 +138,17 @@ bool CZelvanDoc::OnOpenDocument(const std::string& path) {
     m_strPictureFile = path;
     m_strFourierPath = m_strBasePath + ".ft";
     m_settings.Reset();
-    CSize half;
-    if (m_fourier.ReadFourierFileSize(m_strFourierPath, half) == 1 &&
-        half == m_fourier.HeaderPair() && !m_hDIB.IsNull()) {
-        m_settings.m_bPresent = true;
-        m_settings.m_strSource = "File Source";
+    // The kept spectrum counts only when it is this picture's: one of another picture (the
+    // picture was replaced, or p.bmp and p.jpg share p.ft), cut short or older than the
+    // picture is computed again by the next run.
+    if (!m_hDIB.IsNull()) {
+        const CFourier::PicturePrint print = m_fourier.PrintOf(PicturePixels(m_hDIB.Data(), 0));
+        if (m_fourier.MatchFourierFile(m_strFourierPath, print, path) ==
+            CFourier::FileMatch::Matches) {
+            m_fourier.SetSpectrumPrint(print, true);
+            m_settings.m_bPresent = true;
+            m_settings.m_strSource = "File Source";
+        }
     }
     SetModifiedFlag(false);
     return true;
@@ -342,6 +348,12 @@ int CZelvanDoc::AllocateWorkBuffers(int32_t width, int32_t height) {
 bool CZelvanDoc::UntouchedSpectrumInBuffer(const std::string& source) {
     if (m_hSpectrum.IsNull()) return false;
     if (m_bSpectrumKept) return true;
+    if (m_fourier.SpectrumPrintKnown() &&
+        m_fourier.MatchFourierFile(source, m_fourier.SpectrumPrint(), {}) !=
+            CFourier::FileMatch::Matches) {
+        SetLastFileError(source + ": the spectrum kept there belongs to another picture");
+        return false;
+    }
     if (m_fourier.ReadFourierFile(source, m_hSpectrum.As<Complex>()) != 1) return false;
     m_bSpectrumKept = true;
     return true;
@@ -366,7 +378,7 @@ int CZelvanDoc::WriteSpectrumFile(const std::string& source) {
         return 0;
     }
     if (!UntouchedSpectrumInBuffer(source)) {
-        ShowMessage("Read CFourier error");
+        ShowMessage(WithReason("Read CFourier error", LastFileError()));
         return 0;
     }
     return WriteSpectrum(m_strFourierPath);

@@ -77,12 +77,16 @@ public:
     // The operation driver: checks, work buffers, then the row of the operation table the
     // code names (letters without regard to case).
     void RunOperation(int32_t code);
-    // Makes sure base + ".ft" of an example picture exists, transforming base + ".bmp" or
-    // else base + ".jpg" of the document's size when it does not. 1/0.
+    // Makes sure base + ".ft" of an example holds the spectrum of its picture, the first of
+    // base + ".bmp", ".jpg", ".png" that is there: a kept one whose print (or, lacking one,
+    // age) says it is that picture's is taken, else the picture is transformed and the
+    // spectrum written. With no picture a kept spectrum is taken as it is. 1 done, 0 nothing
+    // there (the reader of the file reports it), -1 failed with a message (a picture of
+    // another size than width x height, one that cannot be read, a spectrum not written).
+    // The engine's print of the document's spectrum is left as it was.
     int EnsureFourierFile(const std::string& path, int32_t width, int32_t height, Complex* spectrum,
                           uint8_t* flags);
-    // Transforms a ".bmp" or ".jpg" picture of exactly width x height into
-    // BaseName(file) + ".ft", using spectrum and flags as work space. 1/0.
+    // The same for one picture file, which is there. 1 or -1.
     int MakeFourierFile(const std::string& file, int32_t width, int32_t height, Complex* spectrum,
                         uint8_t* flags);
 

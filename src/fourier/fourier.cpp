@@ -405,9 +405,16 @@ bool CFourier::InverseTransformSerial(double* real, const Complex* spectrum, uin
 
 bool CFourier::Transform(const uint8_t* picture, Complex* spectrum, uint8_t* map,
                          const Progress& progress) {
-    if (m_planeSize == 0) return TransformSerial(picture, spectrum, map, progress);
-    if (ActiveEngine() == FourierEngine::Fft) return TransformFft(picture, spectrum, progress);
-    return TransformProjection(picture, spectrum, map, progress);
+    m_printKnown = false;
+    bool done = false;
+    if (m_planeSize == 0)
+        done = TransformSerial(picture, spectrum, map, progress);
+    else if (ActiveEngine() == FourierEngine::Fft)
+        done = TransformFft(picture, spectrum, progress);
+    else
+        done = TransformProjection(picture, spectrum, map, progress);
+    if (done && m_planeSize != 0) SetSpectrumPrint(PrintOf(picture), true);
+    return done;
 }
 
 bool CFourier::InverseTransform(double* real, const Complex* spectrum, uint8_t* map,

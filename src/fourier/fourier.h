@@ -182,8 +182,40 @@ public:
     // holds half its side, W/2, when the side is even (every file of the exact engine);
     // an odd side, which only the FFT engine works on, is stored negated (-W), so that no
     // reader that knows only half sides takes the file for another size. 1 done, 0 failed.
+    // After the entries a file may hold the print of the picture its spectrum was made
+    // from (24 bytes: "ZVPRINT1", int32 W, int32 H, uint64 XXH3-64 of the pixel bytes);
+    // files without it are read as before. Writing stores the print of the last picture
+    // transformed (or read with the spectrum). Reading refuses entries that are not finite,
+    // naming the file.
     int WriteFourierFile(const std::string& path, const Complex* spectrum) const;
     int ReadFourierFile(const std::string& path, Complex* spectrum) const;
+
+    // The print of a picture: its sides and a 64-bit hash of its pixel bytes (3 W a row,
+    // without the row padding).
+    struct PicturePrint {
+        int32_t width = 0;
+        int32_t height = 0;
+        uint64_t hash = 0;
+        bool operator==(const PicturePrint&) const = default;
+    };
+    // The print of a picture of the engine's size and row stride.
+    PicturePrint PrintOf(const uint8_t* picture) const;
+    // The print the spectrum in hand belongs to: set by Transform and by reading a file that
+    // holds one; `known` false when there is none.
+    void SetSpectrumPrint(const PicturePrint& print, bool known) const {
+        m_print = print;
+        m_printKnown = known;
+    }
+    bool SpectrumPrintKnown() const { return m_printKnown; }
+    const PicturePrint& SpectrumPrint() const { return m_print; }
+
+    // Whether the ".ft" file at path holds the spectrum of a picture: Absent for a file
+    // that is not there, cannot be read, is of another size or shorter than its header
+    // promises; Stale for one whose print names another picture, or that has no print and
+    // is older than picturePath (when given); Matches otherwise. Reads no entries.
+    enum class FileMatch { Matches, Absent, Stale };
+    FileMatch MatchFourierFile(const std::string& path, const PicturePrint& picture,
+                               const std::string& picturePath) const;
     // Reads only the header: halfSize = the two fields as stored in the file (W/2, H/2
     // for even sides).
     int ReadFourierFileSize(const std::string& path, CSize& halfSize) const;
@@ -325,4 +357,6 @@ private:
     double m_stdBlue = 0.0;
     double m_stdGreen = 0.0;
     CEngineCache m_cache;
+    mutable PicturePrint m_print;
+    mutable bool m_printKnown = false;
 };

@@ -11,9 +11,18 @@
 // length; what follows is ignored. A read error (the system's "File error") in the middle
 // of the entries may leave the entries before it replaced. Writing goes beside the target and is
 // renamed over it only when complete, so a failed write keeps the file that was there.
+//
+// After the entries the program writes the print of the picture the spectrum was made from:
+// the 8 bytes "ZVPRINT1", int32 W, int32 H (the picture's sides, not header fields) and the
+// uint64 XXH3-64 hash of its pixel bytes, all little-endian. A file without it (the layout
+// before the print) still reads; then only its age tells whether it is older than its
+// picture.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 
@@ -23,12 +32,43 @@
 #include "platform/safe_file.h"
 #include "platform/user_interface.h"
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace {
 
 constexpr size_t kHeaderBytes = 8;
 constexpr size_t kEntryBytes = 16;
 constexpr size_t kChunkEntries = 4096;  // 64 KB per read or write
 constexpr const char* kShorterThanHeader = "the file is shorter than its header promises";
+constexpr size_t kPrintBytes = 24;
+constexpr char kPrintMagic[8] = {'Z', 'V', 'P', 'R', 'I', 'N', 'T', '1'};
+
+void StorePrint(uint8_t (&bytes)[kPrintBytes], const CFourier::PicturePrint& print) {
+    std::memcpy(bytes, kPrintMagic, sizeof kPrintMagic);
+    StoreLE32s(bytes + 8, print.width);
+    StoreLE32s(bytes + 12, print.height);
+    for (int i = 0; i < 8; ++i) bytes[16 + i] = static_cast<uint8_t>(print.hash >> (8 * i));
+}
+
+bool LoadPrint(const uint8_t (&bytes)[kPrintBytes], CFourier::PicturePrint& print) {
+    if (std::memcmp(bytes, kPrintMagic, sizeof kPrintMagic) != 0) return false;
+    print.width = LoadLE32s(bytes + 8);
+    print.height = LoadLE32s(bytes + 12);
+    print.hash = 0;
+    for (int i = 0; i < 8; ++i) print.hash |= uint64_t{bytes[16 + i]} << (8 * i);
+    return true;
+}
+
+// The print after `dataBytes` of an open file of `fileBytes`; false when it has none.
+bool ReadPrintAt(std::FILE* file, uint64_t dataBytes, uint64_t fileBytes,
+                 CFourier::PicturePrint& print) {
+    if (fileBytes < dataBytes + kPrintBytes) return false;
+    if (std::fseek(file, static_cast<long>(dataBytes), SEEK_SET) != 0) return false;
+    uint8_t bytes[kPrintBytes];
+    if (std::fread(bytes, 1, kPrintBytes, file) != kPrintBytes) return false;
+    return LoadPrint(bytes, print);
+}
 
 // Opens an existing regular file for reading; null when it cannot be opened (the reason
 // is kept as the last file error).
@@ -97,6 +137,11 @@ int CFourier::WriteFourierFile(const std::string& path, const Complex* spectrum)
         if (!writer.Write(buffer.get(), count * kEntryBytes)) return failed();
         done += count;
     }
+    if (m_printKnown) {
+        uint8_t print[kPrintBytes];
+        StorePrint(print, m_print);
+        if (!writer.Write(print, sizeof print)) return failed();
+    }
     return writer.Commit() ? 1 : failed();
 }
 
@@ -111,13 +156,16 @@ int CFourier::ReadFourierFile(const std::string& path, Complex* spectrum) const 
     SetLastFileError({});
     if (LoadLE32s(header) != HeaderField(m_width) ||
         LoadLE32s(header + 4) != HeaderField(m_height)) {
-        ShowMessage("Error in CFourier file size data. ");
+        ShowMessage("Error in CFourier file size data. " +
+                    Format("%s holds the spectrum of another size than the %i x %i picture.",
+                           path.c_str(), m_width, m_height));
+        SetLastFileError(path + ": the spectrum is of another size");
         return 0;
     }
 
     const size_t entries = 3 * static_cast<size_t>(m_planeSize);
     if (fileBytes < kHeaderBytes + entries * kEntryBytes) {
-        SetLastFileError(kShorterThanHeader);
+        SetLastFileError(path + ": " + kShorterThanHeader);
         return 0;
     }
     const auto buffer = ChunkBuffer();
@@ -134,11 +182,55 @@ int CFourier::ReadFourierFile(const std::string& path, Complex* spectrum) const 
                 return 0;
         }
         const uint8_t* p = buffer.get();
-        for (size_t i = 0; i < count; ++i, p += kEntryBytes)
-            spectrum[done + i] = Complex(LoadLEDouble(p), LoadLEDouble(p + 8));
+        for (size_t i = 0; i < count; ++i, p += kEntryBytes) {
+            const Complex value(LoadLEDouble(p), LoadLEDouble(p + 8));
+            if (!std::isfinite(value.re) || !std::isfinite(value.im)) {
+                SetLastFileError(path + ": the spectrum holds values that are not finite");
+                return 0;
+            }
+            spectrum[done + i] = value;
+        }
         done += count;
     }
+    PicturePrint print;
+    const bool known =
+        ReadPrintAt(file.get(), kHeaderBytes + entries * kEntryBytes, fileBytes, print);
+    SetSpectrumPrint(print, known);
     return 1;
+}
+
+CFourier::PicturePrint CFourier::PrintOf(const uint8_t* picture) const {
+    XXH3_state_t state;
+    XXH3_64bits_reset(&state);
+    const size_t rowBytes = 3 * static_cast<size_t>(m_width);
+    for (int32_t y = 0; y < m_height; ++y)
+        XXH3_64bits_update(&state, picture + static_cast<size_t>(y) * m_rowStride, rowBytes);
+    return {m_width, m_height, XXH3_64bits_digest(&state)};
+}
+
+CFourier::FileMatch CFourier::MatchFourierFile(const std::string& path, const PicturePrint& picture,
+                                               const std::string& picturePath) const {
+    uint64_t fileBytes = 0;
+    const std::string kept = LastFileError();
+    const CFilePtr file = OpenForReading(path, fileBytes);
+    SetLastFileError(kept);
+    if (!file) return FileMatch::Absent;
+    uint8_t header[kHeaderBytes];
+    if (std::fread(header, 1, kHeaderBytes, file.get()) != kHeaderBytes) return FileMatch::Absent;
+    if (LoadLE32s(header) != HeaderField(m_width) || LoadLE32s(header + 4) != HeaderField(m_height))
+        return FileMatch::Absent;
+    const uint64_t dataBytes = kHeaderBytes + 3 * kEntryBytes * static_cast<uint64_t>(m_planeSize);
+    if (fileBytes < dataBytes) return FileMatch::Absent;
+    PicturePrint print;
+    if (ReadPrintAt(file.get(), dataBytes, fileBytes, print))
+        return print == picture ? FileMatch::Matches : FileMatch::Stale;
+    if (picturePath.empty()) return FileMatch::Matches;
+    std::error_code error;
+    const auto spectrumTime = std::filesystem::last_write_time(path, error);
+    if (error) return FileMatch::Absent;
+    const auto pictureTime = std::filesystem::last_write_time(picturePath, error);
+    if (!error && spectrumTime < pictureTime) return FileMatch::Stale;
+    return FileMatch::Matches;
 }
 
 int CFourier::ReadFourierFileSize(const std::string& path, CSize& halfSize) const {

@@ -4,6 +4,7 @@
 #include "fourier/fourier_run.h"
 
 #include <cstring>
+#include <filesystem>
 
 #include "fourier/fourier_kinds.h"
 #include "platform/clock.h"
@@ -37,6 +38,27 @@ bool InverseInto(CFourierWork& work, CRealTarget& target, int stage, int stages)
     return true;
 }
 
+// Whether the file of the kept spectrum still holds the spectrum a run may start from: of
+// the engine's size, whole, finite and of the picture the engine knows it for. Read into the
+// spectrum block when it does; the reason is kept as the last file error when not.
+bool KeptSpectrumHolds(CFourierWork& work) {
+    const CFourier& engine = work.engine;
+    const bool known = engine.SpectrumPrintKnown();
+    const CFourier::PicturePrint print = engine.SpectrumPrint();
+    std::error_code error;
+    if (known && std::filesystem::exists(work.fourierPath, error) &&
+        engine.MatchFourierFile(work.fourierPath, print, {}) != CFourier::FileMatch::Matches) {
+        SetLastFileError(work.fourierPath +
+                         ": the spectrum kept there is not this picture's (cut short, of "
+                         "another size or made from another picture)");
+        return false;
+    }
+    if (engine.ReadFourierFile(work.fourierPath, work.spectrum) != 1) return false;
+    // A file of the older layout carries no print: the one known for it stays.
+    if (!engine.SpectrumPrintKnown()) engine.SetSpectrumPrint(print, known);
+    return true;
+}
+
 }  // namespace
 
 CFourier::Progress FourierStageProgress(int stage, int stages) {
@@ -57,7 +79,19 @@ bool FourierRun(CFourierWork& work, bool withDialog) {
     const int32_t kind = settings.m_nKind;
     const CFourierKindRow* row = FindFourierKind(kind);
     const bool modifies = row && row->apply;
-    const bool transforms = kind == kKindFourier || !settings.m_bPresent;
+    // A kept spectrum that is no longer the one of this picture (the file was replaced, cut
+    // short or made from another picture since) is computed again.
+    bool transforms = kind == kKindFourier || !settings.m_bPresent;
+    if (!transforms && modifies && !KeptSpectrumHolds(work)) {
+        // Computed again from the picture in hand only when it is the one the spectrum was
+        // made from, not the result of an earlier modification.
+        if (!engine.SpectrumPrintKnown() ||
+            !(engine.PrintOf(work.pixels) == engine.SpectrumPrint())) {
+            ShowMessage(WithReason("Read CFourier error", LastFileError()));
+            return false;
+        }
+        transforms = true;
+    }
     const int stages = (transforms ? 1 : 0) + (modifies ? 1 : 0);
 
     // Nothing changes until the run has done its work: a cancelled run leaves the picture,
@@ -77,6 +111,9 @@ bool FourierRun(CFourierWork& work, bool withDialog) {
         // A spectrum counts as present only once its file holds it; otherwise the next run
         // transforms again rather than trust whatever the file holds.
         stored = engine.WriteFourierFile(work.fourierPath, work.spectrum) == 1;
+        if (!stored)
+            ShowMessage("spectrum not kept: " + work.fourierPath + ": " + LastFileError(),
+                        MessageIcon::Exclamation);
         if (!modifies) {
             settings.m_bPresent = stored;
             settings.m_strSource = sourceText;
@@ -89,10 +126,6 @@ bool FourierRun(CFourierWork& work, bool withDialog) {
     // Every modification starts from the untouched spectrum in the file; the one this run
     // has just computed is that spectrum already. When the file cannot be read, the buffer
     // may hold a spectrum an earlier run modified: that must not be modified again.
-    if (!fresh && engine.ReadFourierFile(work.fourierPath, work.spectrum) != 1) {
-        ShowMessage(WithReason("Read CFourier error", LastFileError()));
-        return false;
-    }
     work.spectrumKept = false;
 
     CRealTarget target(work.real, work.realBytes);

@@ -1,8 +1,10 @@
 #include "stamp/ratio_compare.h"
 
 #include <cmath>
+#include <filesystem>
 
 #include "image/bmp_file.h"
+#include "platform/file_open.h"
 #include "platform/user_interface.h"
 
 std::string RatioLine(const char* colour, double ratio, double largest) {
@@ -39,8 +41,19 @@ std::string RatioText(const CFourier& fourier, const Complex* spectrum) {
 
 int RatioFrequency(const CFourier& fourier, const std::string& fourierPath, Complex* spectrum,
                    std::string& text) {
-    if (fourier.ReadFourierFile(fourierPath, spectrum) != 1) {
-        ShowMessage("Read CFourier error, or CFourier not made yet.");
+    // A kept spectrum of another picture than the one the engine's spectrum belongs to is
+    // not this picture's ratio.
+    if ((fourier.SpectrumPrintKnown() &&
+         fourier.MatchFourierFile(fourierPath, fourier.SpectrumPrint(), {}) !=
+             CFourier::FileMatch::Matches) ||
+        fourier.ReadFourierFile(fourierPath, spectrum) != 1) {
+        // A file that is there names itself and what is wrong with it.
+        const char* const notRead = "Read CFourier error, or CFourier not made yet.";
+        std::error_code error;
+        std::string reason = LastFileError();
+        if (reason.rfind(fourierPath, 0) != 0) reason = WithReason(fourierPath, reason);
+        ShowMessage(std::filesystem::exists(fourierPath, error) ? WithReason(notRead, reason)
+                                                                : std::string(notRead));
         return 0;
     }
     text = RatioText(fourier, spectrum);

@@ -113,7 +113,7 @@ TEST_F(CliFourier, TheMainRoadGivesTheSamePictureTwiceAndKeepsTheSpectrumBesideT
     EXPECT_TRUE(Has(r.out, "Time elapsed, 1/R Distribution: 00 : 00 : 0")) << r.out;
     EXPECT_TRUE(Has(r.out, "Spectrum: " + Path("in.ft") + "\n")) << r.out;
     EXPECT_EQ(r.err, "Rename the CFourier transform file too? [No]\n");
-    EXPECT_EQ(fs::file_size(Path("in.ft")), 8u + 48u * 16 * 12);
+    EXPECT_EQ(fs::file_size(Path("in.ft")), 8u + 48u * 16 * 12 + 24u);
 
     // The second run starts from the file and gives the same picture.
     r = Run("fourier in.bmp --kind 1 -o twice.bmp --no");
@@ -202,19 +202,74 @@ TEST_F(CliFourier, TheDialogsRangesAndChecksRefuseBadEntries) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Has(r.err, "--kind takes 0 to 12")) << r.err;
 
-    // A spectrum that cannot be re-read: the run is not done and nothing is saved.
-    r = Run("fourier p.bmp --kind 0 -o first.bmp");
+    // A spectrum cut short after a right header counts as absent: computed and kept again.
+    r = Run("fourier p.bmp --kind 2 -o first.bmp");
     ASSERT_EQ(r.status, 0) << r.err;
+    const auto whole = fs::file_size(Path("p.ft"));
     std::ofstream(Path("p.ft"), std::ios::binary) << std::string("\x08\0\0\0\x06\0\0\0", 8);
-    r = Run("fourier p.bmp --kind 2 -o bad.bmp");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.err, "Read CFourier error: the file is shorter than its header promises\n"))
-        << r.err;
-    EXPECT_FALSE(fs::exists(Path("bad.bmp")));
+    r = Run("fourier p.bmp --kind 2 -o again.bmp");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Has(r.out + r.err, "File Source")) << r.out;
+    EXPECT_EQ(fs::file_size(Path("p.ft")), whole);
+    EXPECT_TRUE(ReadFile(Path("again.bmp")) == ReadFile(Path("first.bmp")));
 
     for (const char* command : {"open", "fourier"}) {
         r = Run(std::string(command) + " --help");
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_TRUE(Has(r.out, "--size")) << command;
     }
+}
+
+TEST_F(CliFourier, ASpectrumIsUsedOnlyForThePictureItWasMadeFrom) {
+    WritePicture("a.bmp", 0);
+    WritePicture("b.bmp", 77);
+    Result r = Run("fourier b.bmp --kind 1/r -o fresh_b.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    // The picture replaced under the same name: its spectrum is computed again.
+    fs::copy_file(Path("a.bmp"), Path("p.bmp"));
+    ASSERT_EQ(Run("fourier p.bmp --kind 1/r -o r1.bmp --no").status, 0);
+    fs::copy_file(Path("b.bmp"), Path("p.bmp"), fs::copy_options::overwrite_existing);
+    r = Run("fourier p.bmp --kind 1/r -o r2.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Has(r.out, "File Source")) << r.out;
+    EXPECT_TRUE(ReadFile(Path("r2.bmp")) == ReadFile(Path("fresh_b.bmp")));
+    // Rewritten for the picture it now belongs to: the next run takes it.
+    r = Run("fourier p.bmp --kind 1/r -o r3.bmp --no");
+    EXPECT_TRUE(Has(r.out, "File Source")) << r.out;
+    EXPECT_TRUE(ReadFile(Path("r3.bmp")) == ReadFile(Path("fresh_b.bmp")));
+
+    // The program writing over its own picture.
+    fs::copy_file(Path("a.bmp"), Path("s.bmp"));
+    ASSERT_EQ(Run("fourier s.bmp --kind 0 -o s0.bmp --no").status, 0);
+    ASSERT_EQ(Run("blur s.bmp -o s.bmp").status, 0);
+    r = Run("fourier s.bmp --kind 1/r -o s1.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Has(r.out, "File Source")) << r.out;
+
+    // q.bmp and q.jpg share q.ft: each run gets its own picture's spectrum.
+    fs::copy_file(Path("a.bmp"), Path("q.bmp"));
+    ASSERT_EQ(Run("open b.bmp -o q.jpg").status, 0);
+    ASSERT_EQ(Run("fourier q.jpg --kind 1/r -o j1.bmp --no").status, 0);
+    ASSERT_EQ(Run("fourier q.bmp --kind 1/r -o b1.bmp --no").status, 0);
+    r = Run("fourier q.jpg --kind 1/r -o j2.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Has(r.out, "File Source")) << r.out;
+    EXPECT_TRUE(ReadFile(Path("j2.bmp")) == ReadFile(Path("j1.bmp")));
+
+    // A spectrum full of NaN under a right header (the older layout, newer than its picture)
+    // is not used: the run computes the spectrum and says the file's name when it is opened.
+    {
+        std::ofstream ft(Path("b.ft"), std::ios::binary);
+        ft << std::string("\x08\0\0\0\x06\0\0\0", 8);
+        const std::string nan("\0\0\0\0\0\0\xf8\x7f", 8);
+        for (int i = 0; i < 2 * 3 * 16 * 12; ++i) ft << nan;
+    }
+    r = Run("open b.ft -o shown.bmp");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, Path("b.ft") + ": the spectrum holds values that are not finite"))
+        << r.err;
+    r = Run("fourier b.bmp --kind 1/r -o nan.bmp --no");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(ReadFile(Path("nan.bmp")) == ReadFile(Path("fresh_b.bmp")));
 }

@@ -1,7 +1,9 @@
 // zelvanto-cli blur, deconvolve, make-stamp, use-stamp and show-stamp, alone and as steps of
 // one run, on crops of the sample photograph.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -142,4 +144,66 @@ TEST_F(CliStamp, MakeTrimUseAndShowAStamp) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Has(r.err, "--peak takes X,Y, two whole numbers, for example 3,-2, not \"3\"."))
         << r.err;
+}
+
+TEST_F(CliStamp, ExamplesSayWhyTheirSpectrumIsMissingAndPngExamplesAreTaken) {
+    const std::vector<uint8_t> good = SampleCrop(kW, kH, 30, 60);
+    Write("good.bmp", good);
+    Write("blurred.bmp", Blurred(good, kW, kH, CBlurParameters{0, 3, 0.5, false}));
+    Write("p.bmp", SampleCrop(kW, kH, 90, 40));
+
+    // The disk full (a file size limit below a spectrum's 36,872 bytes, SIGXFSZ ignored so
+    // the write fails with EFBIG): the run goes on with its result and says so; the example
+    // tools report the write.
+    {
+        struct rlimit saved {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        struct rlimit limited = saved;
+        limited.rlim_cur = 20000;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const CliResult fourier = Run("fourier p.bmp --kind 1/r -o r.bmp --no");
+        const CliResult stamp = Run("make-stamp good.bmp --good good.bmp --blurred blurred.bmp");
+        const CliResult deconvolve =
+            Run("deconvolve p.bmp --good good.bmp --blurred blurred.bmp -o d.bmp");
+        const CliResult transform = Run("transform p.bmp t.ft");
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_EQ(fourier.status, 0) << fourier.err;
+        EXPECT_TRUE(Has(fourier.err, "spectrum not kept: " + Path("p.ft") + ": File too large"))
+            << fourier.err;
+        EXPECT_TRUE(fs::exists(Path("r.bmp")));
+        EXPECT_EQ(transform.status, 1);
+        EXPECT_TRUE(Has(transform.err, "t.ft failed to process. t.ft: File too large"))
+            << transform.err;
+        for (const CliResult* r : {&stamp, &deconvolve}) {
+            EXPECT_EQ(r->status, 1);
+            EXPECT_TRUE(Has(r->err, "spectrum not kept: " + Path("good.ft") + ": File too large"))
+                << r->err;
+            EXPECT_FALSE(Has(r->err, "File not found")) << r->err;
+        }
+    }
+
+    // An example of another size: the sizes are the reason.
+    {
+        CScriptedUi quiet;
+        CUiScope scope(quiet);
+        DibHandle dib;
+        ASSERT_EQ(NewGreyPicture(kW + 2, kH, dib), 1);
+        ASSERT_EQ(WriteBmpFile(Path("wide.bmp"), dib, 0), 1);
+    }
+    CliResult r = Run("deconvolve p.bmp --good wide.bmp --blurred blurred.bmp -o d.bmp");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, Path("wide.bmp") + " is 34 x 24; the picture is 32 x 24")) << r.err;
+    EXPECT_FALSE(Has(r.err, "File not found")) << r.err;
+
+    // PNG examples are taken and give what their BMP twins give.
+    r = Run("deconvolve p.bmp --good good.bmp --blurred blurred.bmp -o from_bmp.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(Run("open good.bmp -o gpng.png").status, 0);
+    ASSERT_EQ(Run("open blurred.bmp -o bpng.png").status, 0);
+    r = Run("deconvolve p.bmp --good gpng.png --blurred bpng.png -o from_png.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("from_png.bmp"), Read("from_bmp.bmp"));
+    EXPECT_TRUE(fs::exists(Path("gpng.ft")));
 }

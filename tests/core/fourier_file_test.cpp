@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "fourier/fourier.h"
+#include "platform/file_open.h"
 #include "support/scripted_ui.h"
 
 namespace fs = std::filesystem;
@@ -27,7 +29,7 @@ protected:
             m_spectrum[i] = Complex(std::sin(0.37 * static_cast<double>(i)) * 1e3,
                                     -1.0 / (1.0 + static_cast<double>(i)));
         m_spectrum[1] = Complex(-0.0, std::numeric_limits<double>::denorm_min());
-        m_spectrum[2] = Complex(std::numeric_limits<double>::infinity(), -1e308);
+        m_spectrum[2] = Complex(std::numeric_limits<double>::max(), -1e308);
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
@@ -84,7 +86,9 @@ TEST_F(FourierFile, HeaderHoldsTheHalfSizesAndAnotherSizeIsRefused) {
     EXPECT_EQ(m_engine.ReadFourierFile(path, m_spectrum.data()), 0);
     EXPECT_TRUE(SameBits(m_spectrum, before));
     ASSERT_EQ(m_ui.Events().size(), 1u);
-    EXPECT_EQ(m_ui.Events()[0].text, "Error in CFourier file size data. ");
+    EXPECT_EQ(m_ui.Events()[0].text,
+              "Error in CFourier file size data. " + path +
+                  " holds the spectrum of another size than the 12 x 10 picture.");
     EXPECT_EQ(m_ui.Events()[0].icon, MessageIcon::None);
     CSize half;
     ASSERT_EQ(m_engine.ReadFourierFileSize(path, half), 1);
@@ -193,4 +197,57 @@ TEST_F(FourierFile, OddSidesAreStoredNegatedAndReadBackWhole) {
     EXPECT_EQ(CFourier::SideOfHeaderField(0), 0);
     EXPECT_EQ(CFourier::SideOfHeaderField(-4033), 4033);
     EXPECT_EQ(CFourier::SideOfHeaderField(2016), 4032);
+}
+
+TEST_F(FourierFile, ThePrintTellsWhichPictureTheSpectrumBelongsTo) {
+    // Two pictures of the engine's size (rows of 36 bytes, no padding) differing in one byte.
+    std::vector<uint8_t> a(36 * 10), b;
+    for (size_t i = 0; i < a.size(); ++i) a[i] = static_cast<uint8_t>(i * 7);
+    b = a;
+    b[123] ^= 1;
+    const CFourier::PicturePrint printA = m_engine.PrintOf(a.data());
+    EXPECT_FALSE(printA == m_engine.PrintOf(b.data()));
+    EXPECT_EQ(printA.width, 12);
+    EXPECT_EQ(printA.height, 10);
+
+    const std::string path = Path("p.ft");
+    m_engine.SetSpectrumPrint(printA, true);
+    ASSERT_EQ(m_engine.WriteFourierFile(path, m_spectrum.data()), 1);
+    const std::vector<uint8_t> bytes = Bytes(path);
+    ASSERT_EQ(bytes.size(), 8u + 48u * 120u + 24u);
+    EXPECT_EQ(std::string(bytes.end() - 24, bytes.end() - 16), "ZVPRINT1");
+    EXPECT_EQ(bytes[bytes.size() - 16], 12);
+    EXPECT_EQ(bytes[bytes.size() - 12], 10);
+    using Match = CFourier::FileMatch;
+    EXPECT_EQ(m_engine.MatchFourierFile(path, printA, {}), Match::Matches);
+    EXPECT_EQ(m_engine.MatchFourierFile(path, m_engine.PrintOf(b.data()), {}), Match::Stale);
+    // Read back, the print comes with the spectrum.
+    m_engine.SetSpectrumPrint({}, false);
+    std::vector<Complex> back(m_spectrum.size());
+    ASSERT_EQ(m_engine.ReadFourierFile(path, back.data()), 1);
+    EXPECT_TRUE(SameBits(back, m_spectrum));
+    EXPECT_TRUE(m_engine.SpectrumPrintKnown());
+    EXPECT_TRUE(m_engine.SpectrumPrint() == printA);
+
+    // Cut short (right header) it counts as absent.
+    fs::resize_file(path, 8 + 48 * 60);
+    EXPECT_EQ(m_engine.MatchFourierFile(path, printA, {}), Match::Absent);
+    EXPECT_EQ(m_engine.MatchFourierFile(Path("none.ft"), printA, {}), Match::Absent);
+
+    // Without a print, its age against the picture's decides.
+    m_engine.SetSpectrumPrint({}, false);
+    ASSERT_EQ(m_engine.WriteFourierFile(path, m_spectrum.data()), 1);
+    const std::string picture = Path("p.bmp");
+    std::ofstream(picture) << "x";
+    const auto now = fs::last_write_time(path);
+    fs::last_write_time(picture, now - std::chrono::seconds(5));
+    EXPECT_EQ(m_engine.MatchFourierFile(path, printA, picture), Match::Matches);
+    fs::last_write_time(picture, now + std::chrono::seconds(5));
+    EXPECT_EQ(m_engine.MatchFourierFile(path, printA, picture), Match::Stale);
+
+    // Entries that are not finite are refused, the file named.
+    m_spectrum[5] = Complex(std::numeric_limits<double>::quiet_NaN(), 0.0);
+    ASSERT_EQ(m_engine.WriteFourierFile(path, m_spectrum.data()), 1);
+    EXPECT_EQ(m_engine.ReadFourierFile(path, back.data()), 0);
+    EXPECT_EQ(LastFileError(), path + ": the spectrum holds values that are not finite");
 }

@@ -92,7 +92,7 @@ TEST_F(FourierRunTest, TransformsOnceThenModifiesTheKeptSpectrumEveryTime) {
     EXPECT_FALSE(run.modified);
     EXPECT_TRUE(c.settings.m_bPresent);
     EXPECT_TRUE(IsTimeText(c.settings.m_strSource));
-    EXPECT_EQ(fs::file_size(c.path), 8u + 48u * 16 * 12);
+    EXPECT_EQ(fs::file_size(c.path), 8u + 48u * 16 * 12 + 24u);
     EXPECT_EQ(c.pixels, picture);
 
     // Whatever the buffer holds now, the modification starts from the file.

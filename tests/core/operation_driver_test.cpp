@@ -88,7 +88,7 @@ TEST_F(Driver, FourierKindTransformsKeepsTheSpectrumBesideThePictureAndChangesNo
     EXPECT_TRUE(IsTimeText(doc.m_settings.m_strSource)) << doc.m_settings.m_strSource;
     EXPECT_EQ(doc.m_colorCurrent.m_nResultShare, 100);
     EXPECT_EQ(PictureBytes(doc.m_hDIB), before);
-    EXPECT_EQ(fs::file_size(Path("p.ft")), 8u + 48u * 16 * 12);
+    EXPECT_EQ(fs::file_size(Path("p.ft")), 8u + 48u * 16 * 12 + 24u);
     EXPECT_EQ(m_ui.Messages(), std::vector<std::string>{});
 
     // With a spectrum present kind 0 transforms again and rewrites the file.
@@ -156,7 +156,9 @@ TEST_F(Driver, ARunThatCannotReadItsFourierFileLeavesThePictureAlone) {
     Open(other, "q.bmp");
     other.m_strFourierPath = Path("no/such/folder/q.ft");
     Run(other, 1, 2.0);
-    EXPECT_TRUE(m_ui.Messages().empty());
+    EXPECT_EQ(m_ui.Messages(),
+              std::vector<std::string>{"spectrum not kept: " + Path("no/such/folder/q.ft") +
+                                       ": No such file or directory"});
     EXPECT_TRUE(other.LastRunCompleted());
     // Nothing holds that spectrum: the next run transforms again.
     EXPECT_FALSE(other.m_settings.m_bPresent);
@@ -346,18 +348,32 @@ TEST_F(Driver, ExampleFilesGetTheirFourierFileWhenTheyHaveTheDocumentsSize) {
     Complex* spectrum = doc.m_hSpectrum.As<Complex>();
     uint8_t* flags = doc.m_hFlags.Data();
     EXPECT_EQ(doc.EnsureFourierFile(Path("good.any"), 16, 12, spectrum, flags), 1);
-    EXPECT_EQ(fs::file_size(Path("good.ft")), 8u + 48u * 16 * 12);
+    EXPECT_EQ(fs::file_size(Path("good.ft")), 8u + 48u * 16 * 12 + 24u);
     const std::string made = ReadFileBytes(Path("good.ft"));
-    // Present: nothing is made again.
-    std::ofstream(Path("good.ft"), std::ios::binary) << std::string(8, '\0');
+    // The picture's own: nothing is made again (the file is left as it is).
+    const auto time = fs::last_write_time(Path("good.ft"));
     EXPECT_EQ(doc.EnsureFourierFile(good, 16, 12, spectrum, flags), 1);
-    EXPECT_EQ(fs::file_size(Path("good.ft")), 8u);
+    EXPECT_EQ(fs::last_write_time(Path("good.ft")), time);
+    // Cut short, or made from another picture: made again.
+    std::ofstream(Path("good.ft"), std::ios::binary) << made.substr(0, 100);
+    EXPECT_EQ(doc.EnsureFourierFile(good, 16, 12, spectrum, flags), 1);
+    EXPECT_TRUE(ReadFileBytes(Path("good.ft")) == made);
+    std::string other = made;
+    other[other.size() - 1] ^= 1;
+    std::ofstream(Path("good.ft"), std::ios::binary) << other;
+    EXPECT_EQ(doc.EnsureFourierFile(good, 16, 12, spectrum, flags), 1);
+    EXPECT_TRUE(ReadFileBytes(Path("good.ft")) == made);
+    EXPECT_TRUE(m_ui.Messages().empty());
 
     EXPECT_EQ(doc.MakeFourierFile(good, 16, 12, spectrum, flags), 1);
     EXPECT_TRUE(ReadFileBytes(Path("good.ft")) == made);
-    EXPECT_EQ(doc.MakeFourierFile(Path("wide.bmp"), 20, 12, spectrum, flags), 0);
-    EXPECT_EQ(doc.MakeFourierFile(Path("wide.bmp"), 16, 12, spectrum, flags), 0);
-    EXPECT_EQ(doc.MakeFourierFile(Path("good.ft"), 16, 12, spectrum, flags), 0);
+    EXPECT_EQ(doc.MakeFourierFile(Path("wide.bmp"), 20, 12, spectrum, flags), -1);
+    EXPECT_EQ(doc.MakeFourierFile(Path("wide.bmp"), 16, 12, spectrum, flags), -1);
+    // The real reason: the sizes.
+    EXPECT_EQ(m_ui.Messages().back(), Path("wide.bmp") +
+                                          " is 20 x 12; the picture is 16 x 12: an example "
+                                          "must be of the picture's size.");
+    EXPECT_EQ(doc.MakeFourierFile(Path("good.ft"), 16, 12, spectrum, flags), -1);
     EXPECT_FALSE(fs::exists(Path("wide.ft")));
     EXPECT_EQ(doc.EnsureFourierFile(Path("none.bmp"), 16, 12, spectrum, flags), 0);
 }

@@ -108,14 +108,17 @@ TEST_F(ZelvanDoc, OpeningABitmapPreparesItAndFindsItsFourierFileBesideIt) {
     EXPECT_EQ(m_ui.Events()[0].kind, Kind::RecentFile);
     EXPECT_EQ(m_ui.Events()[0].text, picture);
 
-    // A ".ft" of half its size beside it is taken as its spectrum; one of another size not.
-    for (const auto& [half, present] :
-         {std::pair{CSize{8, 6}, true}, std::pair{CSize{8, 5}, false}}) {
+    // A whole ".ft" of half its size beside it (no print, newer than the picture) is taken
+    // as its spectrum; one of another size, or cut short after a right header, not.
+    for (const auto& [half, entries, present] :
+         {std::tuple{CSize{8, 6}, 3 * 16 * 12, true}, std::tuple{CSize{8, 5}, 3 * 16 * 10, false},
+          std::tuple{CSize{8, 6}, 3 * 16 * 12 - 1, false}}) {
         std::ofstream ft(Path("pics.old/photo.v1.ft"), std::ios::binary);
         uint8_t header[8];
         StoreLE32s(header, half.cx);
         StoreLE32s(header + 4, half.cy);
         ft.write(reinterpret_cast<const char*>(header), 8);
+        ft << std::string(16 * static_cast<size_t>(entries), '\0');
         ft.close();
         CZelvanDoc again;
         ASSERT_TRUE(again.OnOpenDocument(picture));
@@ -391,7 +394,7 @@ TEST_F(ZelvanDoc, WritingGoesByTheKindOfThePath) {
     m_ui.ScriptFourierOperations(0);
     doc.RunOperation(0);
     const std::string spectrum = ReadFileBytes(Path("w.ft"));
-    ASSERT_EQ(spectrum.size(), 8u + 48u * 16 * 12);
+    ASSERT_EQ(spectrum.size(), 8u + 48u * 16 * 12 + 24u);
     fs::remove(Path("w.ft"));
     EXPECT_EQ(doc.WritePictureFile(Path("other.ft")), 1);
     EXPECT_FALSE(fs::exists(Path("other.ft")));
