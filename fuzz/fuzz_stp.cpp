@@ -41,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!usable) return 0;
     for (int32_t y = 0; y < 4; ++y)
         for (int32_t i = 0; i < 24; ++i)
-            if (std::isnan(real[static_cast<size_t>(y) * RowBytes(8 * 24) + i]))
-                std::abort();
+            if (std::isnan(real[static_cast<size_t>(y) * RowBytes(8 * 24) + i])) std::abort();
     return 0;
 }
