@@ -74,6 +74,8 @@ int main(int argc, char** argv) {
     if (const char* e = std::getenv("ZELVANTO_FREE_EDGE")) settings.edgeWeight = std::atof(e);
     if (const char* e = std::getenv("ZELVANTO_FREE_KWEIGHT")) settings.kernelWeight = std::atof(e);
     if (const char* e = std::getenv("ZELVANTO_FREE_ITER")) settings.iterations = std::atoi(e);
+    if (const char* e = std::getenv("ZELVANTO_FREE_SHARE")) settings.edgeShare = std::atof(e);
+    if (const char* e = std::getenv("ZELVANTO_FREE_DECAY")) settings.edgeDecay = std::atof(e);
     if (const char* e = std::getenv("ZELVANTO_FREE_THREADS")) settings.threads = std::atoi(e);
     CKernel kernel;
     CFreeFormReport report;

@@ -4,8 +4,12 @@
 Grey crops of the sample photographs are blurred by random shake kernels (13 to 41 px, seeded
 trajectories), with and without wrap-around at the edges, with 0 and 1 % noise, rounded to
 whole grey levels. For every case the estimate tool (bench/zelvanto_estimate_free_tool)
-estimates the kernel and restores the picture by the program's Wiener restore with the
-estimated and with the true kernel. Printed: the kernel's normalised cross-correlation with
+estimates the kernel, and one solver restores the picture with the estimated and with the
+true kernel: least squares with a weight on the squared gradients (3e-3 without noise, 1e-2
+with 1 % noise), by FFT, the picture extended smoothly when its blur did not wrap around.
+(The program's automatic Wiener assumes rounding noise only and gives 2 to 5 dB with the
+true kernel at 1 % noise, so it does not tell the estimates apart.) Printed: the kernel's
+normalised cross-correlation with
 the true one (best shift), the PSNR of the blurred input, of the restore with the estimate
 and with the true kernel, and the summary against the aims.
 
@@ -188,7 +192,7 @@ def main():
                     ncc = float(fields[fields.index('ncc') + 1])
                     sec = float(fields[fields.index('seconds') + 1])
                     pb = psnr(sharp, blurred)
-                    weight = 2e-3 if noise == 0 else 2e-2
+                    weight = 3e-3 if noise == 0 else 1e-2
                     est = read_raw(paths[1])
                     pe = psnr(sharp, np.clip(restore(blurred, est, weight, wrap), 0, 255))
                     pt = psnr(sharp, np.clip(restore(blurred, k, weight, wrap), 0, 255))

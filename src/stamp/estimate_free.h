@@ -29,13 +29,19 @@ struct CFreeFormSettings {
     // try growing sizes and keep the first one the estimate settles inside.
     int32_t maxSize = kFreeFormDefaultSize;
     // Latent / kernel alternations at every level of the pyramid.
-    int32_t iterations = 6;
+    int32_t iterations = 15;
     // Weight of the L0 term on the latent's gradients at the first alternation of a level
-    // (grey levels scaled to 0 to 1); it falls by 1.1 every alternation.
+    // (grey levels scaled to 0 to 1); it is divided by edgeDecay after every alternation.
     double edgeWeight = 4e-3;
-    // Weight of the kernel's squared norm relative to the latent's gradient energy.
-    double kernelWeight = 2e-3;
-    // Threads for the transforms; 0 uses every hardware thread.
+    double edgeDecay = 1.1;
+    // Weight of the kernel's squared norm relative to the latent's gradient energy: a strong
+    // weight keeps the kernel from collapsing into a spot or scattering into noise.
+    double kernelWeight = 1.0;
+    // Share of the picture's pixels whose latent gradients (the strongest) fit the kernel;
+    // 1 uses them all.
+    double edgeShare = 1.0;
+    // Threads for the transforms and the loops; 0 uses every hardware thread, or one for
+    // pictures below 512 x 512, where starting threads costs more than they save.
     int32_t threads = 0;
 };
 

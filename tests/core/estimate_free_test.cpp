@@ -98,6 +98,48 @@ TEST(FreeFormEstimate, KnownShakeIsFoundCentredNonNegativeAndNormalised) {
     EXPECT_TRUE(ui.Messages().empty());
 }
 
+// The kernel's orientation follows the picture's rows and columns: a shake and its mirror
+// image are told apart, each estimate matching its own blur better than the other.
+TEST(FreeFormEstimate, MirroredShakeGivesTheMirroredKernel) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    const CKernel truth = Shake9();
+    CKernel mirror = truth;
+    for (int32_t y = 0; y < 9; ++y)
+        for (int32_t x = 0; x < 9; ++x) mirror.At(x, y) = truth.At(8 - x, y);
+    CFreeFormSettings settings;
+    settings.maxSize = 15;
+    for (const CKernel* blur : {&truth, static_cast<const CKernel*>(&mirror)}) {
+        const std::vector<double> grey = BlurredGrey(*blur, true);
+        CKernel estimate;
+        ASSERT_EQ(EstimateFreeFormKernel(grey.data(), 96, 96, settings, estimate), 1);
+        const CKernel& other = blur == &truth ? mirror : truth;
+        EXPECT_GT(KernelCorrelation(estimate, *blur), KernelCorrelation(estimate, other) + 0.1);
+    }
+}
+
+// The work split over threads gives the same kernel as one thread; an even size is taken as
+// the next odd one.
+TEST(FreeFormEstimate, ThreadsDoNotChangeTheKernelAndEvenSizesAreMadeOdd) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    CPlanes blurred;
+    ASSERT_TRUE(BlurPlanes(TexturedPlanes(160, 140, 3), Shake9(), false, blurred));
+    const std::vector<double> grey = GreyOfPlanes(blurred);
+    CFreeFormSettings settings;
+    settings.maxSize = 14;
+    settings.threads = 1;
+    CKernel one, two;
+    ASSERT_EQ(EstimateFreeFormKernel(grey.data(), 160, 140, settings, one), 1);
+    settings.threads = 2;
+    ASSERT_EQ(EstimateFreeFormKernel(grey.data(), 160, 140, settings, two), 1);
+    ASSERT_EQ(one.width, 15);
+    ASSERT_EQ(two.width, 15);
+    for (size_t i = 0; i < one.values.size(); ++i)
+        EXPECT_NEAR(one.values[i], two.values[i], 1e-9) << i;
+    EXPECT_GE(KernelCorrelation(one, Shake9()), 0.7);
+}
+
 TEST(FreeFormEstimate, GrowingSizesSettleOnAWindowTheShakeFitsIn) {
     CScriptedUi ui;
     CUiScope scope(ui);
@@ -109,7 +151,8 @@ TEST(FreeFormEstimate, GrowingSizesSettleOnAWindowTheShakeFitsIn) {
     ASSERT_EQ(EstimateFreeFormKernel(grey.data(), 96, 96, settings, estimate, &report), 1);
     ASSERT_FALSE(report.triedSizes.empty());
     EXPECT_EQ(report.triedSizes.front(), 15);
-    EXPECT_EQ(report.size, report.triedSizes.back()) << report.supportWidth << " x " << report.supportHeight;
+    EXPECT_EQ(report.size, report.triedSizes.back())
+        << report.supportWidth << " x " << report.supportHeight;
     EXPECT_LE(std::max(report.supportWidth, report.supportHeight), report.size - 2);
     EXPECT_GE(KernelCorrelation(estimate, Shake9()), 0.7);
 }
