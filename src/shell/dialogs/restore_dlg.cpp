@@ -167,7 +167,8 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
     m_iterations->setRange(0, kMaxRestoreIterations);
     m_iterations->setSpecialValueText(QStringLiteral("Automatic"));
     m_iterations->setValue(CRestoreSettings().iterations);
-    m_taper = new QCheckBox(QStringLiteral("Border taper"), method);
+    m_taper =
+        new QCheckBox(QStringLiteral("Borders as they are (off: the blur wraps around)"), method);
     m_taper->setChecked(true);
     form->addRow(QStringLiteral("Method"), m_method);
     form->addRow(QStringLiteral("Strength"), strength);
