@@ -85,7 +85,10 @@ CDesktopUi::~CDesktopUi() {
 }
 
 QWidget* CDesktopUi::ParentWindow() const {
-    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    // Never the progress dialog: it is deleted when the work ends, and with it every dialog
+    // it parented, even one still open on the stack.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr && modal != m_progress.data()) return modal;
     return m_parent.data();
 }
 
