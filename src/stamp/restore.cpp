@@ -161,7 +161,7 @@ int RestorePlanes(const CPlanes& input, const CKernel& kernel, const CRestoreSet
     int result = 0;
     try {
         work.noise = EstimateNoise(input);
-        const bool cyclic = !settings.taper || PictureWraps(input);
+        const bool cyclic = !settings.taper || PictureWraps(input, kernel);
         MakeWorkDomain(input, kernel, cyclic, work);
         done.workWidth = work.planes.width;
         done.workHeight = work.planes.height;

@@ -2,6 +2,7 @@
 // borders whose pixels are unknown.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "stamp/restore_parts.h"
 
@@ -47,34 +48,87 @@ int32_t FastSize(int32_t n) {
     }
 }
 
-bool PictureWraps(const CPlanes& input) {
+namespace {
+
+// The kernel's blur along one axis: the largest share of its weight that falls on one
+// column (row) and half the extent of the columns (rows) holding more than 1 % of that.
+struct CAxisSpread {
+    double peakShare = 1.0;
+    int32_t reach = 1;
+};
+
+CAxisSpread Spread(const CKernel& kernel, bool alongX) {
+    const int32_t n = alongX ? kernel.width : kernel.height;
+    std::vector<double> marginal(static_cast<size_t>(std::max(n, 1)), 0.0);
+    double total = 0.0;
+    for (int32_t y = 0; y < kernel.height; ++y)
+        for (int32_t x = 0; x < kernel.width; ++x) {
+            const double v = std::abs(kernel.At(x, y));
+            marginal[static_cast<size_t>(alongX ? x : y)] += v;
+            total += v;
+        }
+    CAxisSpread spread;
+    if (n <= 0 || total <= 0.0) return spread;
+    const double peak = *std::max_element(marginal.begin(), marginal.end());
+    int32_t first = n, last = -1;
+    for (int32_t i = 0; i < n; ++i)
+        if (marginal[static_cast<size_t>(i)] > 0.01 * peak) {
+            first = std::min(first, i);
+            last = i;
+        }
+    spread.peakShare = peak / total;
+    spread.reach = std::max<int32_t>(1, (last - first + 1) / 2);
+    return spread;
+}
+
+// Whether the seam between a picture's last and first column (alongX) or row looks wrapped.
+// steps(a, b) sums |column a - column b| over the planes' rows (rows a and b over columns).
+template <typename Steps>
+bool SeamWraps(int32_t n, int32_t lines, const CAxisSpread& spread, const Steps& steps) {
+    // A blur that wrapped smoothed the seam like the rest of the picture, so the step across
+    // it is like the steps beside it; a photograph's opposite edges meet in a jump that no
+    // blur softened, several times the blurred steps beside it.
+    const double seam = steps(n - 1, 0);
+    const double beside = 0.5 * (steps(n - 1, n - 2) + steps(1, 0));
+    const double rounding = 0.5 * 3.0 * lines;
+    if (seam <= 1.5 * beside + rounding) return true;
+    // A small kernel softens a jump across the seam only to its own share of one column: the
+    // step across the seam is then that share of the difference between the pixels the
+    // kernel's reach away on either side, where a seam no blur crossed keeps the whole jump.
+    // A jump too small to be told from the noise says nothing.
+    if (spread.reach >= n / 2) return false;
+    const double across = steps(n - 1 - spread.reach, spread.reach);
+    if (across < 4.0 * 3.0 * lines) return false;
+    return seam <= std::sqrt(spread.peakShare) * across;
+}
+
+}  // namespace
+
+bool PictureWraps(const CPlanes& input, const CKernel& kernel) {
     const int32_t w = input.width, h = input.height;
     if (w < 8 || h < 8) return false;
-    // Summed over the planes: the steps across the seam between the last and the first
-    // column (row), and the mean of the steps beside it on either side.
-    double seamX = 0.0, besideX = 0.0, seamY = 0.0, besideY = 0.0;
-    for (int32_t c = 0; c < 3; ++c) {
-        const double* p = input.Plane(c);
-        for (int32_t y = 0; y < h; ++y) {
-            const double* row = p + static_cast<size_t>(y) * w;
-            seamX += std::abs(row[w - 1] - row[0]);
-            besideX += 0.5 * (std::abs(row[w - 1] - row[w - 2]) + std::abs(row[1] - row[0]));
+    const auto columns = [&](int32_t a, int32_t b) {
+        double sum = 0.0;
+        for (int32_t c = 0; c < 3; ++c) {
+            const double* p = input.Plane(c);
+            for (int32_t y = 0; y < h; ++y) {
+                const double* row = p + static_cast<size_t>(y) * w;
+                sum += std::abs(row[a] - row[b]);
+            }
         }
-        const double* first = p;
-        const double* second = p + w;
-        const double* last = p + static_cast<size_t>(h - 1) * w;
-        const double* beforeLast = last - w;
-        for (int32_t x = 0; x < w; ++x) {
-            seamY += std::abs(last[x] - first[x]);
-            besideY += 0.5 * (std::abs(last[x] - beforeLast[x]) + std::abs(second[x] - first[x]));
+        return sum;
+    };
+    const auto rows = [&](int32_t a, int32_t b) {
+        double sum = 0.0;
+        for (int32_t c = 0; c < 3; ++c) {
+            const double* ra = input.Plane(c) + static_cast<size_t>(a) * w;
+            const double* rb = input.Plane(c) + static_cast<size_t>(b) * w;
+            for (int32_t x = 0; x < w; ++x) sum += std::abs(ra[x] - rb[x]);
         }
-    }
-    // A blur that wrapped smoothed the seams like the rest of the picture, so the step across
-    // a seam is like the steps beside it; a photograph's opposite edges meet in a jump that
-    // no blur softened, several times the blurred steps beside it.
-    const double floor = 0.5 * 3.0 * (w + h);  // rounding alone
-    return seamX <= 1.5 * besideX + floor * h / (w + h) &&
-           seamY <= 1.5 * besideY + floor * w / (w + h);
+        return sum;
+    };
+    return SeamWraps(w, h, Spread(kernel, true), columns) &&
+           SeamWraps(h, w, Spread(kernel, false), rows);
 }
 
 void MakeWorkDomain(const CPlanes& input, const CKernel& kernel, bool cyclic, CRestoreWork& work) {

@@ -62,9 +62,10 @@ int RunPlanes(const std::function<bool(int32_t plane, std::atomic<double>& fract
               const RestoreProgress& progress);
 
 // Borders: the work domain of a picture and the kernel.
-// Whether the picture looks as if its blur wrapped around its edges: the seams between its
-// opposite edges differ no more than neighbouring rows and columns inside it.
-bool PictureWraps(const CPlanes& input);
+// Whether the picture looks as if its blur by the kernel wrapped around its edges: the seams
+// between its opposite edges differ no more than neighbouring rows and columns inside it, or
+// no more than the kernel's softening of the jump across them.
+bool PictureWraps(const CPlanes& input, const CKernel& kernel);
 // The domain: the picture itself when cyclic, else extended by a margin of the kernel's size
 // (to sizes FFTW transforms fast), the margin filled by fading each edge into the opposite
 // one. Throws std::bad_alloc.

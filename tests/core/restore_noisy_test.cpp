@@ -138,6 +138,28 @@ TEST(RestoreBorders, UnknownBeyondThePictureUnlessItsBlurWraps) {
     EXPECT_TRUE(ui.Messages().empty());
 }
 
+TEST(RestoreBorders, SmallBlursThatWrapAreToldFromTheirSoftenedSeams) {
+    // A kernel of a few pixels softens the jump across a wrapped seam only a little, so the
+    // seam's step stays larger than the steps beside it; the kernel's own share tells it.
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    CKernel gaussian;
+    ASSERT_EQ(GaussianKernel(1.0, gaussian), 1);
+    for (const CKernel& k : {gaussian, Defocus(2.0)}) {
+        for (double sigma : {0.0, 2.55}) {
+            CRestoreReport report;
+            CPlanes restored;
+            ASSERT_EQ(RestorePlanes(Blurred(k, sigma, true).blurred, k, {}, restored, {}, &report),
+                      1);
+            EXPECT_TRUE(report.cyclic) << k.width << " " << sigma;
+            ASSERT_EQ(RestorePlanes(Blurred(k, sigma, false).blurred, k, {}, restored, {}, &report),
+                      1);
+            EXPECT_FALSE(report.cyclic) << k.width << " " << sigma;
+        }
+    }
+    EXPECT_TRUE(ui.Messages().empty());
+}
+
 TEST(RestoreLucy, StopsWhenThePictureIsExplainedLongBeforeItsCap) {
     CScriptedUi ui;
     CUiScope scope(ui);
