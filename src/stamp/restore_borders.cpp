@@ -51,10 +51,11 @@ int32_t FastSize(int32_t n) {
 namespace {
 
 // The kernel's blur along one axis: the largest share of its weight that falls on one
-// column (row) and half the extent of the columns (rows) holding more than 1 % of that.
+// column (row), and half the extent of the columns (rows) between which its central 98 % lie
+// (0 when one column holds 95 %: the kernel does not blur along the axis).
 struct CAxisSpread {
     double peakShare = 1.0;
-    int32_t reach = 1;
+    int32_t reach = 0;
 };
 
 CAxisSpread Spread(const CKernel& kernel, bool alongX) {
@@ -62,21 +63,24 @@ CAxisSpread Spread(const CKernel& kernel, bool alongX) {
     std::vector<double> marginal(static_cast<size_t>(std::max(n, 1)), 0.0);
     double total = 0.0;
     for (int32_t y = 0; y < kernel.height; ++y)
-        for (int32_t x = 0; x < kernel.width; ++x) {
-            const double v = std::abs(kernel.At(x, y));
-            marginal[static_cast<size_t>(alongX ? x : y)] += v;
-            total += v;
-        }
+        for (int32_t x = 0; x < kernel.width; ++x)
+            marginal[static_cast<size_t>(alongX ? x : y)] += kernel.At(x, y);
+    // A learnt kernel's small values of either sign mostly cancel along a column.
+    for (double& m : marginal) {
+        m = std::max(m, 0.0);
+        total += m;
+    }
     CAxisSpread spread;
     if (n <= 0 || total <= 0.0) return spread;
-    const double peak = *std::max_element(marginal.begin(), marginal.end());
-    int32_t first = n, last = -1;
-    for (int32_t i = 0; i < n; ++i)
-        if (marginal[static_cast<size_t>(i)] > 0.01 * peak) {
-            first = std::min(first, i);
-            last = i;
-        }
-    spread.peakShare = peak / total;
+    spread.peakShare = *std::max_element(marginal.begin(), marginal.end()) / total;
+    if (spread.peakShare >= 0.95) return spread;
+    int32_t first = 0, last = n - 1;
+    for (double below = 0.0;
+         first < n - 1 && below + marginal[static_cast<size_t>(first)] < 0.01 * total; ++first)
+        below += marginal[static_cast<size_t>(first)];
+    for (double above = 0.0;
+         last > first && above + marginal[static_cast<size_t>(last)] < 0.01 * total; --last)
+        above += marginal[static_cast<size_t>(last)];
     spread.reach = std::max<int32_t>(1, (last - first + 1) / 2);
     return spread;
 }
@@ -88,6 +92,7 @@ bool SeamWraps(int32_t n, int32_t lines, const CAxisSpread& spread, const Steps&
     // A blur that wrapped smoothed the seam like the rest of the picture, so the step across
     // it is like the steps beside it; a photograph's opposite edges meet in a jump that no
     // blur softened, several times the blurred steps beside it.
+    if (spread.reach == 0) return true;  // no blur across this seam: either way is the same
     const double seam = steps(n - 1, 0);
     const double beside = 0.5 * (steps(n - 1, n - 2) + steps(1, 0));
     const double rounding = 0.5 * 3.0 * lines;
