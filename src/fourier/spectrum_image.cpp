@@ -94,8 +94,9 @@ int MakeSpectrumImage(const float* grey, int32_t width, int32_t height, CSpectru
                 const int32_t fx = x - width / 2;
                 const int32_t kx = ((fx % width) + width) % width;
                 const std::complex<float> f =
-                    kx < halfColumns ? half[static_cast<size_t>(ky) * halfColumns + kx]
-                                     : half[static_cast<size_t>(mirrorY) * halfColumns + width - kx];
+                    kx < halfColumns
+                        ? half[static_cast<size_t>(ky) * halfColumns + kx]
+                        : half[static_cast<size_t>(mirrorY) * halfColumns + width - kx];
                 row[x] = std::log1p(std::abs(f) * scale);
             }
         }

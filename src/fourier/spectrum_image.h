@@ -24,8 +24,7 @@ struct CSpectrumImage {
 
     bool IsEmpty() const { return width <= 0 || height <= 0; }
     uint8_t At(int32_t x, int32_t y) const {
-        return values[static_cast<size_t>(y) * static_cast<size_t>(width) +
-                      static_cast<size_t>(x)];
+        return values[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
     }
 };
 

@@ -1,13 +1,14 @@
 // The spectrum image of a picture and the estimate's marks over it: orientation as on
 // screen, the zero lines of a motion across its direction where the image is dark, the
 // rings of a defocus as ellipses on a picture that is not square.
+#include "fourier/spectrum_image.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <random>
 
-#include "fourier/spectrum_image.h"
 #include "stamp/kernels.h"
 #include "stamp/mark_geometry.h"
 #include "stamp/restore.h"
@@ -75,10 +76,9 @@ TEST(SpectrumImage, WavesShowWhereTheyPointOnScreen) {
     // Rows of the packed bitmap: row y is y rows above the bottom of the screen.
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x)
-            grey[static_cast<size_t>(y) * w + x] =
-                static_cast<float>(
-                    100.0 + 60.0 * std::cos(2.0 * kPi * (5.0 * x / w + 3.0 * y / h)) *
-                                std::exp(-(std::pow(x - 32.0, 2) + std::pow(y - 24.0, 2)) / 200.0));
+            grey[static_cast<size_t>(y) * w + x] = static_cast<float>(
+                100.0 + 60.0 * std::cos(2.0 * kPi * (5.0 * x / w + 3.0 * y / h)) *
+                            std::exp(-(std::pow(x - 32.0, 2) + std::pow(y - 24.0, 2)) / 200.0));
     CSpectrumImage image;
     ASSERT_EQ(MakeSpectrumImage(grey.data(), w, h, image), 1);
     ASSERT_EQ(image.width, w);
@@ -122,8 +122,10 @@ TEST(SpectrumImage, MotionZeroLinesRunAcrossTheMotionWhereTheImageIsDark) {
             }
         }
         const double along = MeanAlong(image, on);
-        const double between = MeanAlong(image, MarkGeometry(MotionMarks(length, angle, 0.5), w, h));
-        const double mirrored = MeanAlong(image, MarkGeometry(MotionMarks(length, -angle, 0.0), w, h));
+        const double between =
+            MeanAlong(image, MarkGeometry(MotionMarks(length, angle, 0.5), w, h));
+        const double mirrored =
+            MeanAlong(image, MarkGeometry(MotionMarks(length, -angle, 0.0), w, h));
         EXPECT_LT(along, 0.75 * between) << along << " " << between;
         EXPECT_LT(along, 0.85 * mirrored) << along << " " << mirrored;
     }
@@ -174,5 +176,6 @@ TEST(SpectrumImage, RefusesWhatIsNoPicture) {
     EXPECT_EQ(MakeSpectrumImage(DibHandle(), image), 0);
     EXPECT_EQ(MakeSpectrumImage(nullptr, 0, 5, image), 0);
     EXPECT_TRUE(image.IsEmpty());
-    EXPECT_EQ(ui.Messages(), (std::vector<std::string>(2, "There is no picture to show the spectrum of.")));
+    EXPECT_EQ(ui.Messages(),
+              (std::vector<std::string>(2, "There is no picture to show the spectrum of.")));
 }

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "fourier/fourier.h"
 #include "platform/user_interface.h"
@@ -62,6 +63,26 @@ QImage ImageOf(const CPlanes& planes) {
             const size_t i = static_cast<size_t>(y) * planes.width + x;
             line[x] = qRgb(ByteFromReal(planes.Plane(2)[i]), ByteFromReal(planes.Plane(1)[i]),
                            ByteFromReal(planes.Plane(0)[i]));
+        }
+    }
+    return image;
+}
+
+// The kernel as a grey image, its peak white, each value a square of pixels so that the
+// kernel fills about kKernelViewSide pixels; rows of the kernel run bottom-up like the
+// picture's.
+QImage KernelImage(const CKernel& kernel) {
+    if (kernel.IsEmpty()) return {};
+    double peak = 0.0;
+    for (const double v : kernel.values) peak = std::max(peak, std::abs(v));
+    const int scale = std::max(1, kKernelViewSide / std::max(kernel.width, kernel.height));
+    QImage image(kernel.width * scale, kernel.height * scale, QImage::Format_Grayscale8);
+    for (int32_t y = 0; y < image.height(); ++y) {
+        uchar* line = image.scanLine(y);
+        const int32_t ky = kernel.height - 1 - y / scale;
+        for (int32_t x = 0; x < image.width(); ++x) {
+            const double v = peak > 0.0 ? std::abs(kernel.At(x / scale, ky)) / peak : 0.0;
+            line[x] = static_cast<uchar>(std::lround(255.0 * v));
         }
     }
     return image;
@@ -179,17 +200,22 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal, this);
     controls->addWidget(buttons);
 
-    auto* preview = new QVBoxLayout;
+    auto* preview = new QGridLayout;
     m_preview = new QLabel(this);
     m_preview->setMinimumSize(kPreviewWidth, kPreviewHeight);
     m_preview->setAlignment(Qt::AlignCenter);
+    m_kernelView = new QLabel(this);
+    m_kernelView->setMinimumSize(kKernelViewSide, kKernelViewSide);
+    m_kernelView->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_info = new QLabel(this);
     m_info->setWordWrap(true);
-    m_info->setMaximumWidth(kPreviewWidth + 40);
-    preview->addWidget(new QLabel(QStringLiteral("Preview (the picture's centre)"), this));
-    preview->addWidget(m_preview);
-    preview->addWidget(m_info);
-    preview->addStretch();
+    m_info->setMaximumWidth(kPreviewWidth + kKernelViewSide + 40);
+    preview->addWidget(new QLabel(QStringLiteral("Preview (the picture's centre)"), this), 0, 0);
+    preview->addWidget(new QLabel(QStringLiteral("Kernel, enlarged"), this), 0, 1);
+    preview->addWidget(m_preview, 1, 0);
+    preview->addWidget(m_kernelView, 1, 1);
+    preview->addWidget(m_info, 2, 0, 1, 2);
+    preview->setRowStretch(3, 1);
     layout->addLayout(preview);
 
     // The preview restores the centre of the picture at full scale, so that the blur keeps
@@ -423,6 +449,7 @@ void CRestoreDlg::RefreshPreview() {
     if (made == 1) result = RestorePlanes(m_centre, kernel, Settings(), restored, {}, nullptr);
     m_previewMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     ++m_previewCount;
+    m_kernelView->setPixmap(made == 1 ? QPixmap::fromImage(KernelImage(kernel)) : QPixmap());
     if (result == 1) {
         m_preview->setPixmap(QPixmap::fromImage(ImageOf(restored)));
         m_info->setText(QStringLiteral("%1 x %2 of the picture, %3; %4 ms")

@@ -23,10 +23,10 @@ class QTimer;
 // "Restore ...": where the kernel comes from (the example pair of "Dialog Zelvanto", a stamp
 // file, or a known blur with its parameters), the method, the strength, the kernel size, the
 // border taper, and a preview of the result on the picture's centre that follows the
-// controls. "Learn Kernel" learns the example pair's blur and writes it as a kernel file
-// (the blur itself, not the inverse that Make Stamp writes). The controls start from the
-// request given; OK, possible once the kernel can be made (the example pair is learnt then,
-// if it was not yet), leaves Data() holding the request as edited, the learnt kernel with it.
+// controls, its kernel enlarged beside it. "Learn Kernel" learns the example pair's blur and writes
+// it as a kernel file (the blur itself, not the inverse that Make Stamp writes). The controls start
+// from the request given; OK, possible once the kernel can be made (the example pair is learnt
+// then, if it was not yet), leaves Data() holding the request as edited, the learnt kernel with it.
 class CRestoreDlg : public QDialog {
     Q_OBJECT
 
@@ -61,6 +61,8 @@ public:
     QPushButton* LearnButton() const { return m_learn; }
     QLabel* Preview() const { return m_preview; }
     QLabel* PreviewInfo() const { return m_info; }
+    // The kernel of the preview, enlarged; empty while there is none.
+    QLabel* KernelView() const { return m_kernelView; }
     // Milliseconds the last preview took; how many previews were drawn.
     double PreviewMilliseconds() const { return m_previewMs; }
     int PreviewCount() const { return m_previewCount; }
@@ -118,9 +120,12 @@ private:
     QCheckBox* m_taper = nullptr;
     QLabel* m_preview = nullptr;
     QLabel* m_info = nullptr;
+    QLabel* m_kernelView = nullptr;
     QTimer* m_timer = nullptr;
 };
 
 // The largest part of the picture, around its centre, that the preview restores.
 inline constexpr int32_t kPreviewWidth = 256;
 inline constexpr int32_t kPreviewHeight = 192;
+// About the side in pixels of the enlarged kernel beside the preview.
+inline constexpr int32_t kKernelViewSide = 128;
