@@ -90,14 +90,13 @@ int MakeSpectrumImage(const float* grey, int32_t width, int32_t height, CSpectru
             const int32_t ky = ((fy % height) + height) % height;
             const int32_t mirrorY = (height - ky) % height;
             float* row = logs.data() + static_cast<size_t>(y) * width;
+            const std::complex<float>* right = half.data() + static_cast<size_t>(ky) * halfColumns;
+            const std::complex<float>* left =
+                half.data() + static_cast<size_t>(mirrorY) * halfColumns;
             for (int32_t x = 0; x < width; ++x) {
                 const int32_t fx = x - width / 2;
-                const int32_t kx = ((fx % width) + width) % width;
-                const std::complex<float> f =
-                    kx < halfColumns
-                        ? half[static_cast<size_t>(ky) * halfColumns + kx]
-                        : half[static_cast<size_t>(mirrorY) * halfColumns + width - kx];
-                row[x] = std::log1p(std::abs(f) * scale);
+                const std::complex<float> f = fx >= 0 ? right[fx] : left[-fx];
+                row[x] = std::log1p(std::sqrt(std::norm(f)) * scale);
             }
         }
         half = {};
