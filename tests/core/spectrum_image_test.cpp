@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
 
+#include "stamp/estimate_blur.h"
 #include "stamp/kernels.h"
 #include "stamp/mark_geometry.h"
 #include "stamp/restore.h"
@@ -105,8 +107,9 @@ TEST(SpectrumImage, MotionZeroLinesRunAcrossTheMotionWhereTheImageIsDark) {
         SCOPED_TRACE(angle);
         CKernel kernel;
         ASSERT_EQ(MotionKernel(length, angle, kernel), 1);
+        const DibHandle picture = BlurredNoise(w, h, kernel);
         CSpectrumImage image;
-        ASSERT_EQ(MakeSpectrumImage(BlurredNoise(w, h, kernel), image), 1);
+        ASSERT_EQ(MakeSpectrumImage(picture, image), 1);
         const CMarkGeometry on = MarkGeometry(MotionMarks(length, angle, 0.0), w, h);
         ASSERT_EQ(on.lines.size(), size_t{6});
         EXPECT_TRUE(on.rings.empty());
@@ -128,6 +131,27 @@ TEST(SpectrumImage, MotionZeroLinesRunAcrossTheMotionWhereTheImageIsDark) {
             MeanAlong(image, MarkGeometry(MotionMarks(length, -angle, 0.0), w, h));
         EXPECT_LT(along, 0.75 * between) << along << " " << between;
         EXPECT_LT(along, 0.85 * mirrored) << along << " " << mirrored;
+
+        // The estimate's own marks lie on the same zeros: darker than midway between them.
+        CPlanes planes;
+        ASSERT_EQ(PlanesFromPicture(picture, planes), 1);
+        CBlurEstimate estimate;
+        CEstimateRequest request;
+        request.model = BlurModel::Motion;
+        request.maxSize = 21;
+        ASSERT_EQ(EstimateBlur(planes, request, estimate), 1);
+        ASSERT_TRUE(estimate.marks.hasLines);
+        EXPECT_NEAR(estimate.marks.lineDirection, angle, 3.0);
+        CSpectrumMarks midway = estimate.marks;
+        std::vector<double> offsets = midway.lineOffsets;
+        std::sort(offsets.begin(), offsets.end());
+        midway.lineOffsets.clear();
+        for (size_t i = 1; i < offsets.size(); ++i)
+            if (offsets[i - 1] * offsets[i] > 0.0)  // not across frequency 0
+                midway.lineOffsets.push_back((offsets[i - 1] + offsets[i]) / 2.0);
+        const double estimated = MeanAlong(image, MarkGeometry(estimate.marks, w, h));
+        const double estimatedBetween = MeanAlong(image, MarkGeometry(midway, w, h));
+        EXPECT_LT(estimated, 0.75 * estimatedBetween) << estimated << " " << estimatedBetween;
     }
     // Lines beyond the highest frequency are left out.
     CSpectrumMarks far;

@@ -19,6 +19,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -62,6 +63,7 @@
 #include "support/scope_guard.h"
 #include "support/temp_dir.h"
 #include "view/dib_image.h"
+#include "view/spectrum_window.h"
 #include "view/zelvan_view.h"
 
 namespace fs = std::filesystem;
@@ -143,6 +145,25 @@ DibHandle PatternPicture(int width, int height, int seed) {
             for (int c = 0; c < 3; ++c)
                 pixels[y * stride + 3 * x + c] =
                     static_cast<uint8_t>((x * (3 + c) + y * (5 + 2 * c) + seed * 40) % 256);
+    return dib;
+}
+
+// Uniform noise (every frequency alike) blurred by a straight motion, its edges repeated
+// beyond the borders as a camera's picture does not wrap around.
+DibHandle MotionBlurredNoise(int width, int height, double length, double angle) {
+    CPlanes noise, blurred;
+    CKernel kernel;
+    DibHandle dib;
+    if (!noise.Allocate(width, height) || !MotionKernel(length, angle, kernel) ||
+        !NewGreyPicture(width, height, dib))
+        qFatal("no noise picture");
+    uint32_t state = 12345;
+    for (double& v : noise.values) {
+        state = state * 1664525u + 1013904223u;
+        v = static_cast<double>(state >> 24);
+    }
+    if (!BlurPlanes(noise, kernel, false, blurred) || !PlanesToPicture(blurred, dib))
+        qFatal("no noise picture");
     return dib;
 }
 
@@ -1184,6 +1205,8 @@ private slots:
             QVERIFY2(dialog->PreviewInfo()->text().contains(QStringLiteral("kernel 10 x 1")),
                      qPrintable(dialog->PreviewInfo()->text()));
             QVERIFY(dialog->PreviewMilliseconds() < 100.0);
+            // The kernel beside it, each value a square of 12 pixels.
+            QCOMPARE(dialog->KernelView()->pixmap().size(), QSize(120, 12));
             const int count = dialog->PreviewCount();
             dialog->KnownCombo()->setCurrentIndex(CRestoreDlg::kPathFirst + 3);  // random
             QTRY_VERIFY(dialog->PreviewCount() > count);
@@ -1251,6 +1274,7 @@ private slots:
             QVERIFY2(
                 dialog->PreviewInfo()->text().contains(QStringLiteral("Read Stamp File error aa")),
                 qPrintable(dialog->PreviewInfo()->text()));
+            QVERIFY(dialog->KernelView()->pixmap().isNull());
             dialog->reject();
         });
         Frame().RouteCommand(kCmdRestore);
@@ -1263,6 +1287,90 @@ private slots:
         for (const char* name : {"rsharp.bmp", "rblurred.bmp", "rblurred_blur.stp"})
             fs::remove(m_dir / name);
     }
+    // View > Spectrum opens a window of its own on the active picture with a caption naming
+    // it; once is enough. "Estimate Blur" runs under the progress dialog and draws the
+    // motion's zero lines across its direction; a change of the picture takes the marks
+    // away, Cancel leaves none, and the window closes with its document.
+    void spectrumWindowShowsThePictureAndTheEstimatesMarks() {
+        const std::string path = (m_dir / "smotion.bmp").string();
+        {
+            DibHandle blurred = MotionBlurredNoise(128, 96, 9.0, 30.0);
+            QCOMPARE(WriteBmpFile(path, blurred, 0), 1);
+        }
+        Start({QString::fromStdString(path)});
+        CZelvanDoc& doc = View().GetDocument();
+        QVERIFY(Enabled(kCmdSpectrum));
+        QVERIFY(Frame()
+                    .Menu(QStringLiteral("&View"))
+                    ->actions()
+                    .contains(Frame().Action(kCmdSpectrum)));
+        QVERIFY(Frame().RouteCommand(kCmdSpectrum));
+        QPointer<CSpectrumWindow> window = CSpectrumWindow::Of(doc);
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->Image().width, 128);
+        QCOMPARE(window->Image().height, 96);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Spectrum - smotion.bmp"));
+        QVERIFY2(window->Caption()->text().startsWith(
+                     QStringLiteral("Spectrum of smotion.bmp, 128 x 96: log magnitude")),
+                 qPrintable(window->Caption()->text()));
+        QVERIFY(Frame().RouteCommand(kCmdSpectrum));
+        QCOMPARE(Frame().findChildren<CSpectrumWindow*>().size(), 1);
+        QVERIFY(window->Canvas()->Marks().IsEmpty());
+
+        window->ModelCombo()->setCurrentText(QStringLiteral("motion"));
+        window->SizeSpin()->setValue(21);  // a picture of four times the size on each side
+        window->EstimateButton()->click();
+        QVERIFY(m_ui->messages.empty());
+        QVERIFY(window->HasEstimate());
+        QCOMPARE(m_ui->progressCaptions, QStringList{QStringLiteral("Estimating the blur ...")});
+        const CBlurEstimate& estimate = window->Estimate();
+        QVERIFY(estimate.model == BlurModel::Motion);
+        QVERIFY2(std::abs(estimate.angle - 30.0) < 5.0,
+                 qPrintable(QString::number(estimate.angle)));
+        const CMarkGeometry& marks = window->Canvas()->Marks();
+        QVERIFY(!marks.lines.empty());
+        // Across the motion on screen, y downwards: at right angles to (cos A, -sin A) of the
+        // estimate where the canvas draws them, the image shown square.
+        const double a = estimate.angle * 3.14159265358979 / 180.0;
+        const QRectF square = window->Canvas()->ImageRect();
+        QCOMPARE(square.width(), square.height());
+        for (const CMarkSegment& s : marks.lines) {
+            const double dx = (s.x1 - s.x0) * square.width() / 128.0;
+            const double dy = (s.y1 - s.y0) * square.height() / 96.0;
+            QVERIFY(std::abs(dx * std::cos(a) - dy * std::sin(a)) < 1e-6 * std::hypot(dx, dy));
+        }
+        QVERIFY2(
+            window->EstimateText()->text().contains(QString::fromStdString(estimate.description)),
+            qPrintable(window->EstimateText()->text()));
+        // The marks are drawn in their colour over the grey spectrum.
+        const QImage shown = window->Canvas()->grab().toImage();
+        int marked = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QColor c = shown.pixelColor(x, y);
+                if (c.red() > c.green() + 80) ++marked;
+            }
+        QVERIFY2(marked > 100, qPrintable(QString::number(marked)));
+
+        // The picture changes: the window shows the new one, without the old marks.
+        doc.m_hDIB.Data()[kInfoHeaderBytes + 7] ^= 0xFF;
+        doc.UpdateAllViews();
+        QTRY_VERIFY(!window->HasEstimate());
+        QVERIFY(window->Canvas()->Marks().IsEmpty());
+
+        // Cancelled in the progress dialog: no estimate.
+        m_ui->cancelProgress = true;
+        QCOMPARE(window->EstimateBlurNow(), kRestoreCancelled);
+        QVERIFY(!window->HasEstimate());
+        QVERIFY(window->Canvas()->Marks().IsEmpty());
+        m_ui->cancelProgress = false;
+
+        QVERIFY(Frame().RouteCommand(kCmdFileClose));
+        QTRY_VERIFY(window.isNull());
+        fs::remove(path);
+    }
+
     void blurDialogFromTheMenu() {
         const BlurSettings saved = LastBlurSettings();
         Start({QString::fromStdString(m_picture)});
