@@ -38,7 +38,8 @@ std::vector<CSpectrumWindow*>& OpenWindows() {
 QImage ImageOf(const CSpectrumImage& spectrum) {
     QImage image(spectrum.width, spectrum.height, QImage::Format_Grayscale8);
     for (int32_t y = 0; y < spectrum.height; ++y)
-        std::memcpy(image.scanLine(y), spectrum.values.data() + static_cast<size_t>(y) * spectrum.width,
+        std::memcpy(image.scanLine(y),
+                    spectrum.values.data() + static_cast<size_t>(y) * spectrum.width,
                     static_cast<size_t>(spectrum.width));
     return image;
 }
@@ -98,7 +99,10 @@ void CSpectrumCanvas::paintEvent(QPaintEvent*) {
     };
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setClipRect(target);
-    QPen pen(kMarkColour, 1.5, Qt::DashLine);
+    // A little transparent, so the zeros under the marks still show.
+    QColor line = kMarkColour;
+    line.setAlpha(200);
+    QPen pen(line, 1.3, Qt::DashLine);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     for (const CMarkSegment& s : m_marks.lines) painter.drawLine(at(s.x0, s.y0), at(s.x1, s.y1));
@@ -250,8 +254,9 @@ int CSpectrumWindow::Refresh() {
                            .arg(m_image.width)
                            .arg(m_image.height));
     m_estimateButton->setEnabled(true);
-    ClearEstimate(QStringLiteral("\"Estimate Blur\" estimates the blur from this picture alone "
-                                 "and marks it here."));
+    ClearEstimate(
+        QStringLiteral("\"Estimate Blur\" estimates the blur from this picture alone "
+                       "and marks it here."));
     return 1;
 }
 
@@ -260,7 +265,8 @@ int CSpectrumWindow::EstimateBlurNow() {
     CPlanes planes;
     if (PlanesFromPicture(m_picture, planes) != 1) return 0;
     CEstimateRequest request;
-    request.model = kModels[std::clamp(m_model->currentIndex(), 0, static_cast<int>(std::size(kModels)) - 1)];
+    request.model =
+        kModels[std::clamp(m_model->currentIndex(), 0, static_cast<int>(std::size(kModels)) - 1)];
     request.maxSize = m_size->value();
     CBlurEstimate estimate;
     int result = 0;
@@ -279,9 +285,11 @@ int CSpectrumWindow::EstimateBlurNow() {
     m_hasEstimate = true;
     const QString description = Q(m_estimate.description);
     m_canvas->SetMarks(MarkGeometry(m_estimate.marks, m_image.width, m_image.height), description);
-    QString text = QStringLiteral("Estimate: %1 (confidence %2).")
-                       .arg(description)
-                       .arg(m_estimate.confidence, 0, 'f', 2);
+    QString text = m_estimate.model == BlurModel::None
+                       ? QStringLiteral("No blur found: %1.").arg(description)
+                       : QStringLiteral("Estimate: %1 (confidence %2).")
+                             .arg(description)
+                             .arg(m_estimate.confidence, 0, 'f', 2);
     if (m_estimate.marks.hasLines)
         text += QStringLiteral(" The dashed lines are the motion's zeros, across its direction.");
     else if (!m_estimate.marks.ringRadii.empty())
