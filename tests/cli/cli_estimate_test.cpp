@@ -95,3 +95,49 @@ TEST_F(CliEstimateTest, IsAStepOfRun) {
     EXPECT_NE(r.out.find("motion "), std::string::npos) << r.out;
     EXPECT_TRUE(fs::exists(dir / "k.stp"));
 }
+
+TEST_F(CliEstimateTest, RestoreWithTheEstimateOrLeaveThePictureAlone) {
+    const CliResult r =
+        RunCli(dir, "restore moved.png --estimate --save-kernel used.stp -o restored.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Estimated blur: motion ", 0), 0u) << r.out;
+    CPlanes sharp, moved, restored;
+    CKernel used;
+    {
+        CUiScope scope(ui);
+        ASSERT_EQ(ReadPlanesFile((dir / "sharp.png").string(), sharp), 1);
+        ASSERT_EQ(ReadPlanesFile((dir / "moved.png").string(), moved), 1);
+        ASSERT_EQ(ReadPlanesFile((dir / "restored.png").string(), restored), 1);
+        ASSERT_EQ(ReadKernelFile((dir / "used.stp").string(), used), 1);
+    }
+    EXPECT_GT(PlanesPsnr(restored, sharp), PlanesPsnr(moved, sharp) + 3.0);
+    EXPECT_GT(KernelCorrelation(used, truth), 0.8);
+
+    // A model named, a size: the same motion, found among motions up to 25 px.
+    const CliResult named =
+        RunCli(dir, "restore moved.png --estimate motion --size 25 -o named.png");
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_TRUE(fs::exists(dir / "named.png"));
+
+    // Nothing to repair: said, status 1, no output, no kernel.
+    const CliResult none =
+        RunCli(dir, "restore sharp.png --estimate --save-kernel none.stp -o none.png");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("No blur found"), std::string::npos) << none.err;
+    EXPECT_FALSE(fs::exists(dir / "none.png"));
+    EXPECT_FALSE(fs::exists(dir / "none.stp"));
+
+    const CliResult bad = RunCli(dir, "restore moved.png --estimate blurry -o bad.png");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("--estimate takes a model"), std::string::npos) << bad.err;
+    const CliResult small = RunCli(dir, "restore moved.png --estimate --size 2 -o bad.png");
+    EXPECT_EQ(small.status, 1);
+    EXPECT_NE(small.err.find("largest blur"), std::string::npos) << small.err;
+    EXPECT_FALSE(fs::exists(dir / "bad.png"));
+
+    // As a step of a run, on the document.
+    const CliResult run = RunCli(dir, "run moved.png \"restore --estimate\" -o run.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Estimated blur: motion "), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(dir / "run.png"));
+}

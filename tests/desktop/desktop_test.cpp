@@ -1625,7 +1625,7 @@ private slots:
                 requests.push_back(r);
             }
         }
-        QCOMPARE(requests.size(), size_t{3 + kBlurPathCount});
+        QCOMPARE(requests.size(), size_t{4 + kBlurPathCount});
         CKernelRequest stamp;
         stamp.source = KernelSource::StampFile;
         stamp.stampPath = "/some/where.stp";
@@ -1649,6 +1649,7 @@ private slots:
             QCOMPARE(shown.blurAttenuation, k.blurAttenuation);
             QCOMPARE(shown.stampPath, k.stampPath);
             QCOMPARE(shown.size, k.size);
+            QCOMPARE(shown.estimateSize, k.estimateSize);
             QVERIFY(dialog.Settings().method == RestoreMethod::Lucy);
             QCOMPARE(dialog.Settings().iterations, 7);
             QVERIFY(!dialog.Settings().taper);
