@@ -1371,6 +1371,98 @@ private slots:
         fs::remove(path);
     }
 
+    // "Estimate from this picture": the blur estimated under a progress dialog, its kernel
+    // beside the preview; the motion found fills the known blur's fields, to be adjusted, and
+    // OK restores with them. A free-form kernel stays the estimate's.
+    void restoreDialogEstimatesTheBlurFromThePicture() {
+        const std::string path = (m_dir / "emotion.bmp").string();
+        {
+            DibHandle blurred = MotionBlurredNoise(128, 96, 9.0, 120.0);
+            QCOMPARE(WriteBmpFile(path, blurred, 0), 1);
+        }
+        Start({QString::fromStdString(path)});
+        CZelvanDoc& doc = View().GetDocument();
+        CPlanes before;
+        QVERIFY(PlanesFromPicture(doc.m_hDIB, before));
+        bool seen = false;
+        double length = 0.0, angle = 0.0;
+        WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
+            seen = true;
+            bool accepted = false;  // rejected after a failure
+            const CScopeGuard close([dialog, &accepted] {
+                if (!accepted) dialog->reject();
+            });
+            QRadioButton* estimate = dialog->SourceRadio(KernelSource::Estimate);
+            QCOMPARE(estimate->text(), QStringLiteral("Estimate from this picture"));
+            QVERIFY(!estimate->isChecked());
+            // The known blurs do not list the estimate.
+            for (int i = 0; i < dialog->KnownCombo()->count(); ++i)
+                QVERIFY(dialog->KnownCombo()->itemText(i) != estimate->text());
+            dialog->EstimateModelCombo()->setCurrentText(QStringLiteral("motion"));
+            QVERIFY(estimate->isChecked());
+            dialog->EstimateSizeSpin()->setValue(21);
+            dialog->RefreshPreview();
+            QVERIFY2(dialog->PreviewInfo()->text().contains(QStringLiteral("Estimate")),
+                     qPrintable(dialog->PreviewInfo()->text()));
+            dialog->EstimateButton()->click();
+            const CBlurEstimate& found = dialog->Estimated();
+            QVERIFY(found.model == BlurModel::Motion);
+            QVERIFY2(std::abs(found.angle - 120.0) < 5.0, qPrintable(QString::number(found.angle)));
+            QVERIFY2(
+                dialog->EstimateInfo()->text().contains(QString::fromStdString(found.description)),
+                qPrintable(dialog->EstimateInfo()->text()));
+            // The fields of the known motion hold what was found, and it is the source now.
+            QVERIFY(dialog->SourceRadio(KernelSource::Motion)->isChecked());
+            QCOMPARE(dialog->KnownCombo()->currentText(), QStringLiteral("Motion"));
+            QCOMPARE(dialog->FirstParameter()->value(), std::round(found.length * 10.0) / 10.0);
+            QCOMPARE(dialog->SecondParameter()->value(), std::round(found.angle * 10.0) / 10.0);
+            QVERIFY(!dialog->KernelView()->pixmap().isNull());
+            QVERIFY(!dialog->Preview()->pixmap().isNull());
+            // Adjusted by hand, the known blur restores with it.
+            dialog->SecondParameter()->setValue(dialog->SecondParameter()->value() + 1.0);
+            length = dialog->FirstParameter()->value();
+            angle = dialog->SecondParameter()->value();
+            accepted = true;
+            dialog->accept();
+        });
+        Frame().RouteCommand(kCmdRestore);
+        QVERIFY(seen);
+        QVERIFY(doc.m_restore.kernel.source == KernelSource::Motion);
+        QCOMPARE(doc.m_restore.kernel.length, length);
+        QCOMPARE(doc.m_restore.kernel.angle, angle);
+        QCOMPARE(doc.m_restoreOutcome.restoreResult, 1);
+        CPlanes after;
+        QVERIFY(PlanesFromPicture(doc.m_hDIB, after));
+        QVERIFY(after.values != before.values);
+
+        // A free-form kernel: shown, the estimate stays the source, and OK restores by it.
+        seen = false;
+        WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
+            seen = true;
+            bool accepted = false;
+            const CScopeGuard close([dialog, &accepted] {
+                if (!accepted) dialog->reject();
+            });
+            dialog->EstimateModelCombo()->setCurrentText(QStringLiteral("free"));
+            dialog->EstimateSizeSpin()->setValue(15);
+            dialog->EstimateButton()->click();
+            QVERIFY(dialog->Estimated().model == BlurModel::Free);
+            QVERIFY(dialog->SourceRadio(KernelSource::Estimate)->isChecked());
+            QCOMPARE(dialog->KernelView()->pixmap().size(), QSize(120, 120));  // 15 x 15, x 8
+            QVERIFY2(dialog->PreviewInfo()->text().contains(QStringLiteral("kernel 15 x 15")),
+                     qPrintable(dialog->PreviewInfo()->text()));
+            accepted = true;
+            dialog->accept();
+        });
+        Frame().RouteCommand(kCmdRestore);
+        QVERIFY(seen);
+        QVERIFY(doc.m_restore.kernel.source == KernelSource::Estimate);
+        QVERIFY(doc.m_restore.kernel.estimateModel == BlurModel::Free);
+        QCOMPARE(doc.m_restoreOutcome.restoreResult, 1);
+        QVERIFY(doc.m_restoreOutcome.estimate.model == BlurModel::Free);
+        fs::remove(path);
+    }
+
     void blurDialogFromTheMenu() {
         const BlurSettings saved = LastBlurSettings();
         Start({QString::fromStdString(m_picture)});
@@ -1614,7 +1706,7 @@ private slots:
         const DibHandle picture = PatternPicture(64, 48, 1);
         std::vector<CKernelRequest> requests;
         for (const CKernelSourceRow& row : KernelSourceRows()) {
-            if (row.parameters.empty()) continue;
+            if (row.parameters.empty() || row.takesModelName) continue;
             const int32_t paths = row.takesPathName ? kBlurPathCount : 1;
             for (int32_t kind = 0; kind < paths; ++kind) {
                 CKernelRequest r;
@@ -1625,12 +1717,17 @@ private slots:
                 requests.push_back(r);
             }
         }
-        QCOMPARE(requests.size(), size_t{4 + kBlurPathCount});
+        QCOMPARE(requests.size(), size_t{3 + kBlurPathCount});
         CKernelRequest stamp;
         stamp.source = KernelSource::StampFile;
         stamp.stampPath = "/some/where.stp";
         stamp.size = 13;
         requests.push_back(stamp);
+        CKernelRequest estimate;
+        estimate.source = KernelSource::Estimate;
+        estimate.estimateModel = BlurModel::Defocus;
+        estimate.estimateSize = 17;
+        requests.push_back(estimate);
         for (const CKernelRequest& k : requests) {
             CRestoreRequest request;
             request.kernel = k;
@@ -1649,6 +1746,7 @@ private slots:
             QCOMPARE(shown.blurAttenuation, k.blurAttenuation);
             QCOMPARE(shown.stampPath, k.stampPath);
             QCOMPARE(shown.size, k.size);
+            QVERIFY(shown.estimateModel == k.estimateModel);
             QCOMPARE(shown.estimateSize, k.estimateSize);
             QVERIFY(dialog.Settings().method == RestoreMethod::Lucy);
             QCOMPARE(dialog.Settings().iterations, 7);

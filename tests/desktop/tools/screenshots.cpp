@@ -266,6 +266,21 @@ int main(int argc, char** argv) {
                                    QDir(folder).filePath(QStringLiteral("spectrum_root.png"))});
                 spectrum->close();
             }
+            // The Restore dialog on it with the estimate as the source: the motion found
+            // fills the known blur's fields; then a free-form kernel estimated.
+            CRestoreRequest estimate;
+            estimate.kernel.source = KernelSource::Estimate;
+            CRestoreDlg restore(estimate, frame.ActiveView()->GetDocument().m_hDIB, &frame);
+            restore.show();
+            Settle();
+            restore.EstimateButton()->click();
+            Settle();
+            Save(restore.grab(), folder, QStringLiteral("restore_estimate.png"));
+            restore.EstimateModelCombo()->setCurrentText(QStringLiteral("free"));
+            restore.EstimateButton()->click();
+            Settle();
+            Save(restore.grab(), folder, QStringLiteral("restore_estimate_free.png"));
+            restore.hide();
             frame.CloseDocument(frame.ActiveView()->GetDocument());
             Settle();
         }
