@@ -240,12 +240,13 @@ int main(int argc, char** argv) {
         }
     }
 
-    // The spectrum window on the first picture blurred by a straight motion of 15 pixels at
-    // 30 degrees, its edges as they are, with the marks of the motion estimated.
+    // The spectrum window on the first photograph (as opened) blurred by a straight motion
+    // of 15 pixels at 30 degrees, its edges as they are, with the marks of the motion
+    // estimated.
     if (CZelvanView* first = frame.Views().front()) {
         CPlanes planes, blurred;
         CKernel kernel;
-        DibHandle picture = CopyHandle(first->GetDocument().m_hDIB);
+        DibHandle picture = CopyHandle(first->GetDocument().m_hOriginal);
         const std::string path =
             QDir(folder).filePath(QStringLiteral("motion_blurred.bmp")).toStdString();
         if (PlanesFromPicture(picture, planes) && MotionKernel(15.0, 30.0, kernel) &&
@@ -281,6 +282,25 @@ int main(int argc, char** argv) {
             Settle();
             Save(restore.grab(), folder, QStringLiteral("restore_estimate_free.png"));
             restore.hide();
+            frame.CloseDocument(frame.ActiveView()->GetDocument());
+            Settle();
+        }
+        // The same photograph out of focus, a disc of radius 4: the rings of the defocus.
+        picture = CopyHandle(first->GetDocument().m_hOriginal);
+        const std::string defocusPath =
+            QDir(folder).filePath(QStringLiteral("defocus_blurred.bmp")).toStdString();
+        if (DefocusKernel(4.0, kernel) && BlurPlanes(planes, kernel, false, blurred) &&
+            PlanesToPicture(blurred, picture) && WriteBmpFile(defocusPath, picture, 0) == 1 &&
+            app.OpenDocumentFile(defocusPath)) {
+            frame.RouteCommand(kCmdSpectrum);
+            if (CSpectrumWindow* spectrum =
+                    CSpectrumWindow::Of(frame.ActiveView()->GetDocument())) {
+                spectrum->ModelCombo()->setCurrentText(QStringLiteral("auto"));
+                spectrum->EstimateButton()->click();
+                Settle();
+                Save(spectrum->grab(), folder, QStringLiteral("spectrum_defocus.png"));
+                spectrum->close();
+            }
             frame.CloseDocument(frame.ActiveView()->GetDocument());
             Settle();
         }
