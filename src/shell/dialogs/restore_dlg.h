@@ -22,13 +22,13 @@ class QSpinBox;
 class QTimer;
 
 // "Restore ...": where the kernel comes from (the example pair of "Dialog Zelvanto", a stamp
-// file, the blur estimated from this picture, or a known blur with its parameters), the method, the
-// strength, the kernel size, the border taper, and a preview of the result on the picture's centre
-// that follows the controls, its kernel enlarged beside it. "Learn Kernel" learns the example
-// pair's blur and writes it as a kernel file (the blur itself, not the inverse that Make Stamp
-// writes). The controls start from the request given; OK, possible once the kernel can be made (the
-// example pair is learnt then, if it was not yet), leaves Data() holding the request as edited, the
-// learnt kernel with it.
+// file, the blur estimated from this picture, or a known blur with its parameters), the
+// method, the strength, the kernel size, the border taper, and a preview of the result on the
+// picture's centre that follows the controls, its kernel enlarged beside it. "Learn Kernel"
+// learns the example pair's blur and writes it as a kernel file (the blur itself, not the
+// inverse that Make Stamp writes). The controls start from the request given; OK, possible
+// once the kernel can be made (the example pair is learnt then, if it was not yet), leaves
+// Data() holding the request as edited, the learnt kernel with it.
 class CRestoreDlg : public QDialog {
     Q_OBJECT
 
