@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -1445,6 +1446,19 @@ private slots:
             });
             dialog->EstimateModelCombo()->setCurrentText(QStringLiteral("free"));
             dialog->EstimateSizeSpin()->setValue(15);
+            // Cancel in its progress dialog: nothing estimated, nothing to preview.
+            QTimer cancel;
+            cancel.setInterval(1);
+            QObject::connect(&cancel, &QTimer::timeout, [dialog] {
+                if (auto* progress = dialog->findChild<QProgressDialog*>()) progress->cancel();
+            });
+            cancel.start();
+            dialog->EstimateButton()->click();
+            cancel.stop();
+            QCOMPARE(dialog->EstimateInfo()->text(), QStringLiteral("The estimate was cancelled."));
+            QVERIFY(dialog->Estimated().model == BlurModel::None);
+            dialog->RefreshPreview();
+            QVERIFY(dialog->KernelView()->pixmap().isNull());
             dialog->EstimateButton()->click();
             QVERIFY(dialog->Estimated().model == BlurModel::Free);
             QVERIFY(dialog->SourceRadio(KernelSource::Estimate)->isChecked());
