@@ -165,7 +165,7 @@ def main(argv):
         base = make_case(case, work, index)
         result = run(args.cli, "estimate-blur", base + "_blurred.png", "--size", str(args.size),
                      "-o", base + "_est.stp")
-        found, params = parse_estimate(result.stdout)
+        found, params = parse_estimate(result.stdout.split("\n")[0])
         want = {"shake": "none", "sharp": "none"}.get(kind, kind)
         right = found == want
         errs = ["", "", "", ""]
