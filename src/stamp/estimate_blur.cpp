@@ -48,7 +48,7 @@ constexpr double kHighShare = 0.9;
 constexpr double kSignalOverNoise = 2.0;
 // Motion in auto: the cepstrum's dip in deviations of the cepstrum at its radius, or a
 // lesser dip there that is far deeper than the whole annulus of motions looked for.
-constexpr double kMotionDip = 6.5;
+constexpr double kMotionDip = 7.5;
 constexpr double kMotionDipWithDeep = 3.5;
 constexpr double kMotionDeep = 30.0;
 // The shortest motion looked for: below it a photograph's own anisotropy near the
@@ -567,8 +567,12 @@ void FitRings(const CSpectrum& s, double sigma, double maxRadius, CRingFits& fit
     fits.gaussian = RingResidual(s, h, lo, hi);
     auto disc = [&](double radius) {
         for (int32_t r = 0; r <= hi; ++r) {
-            const double j = Jinc(2.0 * kPi * radius * r / s.side);
-            h[static_cast<size_t>(r)] = j * j + 0.01;
+            // The zeros filled in by the window to a share of the pattern's envelope
+            // 8 / (pi x^3) there.
+            const double x = 2.0 * kPi * radius * r / s.side;
+            const double j = Jinc(x);
+            const double envelope = x > 1.0 ? std::min(1.0, 8.0 / (kPi * x * x * x)) : 1.0;
+            h[static_cast<size_t>(r)] = j * j + kZeroFloor * envelope;
         }
         return RingResidual(s, h, lo, hi);
     };
