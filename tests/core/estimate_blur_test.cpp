@@ -11,9 +11,11 @@
 #include <limits>
 #include <string>
 
+#include "image/dib.h"
 #include "stamp/estimate_free.h"
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
+#include "stamp/restore_request.h"
 #include "support/blurred_photo.h"
 #include "support/scripted_ui.h"
 
@@ -194,4 +196,36 @@ TEST(BlurEstimate, ProgressRisesAndStopsTheWork) {
     EXPECT_EQ(EstimateBlur(planes, request, e, [&calls](double) { return ++calls < 2; }),
               kRestoreCancelled);
     EXPECT_TRUE(ui.Messages().empty());
+}
+
+// The kernel source of the Restore dialog and of restore --estimate: the picture the request
+// points to, estimated; a picture without a blur found gives no kernel and says so.
+TEST(BlurEstimate, KernelSourceEstimatesTheRequestsPicture) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    CKernelRequest request;
+    request.source = KernelSource::Estimate;
+    CKernel kernel;
+    EXPECT_EQ(MakeKernel(request, kernel), 0);
+    ASSERT_EQ(ui.Messages().size(), 1u);
+
+    CKernel truth;
+    ASSERT_EQ(MotionKernel(19.0, 100.0, truth), 1);
+    const CPlanes moved = Blurred(truth);
+    DibHandle picture;
+    ASSERT_EQ(NewGreyPicture(kSide, kSide, picture), 1);
+    ASSERT_EQ(PlanesToPicture(moved, picture), 1);
+    CBlurEstimate estimate;
+    request.picture = &picture;
+    request.estimated = &estimate;
+    ASSERT_EQ(MakeKernel(request, kernel), 1);
+    EXPECT_EQ(estimate.model, BlurModel::Motion);
+    EXPECT_EQ(kernel.values, estimate.kernel.values);
+    EXPECT_GT(KernelCorrelation(kernel, truth), 0.8);
+
+    ASSERT_EQ(PlanesToPicture(Blurred(CKernel{1, 1, 0, 0, {1.0}}), picture), 1);
+    EXPECT_EQ(MakeKernel(request, kernel), 0);
+    EXPECT_EQ(estimate.model, BlurModel::None);
+    ASSERT_EQ(ui.Messages().size(), 2u);
+    EXPECT_EQ(ui.Messages().back().rfind("No blur found", 0), 0u) << ui.Messages().back();
 }
