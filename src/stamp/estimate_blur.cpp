@@ -21,11 +21,11 @@
 //   onto that direction (a Radon transform), whose dips at k / length are matched by
 //   log |sinc|^2 after a trend a + b log f + c f is removed from both.
 // - the ring means of the power (isotropic blurs): a photograph's power falls as a power
-//   of the frequency, A f^-alpha, over the noise's white floor N. No blur, a Gaussian
-//   (exp(-4 pi^2 sigma^2 f^2), sigma from the fall-off beyond the power law) and defocus
-//   discs (the Airy pattern |2 J1(2 pi R f) / (2 pi R f)|^2, zero rings at j1,k / (2 pi R))
-//   are each fitted to the logs; the disc whose fit leaves clearly less than the others is
-//   a defocus.
+//   of the frequency, A f^-alpha, over the noise's white floor N. No blur, Gaussians
+//   (exp(-4 pi^2 sigma^2 f^2)) and defocus discs (the Airy pattern
+//   |2 J1(2 pi R f) / (2 pi R f)|^2, zero rings at j1,k / (2 pi R)) of every size are each
+//   fitted to the logs (A and alpha free for each); the disc whose fit leaves clearly less
+//   than the others is a defocus.
 // In auto the estimate takes a motion whose dip stands out clearly, else a defocus that
 // explains the rings clearly best, else a Gaussian of at least 0.75 px that explains them
 // clearly better than no blur, else none. It never falls back to the free-form estimate:
@@ -455,48 +455,6 @@ bool IsMotion(const CMotionFit& m) {
            (m.ringDepth >= kMotionDipWithDeep && m.depth >= kMotionDeep);
 }
 
-struct CGaussianFit {
-    double sigma = 0.0;
-};
-
-// log(power - noise) = a - alpha log f - 4 pi^2 sigma^2 f^2 by least squares over the rings
-// where the signal dominates.
-void FitGaussian(const CSpectrum& s, CGaussianFit& best) {
-    best = CGaussianFit();
-    double a[3][3] = {}, b[3] = {};
-    int32_t used = 0;
-    for (int32_t r = kLowBin; r <= s.highBin; ++r) {
-        const double signal = s.ringPower[static_cast<size_t>(r)] - s.noise;
-        if (!(signal > (kSignalOverNoise - 1.0) * s.noise)) continue;
-        const double f = static_cast<double>(r) / s.side;
-        const double basis[3] = {1.0, std::log(f), f * f};
-        const double y = std::log(signal);
-        ++used;
-        for (int32_t i = 0; i < 3; ++i) {
-            b[i] += basis[i] * y;
-            for (int32_t j = 0; j < 3; ++j) a[i][j] += basis[i] * basis[j];
-        }
-    }
-    if (used < 6) return;
-    for (int32_t i = 0; i < 3; ++i) {
-        const double pivot = a[i][i];
-        if (std::fabs(pivot) < 1e-300) return;
-        for (int32_t k = i + 1; k < 3; ++k) {
-            const double f = a[k][i] / pivot;
-            for (int32_t j = i; j < 3; ++j) a[k][j] -= f * a[i][j];
-            b[k] -= f * b[i];
-        }
-    }
-    double c[3];
-    for (int32_t i = 2; i >= 0; --i) {
-        double sum = b[i];
-        for (int32_t j = i + 1; j < 3; ++j) sum -= a[i][j] * c[j];
-        c[i] = sum / a[i][i];
-    }
-    const double beta = -c[2];
-    best.sigma = beta > 0.0 ? std::sqrt(beta) / (2.0 * kPi) : 0.0;
-}
-
 // The ring means of the power against A f^-alpha H(f) + N, H the power response of an
 // isotropic blur at every whole radius (1 for none) and N the noise's floor: alpha by a
 // grid, log A by Gauss-Newton steps on the logs. The mean squared difference of the logs
@@ -550,21 +508,32 @@ double RingResidual(const CSpectrum& s, const std::vector<double>& response, int
 }
 
 struct CRingFits {
-    double none = 0.0, gaussian = 0.0, defocus = 0.0;
-    double radius = 0.0;
+    double none = 0.0, gaussian = 0.0, defocus = 0.0;  // what each leaves
+    double sigma = 0.0, radius = 0.0;
 };
 
-// The isotropic models against the ring means: none, the Gaussian of the deviation found,
-// and the defocus disc that fits best.
-void FitRings(const CSpectrum& s, double sigma, double maxRadius, CRingFits& fits) {
+// The isotropic models against the ring means: none, and the Gaussian and the defocus disc
+// that fit best (by 0.05 px, then by 0.01 px around the best).
+void FitRings(const CSpectrum& s, double maxSigma, double maxRadius, CRingFits& fits) {
     const int32_t lo = kLowBin, hi = static_cast<int32_t>(kHighShare * (s.side / 2));
     std::vector<double> h(static_cast<size_t>(hi) + 1, 1.0);
     fits.none = RingResidual(s, h, lo, hi);
-    for (int32_t r = 0; r <= hi; ++r) {
-        const double f = static_cast<double>(r) / s.side;
-        h[static_cast<size_t>(r)] = std::exp(-4.0 * kPi * kPi * sigma * sigma * f * f);
+    auto gaussian = [&](double sigma) {
+        for (int32_t r = 0; r <= hi; ++r) {
+            const double f = static_cast<double>(r) / s.side;
+            h[static_cast<size_t>(r)] = std::exp(-4.0 * kPi * kPi * sigma * sigma * f * f);
+        }
+        return RingResidual(s, h, lo, hi);
+    };
+    fits.gaussian = std::numeric_limits<double>::infinity();
+    for (double sigma = 0.3; sigma <= maxSigma + 1e-9; sigma += 0.05) {
+        const double e = gaussian(sigma);
+        if (e < fits.gaussian) fits.gaussian = e, fits.sigma = sigma;
     }
-    fits.gaussian = RingResidual(s, h, lo, hi);
+    for (double sigma = fits.sigma - 0.05; sigma <= fits.sigma + 0.05 + 1e-9; sigma += 0.01) {
+        const double e = gaussian(sigma);
+        if (e < fits.gaussian) fits.gaussian = e, fits.sigma = sigma;
+    }
     auto disc = [&](double radius) {
         for (int32_t r = 0; r <= hi; ++r) {
             // The zeros filled in by the window to a share of the pattern's envelope
@@ -577,12 +546,12 @@ void FitRings(const CSpectrum& s, double sigma, double maxRadius, CRingFits& fit
         return RingResidual(s, h, lo, hi);
     };
     fits.defocus = std::numeric_limits<double>::infinity();
-    for (double radius = 1.0; radius <= maxRadius + 1e-9; radius += 0.1) {
+    for (double radius = 1.0; radius <= maxRadius + 1e-9; radius += 0.05) {
         const double e = disc(radius);
         if (e < fits.defocus) fits.defocus = e, fits.radius = radius;
     }
     const double coarse = fits.radius;
-    for (double radius = coarse - 0.1; radius <= coarse + 0.1 + 1e-9; radius += 0.01) {
+    for (double radius = coarse - 0.05; radius <= coarse + 0.05 + 1e-9; radius += 0.01) {
         const double e = disc(radius);
         if (e < fits.defocus) fits.defocus = e, fits.radius = radius;
     }
@@ -703,7 +672,6 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
 
     CSpectrum spectrum;
     CMotionFit motion;
-    CGaussianFit gaussian;
     CRingFits rings;
     try {
         const int32_t side =
@@ -716,8 +684,7 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
             if (result != 1) return result;
         }
         if (Stopped(progress, 0.95)) return kRestoreCancelled;
-        FitGaussian(spectrum, gaussian);
-        FitRings(spectrum, gaussian.sigma, 0.5 * request.maxSize, rings);
+        FitRings(spectrum, request.maxSize / 6.0, 0.5 * request.maxSize, rings);
     } catch (const std::bad_alloc&) {
         ShowMessage("Could not allocate memory for the estimate.");
         return 0;
@@ -730,7 +697,7 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
     estimate.defocusFit = others > 0.0 ? std::clamp(1.0 - rings.defocus / others, 0.0, 1.0) : 0.0;
     estimate.gaussianFit =
         rings.none > 0.0 ? std::clamp(1.0 - rings.gaussian / rings.none, 0.0, 1.0) : 0.0;
-    estimate.gaussianSigma = gaussian.sigma;
+    estimate.gaussianSigma = rings.sigma;
 
     BlurModel model = request.model;
     if (model == BlurModel::Auto) {
@@ -738,7 +705,7 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
             model = BlurModel::Motion;
         else if (estimate.defocusFit >= kDefocusGain && rings.radius >= kSmallestDefocus)
             model = BlurModel::Defocus;
-        else if (gaussian.sigma >= kSharpSigma && estimate.gaussianFit >= kGaussianGain)
+        else if (rings.sigma >= kSharpSigma && estimate.gaussianFit >= kGaussianGain)
             model = BlurModel::Gaussian;
         else
             model = BlurModel::None;
@@ -762,7 +729,7 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
             DefocusMarks(estimate.radius, estimate.marks);
             break;
         case BlurModel::Gaussian:
-            estimate.sigma = std::max(0.3, gaussian.sigma);
+            estimate.sigma = std::max(0.3, rings.sigma);
             estimate.confidence = estimate.gaussianFit;
             made = GaussianKernel(estimate.sigma, estimate.kernel);
             estimate.description = Format("gaussian sigma %.1f px", estimate.sigma);
