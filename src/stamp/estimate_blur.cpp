@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 
 #include "fourier/plane_fft.h"
@@ -11,27 +12,33 @@
 // The parametric estimate works on the mean power spectrum of overlapping square tiles of the
 // grey picture (Welch's method), each tile less its mean and under a Hann window, so the
 // picture's edges, which do not wrap, leave no cross in the spectrum and the averaging leaves
-// the blur's zeros visible over the photograph's own texture. Its log is then read three
-// ways:
-// - motion: the log spectrum less its ring means, projected onto the axis of every direction
-//   (a Radon transform). Along the motion's direction the zero lines of the sinc line up and
-//   the projection dips at every k / length; the direction and length whose log |sinc|^2
-//   correlates best with the projection are the estimate.
-// - defocus: the ring means of the log spectrum against the log Airy pattern
-//   log |2 J1(2 pi R f) / (2 pi R f)|^2, whose zero rings lie at j1,k / (2 pi R).
-// - Gaussian: the ring means of the power above the noise's floor fitted by
-//   a - alpha log f - 4 pi^2 sigma^2 f^2: a photograph's power falls as a power of the
-//   frequency, a Gaussian adds the quadratic fall-off of its log.
-// Every correlation is taken after a trend a + b log f + c f is removed from both sides, so
-// only the zeros' pattern counts, not the photograph's fall-off.
+// the blur's zeros visible over the photograph's own texture. It is then read two ways:
+// - motion: the cepstrum of the log spectrum less its ring means (what is not isotropic).
+//   A straight motion's zero lines every 1 / length across its direction make the
+//   cepstrum dip deeply at its length along its direction (log |sinc| is a sum of cosines
+//   of that period); the deepest dip between the shortest and the longest motion gives
+//   the direction, and the length is refined against the projection of the log spectrum
+//   onto that direction (a Radon transform), whose dips at k / length are matched by
+//   log |sinc|^2 after a trend a + b log f + c f is removed from both.
+// - the ring means of the power (isotropic blurs): a photograph's power falls as a power
+//   of the frequency, A f^-alpha, over the noise's white floor N. No blur, Gaussians
+//   (exp(-4 pi^2 sigma^2 f^2)) and defocus discs (the Airy pattern
+//   |2 J1(2 pi R f) / (2 pi R f)|^2, zero rings at j1,k / (2 pi R)) of every size are each
+//   fitted to the logs (A and alpha free for each); the disc whose fit leaves clearly less
+//   than the others is a defocus.
+// In auto the estimate takes a motion whose dip stands out clearly, else a defocus that
+// explains the rings clearly best, else a Gaussian of at least 0.75 px that explains them
+// clearly better than no blur, else none. It never falls back to the free-form estimate:
+// that takes seconds and finds a kernel in any picture, sharp or not, so it cannot tell
+// whether there is a blur; a camera shake is estimated when the free model is asked for.
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 // The largest tile's side: enough frequency resolution for the zeros of a 60 px motion.
 constexpr int32_t kTileSide = 256;
-// The model's floor under its zeros (relative to the response at 0): noise and the tile's
-// window fill the zeros in.
+// The motion model's floor under its zeros (relative to the response at 0): noise and the
+// tile's window fill the zeros in.
 constexpr double kZeroFloor = 0.02;
 // The frequencies read, in bins of the tile's spectrum: from kLowBin (the window's leakage
 // of the mean stays below) to at most kHighShare of the Nyquist frequency.
@@ -39,17 +46,22 @@ constexpr int32_t kLowBin = 2;
 constexpr double kHighShare = 0.9;
 // The power above the noise that a frequency must hold to count as signal.
 constexpr double kSignalOverNoise = 2.0;
-// The fits the estimate takes for a model in auto: the model's correlation with the spectrum
-// (0 to 1) must reach these.
-constexpr double kMotionDip = 6.5;
+// Motion in auto: the cepstrum's dip in deviations of the cepstrum at its radius, or a
+// lesser dip there that is far deeper than the whole annulus of motions looked for.
+constexpr double kMotionDip = 7.5;
 constexpr double kMotionDipWithDeep = 3.5;
 constexpr double kMotionDeep = 30.0;
 // The shortest motion looked for: below it a photograph's own anisotropy near the
 // spectrum's centre looks as much like a motion.
 constexpr double kShortestMotion = 5.0;
-constexpr double kDefocusFit = 0.75;
+// Defocus: how much less the disc leaves of the ring means than the better of a Gaussian
+// and no blur (0.3: 30 % less), and the smallest radius told from a Gaussian.
+constexpr double kDefocusGain = 0.3;
+constexpr double kSmallestDefocus = 1.75;
+// Gaussian: how much less it leaves than no blur.
+constexpr double kGaussianGain = 0.5;
 // Gaussian: the deviation below which a photograph counts as sharp.
-constexpr double kSharpSigma = 0.7;
+constexpr double kSharpSigma = 0.75;
 
 // The mean power spectrum of the tiles.
 struct CSpectrum {
@@ -126,7 +138,20 @@ bool MakeSpectrum(const std::vector<double>& grey, int32_t width, int32_t height
                 At(s, s.power, mx, my) = p;
         }
     }
-    s.noise = std::max(noiseDeviation * noiseDeviation, 1e-3);
+    // The noise's floor: the measured noise, or the power of the highest frequencies when
+    // that is less (the measure never goes below the rounding noise of one plane, while the
+    // grey of three planes holds a third of it).
+    double tail = 0.0;
+    int32_t tailCount = 0;
+    for (int32_t ky = -side / 2; ky < side / 2; ++ky)
+        for (int32_t kx = -side / 2; kx < side / 2; ++kx)
+            if (std::hypot(kx, ky) >= kHighShare * (side / 2) && std::hypot(kx, ky) < side / 2) {
+                tail += At(s, s.power, kx, ky);
+                ++tailCount;
+            }
+    s.noise = noiseDeviation * noiseDeviation;
+    if (tailCount > 0) s.noise = std::min(s.noise, tail / tailCount);
+    s.noise = std::max(s.noise, 1e-4);
     s.logPower.resize(n);
     for (size_t i = 0; i < n; ++i) s.logPower[i] = std::log(s.power[i] + 1e-3 * s.noise);
     // Ring means, every value shared between the two nearest whole radii.
@@ -230,16 +255,6 @@ std::vector<double> MotionProfile(double length, int32_t side, int32_t lo, int32
     for (int32_t u = lo; u <= hi; ++u) {
         const double s = Sinc(kPi * length * u / side);
         m[static_cast<size_t>(u)] = std::log(s * s + kZeroFloor);
-    }
-    Detrend(m, lo, hi);
-    return m;
-}
-
-std::vector<double> DefocusProfile(double radius, int32_t side, int32_t lo, int32_t hi) {
-    std::vector<double> m(static_cast<size_t>(hi) + 1, 0.0);
-    for (int32_t r = lo; r <= hi; ++r) {
-        const double j = Jinc(2.0 * kPi * radius * r / side);
-        m[static_cast<size_t>(r)] = std::log(j * j + kZeroFloor);
     }
     Detrend(m, lo, hi);
     return m;
@@ -440,101 +455,106 @@ bool IsMotion(const CMotionFit& m) {
            (m.ringDepth >= kMotionDipWithDeep && m.depth >= kMotionDeep);
 }
 
-struct CDefocusFit {
-    double radius = 0.0, fit = 0.0;
-    double depth = 0.0;  // the ring means' cepstral dip at the diameter, in deviations
-};
-
-// The defocus whose zero rings fit the ring means best. The zero rings of a disc of radius R
-// come every 1 / (2 R) or so, so the ring means' cosine transform dips at the diameter 2 R;
-// the dip's radius is refined against the Airy pattern's log.
-void FitDefocus(CSpectrum& s, double maxRadius, CDefocusFit& best) {
-    const int32_t lo = kLowBin, hi = s.highBin, side = s.side;
-    std::vector<double> rings(s.ringLog.begin(), s.ringLog.begin() + hi + 1);
-    Detrend(rings, lo, hi);
-    best = CDefocusFit();
-    // The first zero ring (at 3.83 / (2 pi R)) inside the frequencies read.
-    const double smallest = std::max(1.0, 3.8317 * side / (2.0 * kPi * 0.75 * hi));
-    if (smallest > maxRadius) return;
-    std::vector<double> diameters, values;
-    for (double d = 2.0 * smallest; d <= 2.0 * maxRadius + 1e-9; d += 0.25) {
-        double sum = 0.0;
+// The ring means of the power against A f^-alpha H(f) + N, H the power response of an
+// isotropic blur at every whole radius (1 for none) and N the noise's floor: alpha by a
+// grid, log A by Gauss-Newton steps on the logs. The mean squared difference of the logs
+// over the rings read, for the best alpha.
+double RingResidual(const CSpectrum& s, const std::vector<double>& response, int32_t lo,
+                    int32_t hi) {
+    double best = std::numeric_limits<double>::infinity();
+    const int32_t count = hi - lo + 1;
+    std::vector<double> g(static_cast<size_t>(count)), y(static_cast<size_t>(count));
+    for (int32_t r = lo; r <= hi; ++r)
+        y[static_cast<size_t>(r - lo)] = std::log(s.ringPower[static_cast<size_t>(r)]);
+    for (double alpha = 0.5; alpha <= 6.0 + 1e-9; alpha += 0.5) {
+        // The start: A as the rings with signal and response ask for it at their median.
+        std::vector<double> asks;
         for (int32_t r = lo; r <= hi; ++r) {
-            const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * (r - lo + 0.5) / (hi - lo + 1));
-            sum += w * rings[static_cast<size_t>(r)] * std::cos(2.0 * kPi * d * r / side);
+            const size_t i = static_cast<size_t>(r - lo);
+            g[i] = std::exp(-alpha * std::log(static_cast<double>(r))) *
+                   response[static_cast<size_t>(r)];
+            const double p = s.ringPower[static_cast<size_t>(r)];
+            if (p > 2.0 * s.noise && g[i] > 0.0)
+                asks.push_back(std::log(p - s.noise) - std::log(g[i]));
         }
-        diameters.push_back(d);
-        values.push_back(sum);
+        if (asks.size() < 3) continue;
+        std::nth_element(asks.begin(), asks.begin() + asks.size() / 2, asks.end());
+        double logA = asks[asks.size() / 2];
+        double sum = 0.0;
+        for (int32_t step = 0; step < 8; ++step) {
+            double gradient = 0.0, curvature = 0.0;
+            sum = 0.0;
+            const double a = std::exp(logA);
+            for (size_t i = 0; i < g.size(); ++i) {
+                const double u = a * g[i];
+                const double d = y[i] - std::log(u + s.noise);
+                const double w = u / (u + s.noise);
+                sum += d * d;
+                gradient += d * w;
+                curvature += w * w;
+            }
+            if (!(curvature > 0.0)) break;
+            logA += std::clamp(gradient / curvature, -3.0, 3.0);
+        }
+        sum = 0.0;
+        const double a = std::exp(logA);
+        for (size_t i = 0; i < g.size(); ++i) {
+            const double d = y[i] - std::log(a * g[i] + s.noise);
+            sum += d * d;
+        }
+        best = std::min(best, sum / count);
     }
-    const size_t at =
-        static_cast<size_t>(std::min_element(values.begin(), values.end()) - values.begin());
-    std::vector<double> sorted = values;
-    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-    const double median = sorted[sorted.size() / 2];
-    for (double& v : sorted) v = std::fabs(v - median);
-    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-    const double spread = 1.4826 * sorted[sorted.size() / 2];
-    best.depth = spread > 0.0 ? (median - values[at]) / spread : 0.0;
-    const double around = 0.5 * diameters[at];
-    for (double radius = std::max(smallest, around - 1.0);
-         radius <= std::min(maxRadius, around + 1.0) + 1e-9; radius += 0.01) {
-        const double fit = Correlation(rings, DefocusProfile(radius, side, lo, hi), lo, hi);
-        if (fit > best.fit) best.fit = fit, best.radius = radius;
-    }
+    return best;
 }
 
-struct CGaussianFit {
-    double sigma = 0.0, fit = 0.0;
+struct CRingFits {
+    double none = 0.0, gaussian = 0.0, defocus = 0.0;  // what each leaves
+    double sigma = 0.0, radius = 0.0;
 };
 
-// log(power - noise) = a - alpha log f - 4 pi^2 sigma^2 f^2 by least squares over the rings
-// where the signal dominates; fit is the share of the log's variance the fall-off explains.
-void FitGaussian(const CSpectrum& s, CGaussianFit& best) {
-    best = CGaussianFit();
-    double a[3][3] = {}, b[3] = {};
-    std::vector<double> fs, ys;
-    for (int32_t r = kLowBin; r <= s.highBin; ++r) {
-        const double signal = s.ringPower[static_cast<size_t>(r)] - s.noise;
-        if (!(signal > (kSignalOverNoise - 1.0) * s.noise)) continue;
-        const double f = static_cast<double>(r) / s.side;
-        const double basis[3] = {1.0, std::log(f), f * f};
-        const double y = std::log(signal);
-        fs.push_back(f);
-        ys.push_back(y);
-        for (int32_t i = 0; i < 3; ++i) {
-            b[i] += basis[i] * y;
-            for (int32_t j = 0; j < 3; ++j) a[i][j] += basis[i] * basis[j];
+// The isotropic models against the ring means: none, and the Gaussian and the defocus disc
+// that fit best (by 0.05 px, then by 0.01 px around the best).
+void FitRings(const CSpectrum& s, double maxSigma, double maxRadius, CRingFits& fits) {
+    const int32_t lo = kLowBin, hi = static_cast<int32_t>(kHighShare * (s.side / 2));
+    std::vector<double> h(static_cast<size_t>(hi) + 1, 1.0);
+    fits.none = RingResidual(s, h, lo, hi);
+    auto gaussian = [&](double sigma) {
+        for (int32_t r = 0; r <= hi; ++r) {
+            const double f = static_cast<double>(r) / s.side;
+            h[static_cast<size_t>(r)] = std::exp(-4.0 * kPi * kPi * sigma * sigma * f * f);
         }
+        return RingResidual(s, h, lo, hi);
+    };
+    fits.gaussian = std::numeric_limits<double>::infinity();
+    for (double sigma = 0.3; sigma <= maxSigma + 1e-9; sigma += 0.05) {
+        const double e = gaussian(sigma);
+        if (e < fits.gaussian) fits.gaussian = e, fits.sigma = sigma;
     }
-    if (fs.size() < 6) return;
-    for (int32_t i = 0; i < 3; ++i) {
-        const double pivot = a[i][i];
-        if (std::fabs(pivot) < 1e-300) return;
-        for (int32_t k = i + 1; k < 3; ++k) {
-            const double f = a[k][i] / pivot;
-            for (int32_t j = i; j < 3; ++j) a[k][j] -= f * a[i][j];
-            b[k] -= f * b[i];
+    for (double sigma = fits.sigma - 0.05; sigma <= fits.sigma + 0.05 + 1e-9; sigma += 0.01) {
+        const double e = gaussian(sigma);
+        if (e < fits.gaussian) fits.gaussian = e, fits.sigma = sigma;
+    }
+    auto disc = [&](double radius) {
+        for (int32_t r = 0; r <= hi; ++r) {
+            // The zeros filled in by the window to a share of the pattern's envelope
+            // 8 / (pi x^3) there.
+            const double x = 2.0 * kPi * radius * r / s.side;
+            const double j = Jinc(x);
+            const double envelope = x > 1.0 ? std::min(1.0, 8.0 / (kPi * x * x * x)) : 1.0;
+            h[static_cast<size_t>(r)] = j * j + kZeroFloor * envelope;
         }
+        return RingResidual(s, h, lo, hi);
+    };
+    fits.defocus = std::numeric_limits<double>::infinity();
+    for (double radius = 1.0; radius <= maxRadius + 1e-9; radius += 0.05) {
+        const double e = disc(radius);
+        if (e < fits.defocus) fits.defocus = e, fits.radius = radius;
     }
-    double c[3];
-    for (int32_t i = 2; i >= 0; --i) {
-        double sum = b[i];
-        for (int32_t j = i + 1; j < 3; ++j) sum -= a[i][j] * c[j];
-        c[i] = sum / a[i][i];
+    const double coarse = fits.radius;
+    for (double radius = coarse - 0.05; radius <= coarse + 0.05 + 1e-9; radius += 0.01) {
+        const double e = disc(radius);
+        if (e < fits.defocus) fits.defocus = e, fits.radius = radius;
     }
-    const double beta = -c[2];
-    best.sigma = beta > 0.0 ? std::sqrt(beta) / (2.0 * kPi) : 0.0;
-    // How much of the log's fall-off beyond a power law the quadratic term explains.
-    double mean = 0.0;
-    for (double y : ys) mean += y;
-    mean /= static_cast<double>(ys.size());
-    double total = 0.0, left = 0.0;
-    for (size_t i = 0; i < ys.size(); ++i) {
-        const double model = c[0] + c[1] * std::log(fs[i]) + c[2] * fs[i] * fs[i];
-        total += (ys[i] - mean) * (ys[i] - mean);
-        left += (ys[i] - model) * (ys[i] - model);
-    }
-    best.fit = total > 0.0 ? std::clamp(1.0 - left / total, 0.0, 1.0) : 0.0;
 }
 
 void MotionMarks(double length, double angle, CSpectrumMarks& marks) {
@@ -652,8 +672,7 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
 
     CSpectrum spectrum;
     CMotionFit motion;
-    CDefocusFit defocus;
-    CGaussianFit gaussian;
+    CRingFits rings;
     try {
         const int32_t side =
             std::min({width, height, std::max(kTileSide, 4 * request.maxSize)}) & ~1;
@@ -664,10 +683,8 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
             const int result = FitMotion(spectrum, request.maxSize, progress, 0.1, 0.75, motion);
             if (result != 1) return result;
         }
-        if (request.model == BlurModel::Auto || request.model == BlurModel::Defocus)
-            FitDefocus(spectrum, 0.5 * request.maxSize, defocus);
         if (Stopped(progress, 0.95)) return kRestoreCancelled;
-        FitGaussian(spectrum, gaussian);
+        FitRings(spectrum, request.maxSize / 6.0, 0.5 * request.maxSize, rings);
     } catch (const std::bad_alloc&) {
         ShowMessage("Could not allocate memory for the estimate.");
         return 0;
@@ -675,17 +692,20 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
     estimate.motionFit = motion.fit;
     estimate.motionDip = motion.ringDepth;
     estimate.motionDepth = motion.depth;
-    estimate.defocusFit = defocus.fit;
-    estimate.gaussianFit = gaussian.fit;
-    estimate.gaussianSigma = gaussian.sigma;
+    // How much better each model explains the ring means than the others.
+    const double others = std::min(rings.none, rings.gaussian);
+    estimate.defocusFit = others > 0.0 ? std::clamp(1.0 - rings.defocus / others, 0.0, 1.0) : 0.0;
+    estimate.gaussianFit =
+        rings.none > 0.0 ? std::clamp(1.0 - rings.gaussian / rings.none, 0.0, 1.0) : 0.0;
+    estimate.gaussianSigma = rings.sigma;
 
     BlurModel model = request.model;
     if (model == BlurModel::Auto) {
         if (IsMotion(motion))
             model = BlurModel::Motion;
-        else if (defocus.fit >= kDefocusFit)
+        else if (estimate.defocusFit >= kDefocusGain && rings.radius >= kSmallestDefocus)
             model = BlurModel::Defocus;
-        else if (gaussian.sigma >= kSharpSigma)
+        else if (rings.sigma >= kSharpSigma && estimate.gaussianFit >= kGaussianGain)
             model = BlurModel::Gaussian;
         else
             model = BlurModel::None;
@@ -702,15 +722,15 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
             MotionMarks(estimate.length, estimate.angle, estimate.marks);
             break;
         case BlurModel::Defocus:
-            estimate.radius = std::max(0.5, defocus.radius);
-            estimate.confidence = std::clamp(defocus.fit, 0.0, 1.0);
+            estimate.radius = std::max(0.5, rings.radius);
+            estimate.confidence = estimate.defocusFit;
             made = DefocusKernel(estimate.radius, estimate.kernel);
             estimate.description = Format("defocus radius %.1f px", estimate.radius);
             DefocusMarks(estimate.radius, estimate.marks);
             break;
         case BlurModel::Gaussian:
-            estimate.sigma = std::max(0.3, gaussian.sigma);
-            estimate.confidence = std::clamp(gaussian.fit, 0.0, 1.0);
+            estimate.sigma = std::max(0.3, rings.sigma);
+            estimate.confidence = estimate.gaussianFit;
             made = GaussianKernel(estimate.sigma, estimate.kernel);
             estimate.description = Format("gaussian sigma %.1f px", estimate.sigma);
             estimate.marks.ringRadii.push_back(1.0 / (kPi * estimate.sigma * std::sqrt(2.0)));
@@ -718,8 +738,9 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
         default:
             estimate.model = BlurModel::None;
             estimate.confidence = std::clamp(
-                1.0 - std::max(motion.ringDepth / kMotionDip, defocus.fit / kDefocusFit) * 0.5, 0.0,
-                1.0);
+                1.0 - std::max(motion.ringDepth / kMotionDip, estimate.defocusFit / kDefocusGain) *
+                          0.5,
+                0.0, 1.0);
             estimate.description = "no straight motion or defocus found";
             if (progress) progress(1.0);
             return 1;

@@ -11,9 +11,11 @@
 #include <limits>
 #include <string>
 
+#include "image/dib.h"
 #include "stamp/estimate_free.h"
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
+#include "stamp/restore_request.h"
 #include "support/blurred_photo.h"
 #include "support/scripted_ui.h"
 
@@ -81,6 +83,49 @@ TEST(BlurEstimate, StraightMotionsLengthAndAngle) {
         EXPECT_GT(e.confidence, 0.5);
         EXPECT_EQ(e.description.rfind("motion ", 0), 0u) << e.description;
     }
+}
+
+TEST(BlurEstimate, DefocusAndGaussianAreToldApartAndMeasured) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    for (const double radius : {3.0, 6.0}) {
+        CKernel truth;
+        ASSERT_EQ(DefocusKernel(radius, truth), 1);
+        const CBlurEstimate e = Estimate(Blurred(truth));
+        ASSERT_EQ(e.model, BlurModel::Defocus) << radius << ": " << e.description;
+        EXPECT_NEAR(e.radius, radius, 1.0) << e.description;
+        EXPECT_FALSE(e.marks.hasLines);
+        // The zero rings of the Airy pattern: j1,1 / (2 pi R), j1,2 / (2 pi R), ...
+        ASSERT_GE(e.marks.ringRadii.size(), 2u);
+        EXPECT_NEAR(e.marks.ringRadii[0], 3.8317 / (2.0 * std::acos(-1.0) * e.radius), 1e-4);
+        EXPECT_NEAR(e.marks.ringRadii[1], 7.0156 / (2.0 * std::acos(-1.0) * e.radius), 1e-4);
+    }
+    for (const double sigma : {1.5, 3.0}) {
+        CKernel truth;
+        ASSERT_EQ(GaussianKernel(sigma, truth), 1);
+        const CBlurEstimate e = Estimate(Blurred(truth));
+        ASSERT_EQ(e.model, BlurModel::Gaussian) << sigma << ": " << e.description;
+        EXPECT_NEAR(e.sigma, sigma, 0.15 * sigma) << e.description;
+        // One ring where the response falls to 1/e: exp(-2 pi^2 sigma^2 f^2) = 1/e.
+        ASSERT_EQ(e.marks.ringRadii.size(), 1u);
+        const double f = e.marks.ringRadii[0];
+        EXPECT_NEAR(2.0 * std::pow(std::acos(-1.0) * e.sigma * f, 2.0), 1.0, 1e-9);
+    }
+}
+
+TEST(BlurEstimate, SharpCropShowsNoBlur) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    for (const char* photo : {"coffee_512x384.jpg", "rocket_512x384.jpg"}) {
+        const CBlurEstimate e =
+            Estimate(BlurredPhotoCrop(CKernel{1, 1, 0, 0, {1.0}}, kSide, 24, photo));
+        EXPECT_EQ(e.model, BlurModel::None) << photo << ": " << e.description;
+        EXPECT_EQ(e.description, "no straight motion or defocus found");
+        EXPECT_TRUE(e.kernel.IsEmpty());
+        EXPECT_FALSE(e.marks.hasLines);
+        EXPECT_TRUE(e.marks.ringRadii.empty());
+    }
+    EXPECT_TRUE(ui.Messages().empty());
 }
 
 TEST(BlurEstimate, FreeModelRunsTheFreeFormEstimate) {
@@ -151,4 +196,36 @@ TEST(BlurEstimate, ProgressRisesAndStopsTheWork) {
     EXPECT_EQ(EstimateBlur(planes, request, e, [&calls](double) { return ++calls < 2; }),
               kRestoreCancelled);
     EXPECT_TRUE(ui.Messages().empty());
+}
+
+// The kernel source of the Restore dialog and of restore --estimate: the picture the request
+// points to, estimated; a picture without a blur found gives no kernel and says so.
+TEST(BlurEstimate, KernelSourceEstimatesTheRequestsPicture) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    CKernelRequest request;
+    request.source = KernelSource::Estimate;
+    CKernel kernel;
+    EXPECT_EQ(MakeKernel(request, kernel), 0);
+    ASSERT_EQ(ui.Messages().size(), 1u);
+
+    CKernel truth;
+    ASSERT_EQ(MotionKernel(19.0, 100.0, truth), 1);
+    const CPlanes moved = Blurred(truth);
+    DibHandle picture;
+    ASSERT_EQ(NewGreyPicture(kSide, kSide, picture), 1);
+    ASSERT_EQ(PlanesToPicture(moved, picture), 1);
+    CBlurEstimate estimate;
+    request.picture = &picture;
+    request.estimated = &estimate;
+    ASSERT_EQ(MakeKernel(request, kernel), 1);
+    EXPECT_EQ(estimate.model, BlurModel::Motion);
+    EXPECT_EQ(kernel.values, estimate.kernel.values);
+    EXPECT_GT(KernelCorrelation(kernel, truth), 0.8);
+
+    ASSERT_EQ(PlanesToPicture(Blurred(CKernel{1, 1, 0, 0, {1.0}}), picture), 1);
+    EXPECT_EQ(MakeKernel(request, kernel), 0);
+    EXPECT_EQ(estimate.model, BlurModel::None);
+    ASSERT_EQ(ui.Messages().size(), 2u);
+    EXPECT_EQ(ui.Messages().back().rfind("No blur found", 0), 0u) << ui.Messages().back();
 }
