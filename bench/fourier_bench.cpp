@@ -18,6 +18,7 @@
 #include "fourier/fft_engine.h"
 #include "fourier/fourier.h"
 #include "fourier/fourier_plan.h"
+#include "fourier/spectrum_image.h"
 #include "image/bmp_file.h"
 #include "image/dib.h"
 #include "image/jpeg_file.h"
@@ -192,6 +193,22 @@ void FftRun(benchmark::State& state, int32_t w, int32_t h) {
     ReportMemory(state);
 }
 
+// The spectrum window's image of the picture's grey (two single-precision transforms, the
+// periodic component's and the log scale), beside the engine's forward transform of the
+// three channels.
+void SpectrumImage(benchmark::State& state, int32_t w, int32_t h) {
+    const CPicture p = Load(w, h);
+    DibHandle dib;
+    if (NewGreyPicture(w, h, dib) != 1) Fail("no memory for the picture");
+    std::copy(p.pixels.begin(), p.pixels.end(), dib.Data() + kInfoHeaderBytes);
+    CSpectrumImage image;
+    for (auto _ : state) {
+        if (MakeSpectrumImage(dib, image) != 1) Fail("no spectrum image");
+        benchmark::DoNotOptimize(image.values.data());
+    }
+    ReportMemory(state);
+}
+
 std::string Name(const char* what, int32_t w, int32_t h) {
     return std::string(what) + "/" + std::to_string(w) + "x" + std::to_string(h);
 }
@@ -247,6 +264,9 @@ void Register() {
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
         RegisterBenchmark(Name("fft_run", w, h).c_str(), FftRun, w, h)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        RegisterBenchmark(Name("spectrum_image", w, h).c_str(), SpectrumImage, w, h)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }

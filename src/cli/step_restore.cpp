@@ -1,7 +1,11 @@
 // learn-kernel --good G --blurred B [--size N] -o K.stp
 // restore (--good G --blurred B | --kernel K.stp | --motion LEN,ANGLE | --defocus R |
-//          --gaussian S | --blur KIND,STEPS,ATTENUATION) [--method tv|wiener|lucy]
-//          [--strength auto|X] [--iterations N] [--size N] [--no-taper]
+//          --gaussian S | --blur KIND,STEPS,ATTENUATION | --estimate [MODEL])
+//          [--method tv|wiener|lucy] [--strength auto|X] [--iterations N] [--size N]
+//          [--no-taper] [--save-kernel K.stp]
+//
+// With --estimate a picture in which no blur is found is not restored: "No blur found" and
+// exit status 1, the output not written.
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -71,6 +75,7 @@ struct CRestoreCommand {
     std::string strength = "auto";
     int32_t iterations = 0;
     int32_t size = kDefaultKernelSize;
+    bool sizeGiven = false;
     bool noTaper = false;
 };
 
@@ -88,6 +93,14 @@ bool ParseKernelSource(const CKernelSourceRow& row, const std::vector<std::strin
         return true;
     }
     const std::string& text = texts[0];
+    if (row.takesModelName) {
+        if (!BlurModelFromName(text, request.estimateModel) ||
+            request.estimateModel == BlurModel::None) {
+            error = row.options[0] + " takes " + row.usage + ", not \"" + text + "\".";
+            return false;
+        }
+        return true;
+    }
     const std::vector<std::string> parts = Split(text);
     const size_t first = row.takesPathName ? 1 : 0;
     bool read = parts.size() == first + row.parameters.size();
@@ -140,6 +153,14 @@ bool ParseRestoreCommand(const CRestoreCommand& command, CKernelRequest& request
         return false;
     }
     request.size = command.size;
+    if (request.source == KernelSource::Estimate) {
+        if (command.sizeGiven) request.estimateSize = command.size;
+        if (const std::string refusal = KernelSourceRowOf(request.source).check(request);
+            !refusal.empty()) {
+            error = "--estimate: " + refusal;
+            return false;
+        }
+    }
     const CRestoreMethodRow* method = FindRestoreMethod(command.method);
     if (method == nullptr) {
         error = "--method takes " + MethodNames(" or ") + ", not \"" + command.method + "\".";
@@ -156,9 +177,13 @@ bool ParseRestoreCommand(const CRestoreCommand& command, CKernelRequest& request
     return true;
 }
 
-void AddKernelSizeOption(CLI::App& command, int32_t& size) {
-    AddWholeOption(command, "--size", size,
-                   "Side of a learnt kernel's square support (default 41, at most 63)");
+CLI::Option* AddKernelSizeOption(CLI::App& command, int32_t& size, bool estimate = false) {
+    return AddWholeOption(command, "--size", size,
+                          estimate ? "Side of a learnt kernel's square support (default 41, at "
+                                     "most 63); with --estimate the largest blur looked for "
+                                     "(default 31)"
+                                   : "Side of a learnt kernel's square support (default 41, at "
+                                     "most 63)");
 }
 
 // Learns the blur of an example pair and writes it as a kernel file (the blur itself, not
@@ -208,8 +233,15 @@ public:
         c.sources.resize(rows.size());
         for (size_t r = 0; r < rows.size(); ++r) {
             c.sources[r].resize(rows[r].options.size());
-            for (size_t o = 0; o < rows[r].options.size(); ++o)
-                command.add_option(rows[r].options[o], c.sources[r][o], rows[r].helps[o]);
+            for (size_t o = 0; o < rows[r].options.size(); ++o) {
+                CLI::Option* option =
+                    command.add_option(rows[r].options[o], c.sources[r][o], rows[r].helps[o]);
+                // The model may be left out: --estimate alone is auto.
+                if (rows[r].takesModelName) {
+                    option->expected(0, 1);
+                    m_modelOptions.push_back({option, r});
+                }
+            }
         }
         std::string methods;
         std::vector<std::string> names;
@@ -228,9 +260,19 @@ public:
                        "kernel's size; lucy stops earlier when the picture settles)");
         command.add_flag("--no-taper", c.noTaper,
                          "Restore as if the blur wrapped around the picture's edges");
-        AddKernelSizeOption(command, c.size);
+        m_sizeOption = AddKernelSizeOption(command, c.size, true);
+        command.add_option("--save-kernel", m_saveKernel,
+                           "Write the kernel the picture is restored with here (.stp)");
     }
     bool Prepare() override {
+        for (const auto& [option, row] : m_modelOptions)
+            if (option->count() > 0 && m_command.sources[row][0].empty())
+                m_command.sources[row][0] = BlurModelName(BlurModel::Auto);
+        m_command.sizeGiven = m_sizeOption->count() > 0;
+        if (!m_saveKernel.empty()) {
+            m_saveKernel = Absolute(m_saveKernel);
+            if (!CheckOutput(m_saveKernel, OutputKind::Stamp)) return false;
+        }
         std::string error;
         if (!ParseRestoreCommand(m_command, m_request, m_settings, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
@@ -258,8 +300,16 @@ public:
         } else {
             RestoreByRequest(request, *context.picture, ProgressOf(ui), outcome);
         }
+        if (outcome.estimate.model != BlurModel::None)
+            std::printf("Estimated blur: %s (confidence %.2f)\n",
+                        outcome.estimate.description.c_str(), outcome.estimate.confidence);
         if (outcome.kernelResult != 1)
             return Finish(outcome.kernelResult, ui, before, "Making the kernel") == 0;
+        if (!m_saveKernel.empty()) {
+            if (WriteKernelFile(m_saveKernel, outcome.kernel) != 1) return false;
+            std::printf("Saved the %s to %s\n", DescribeKernel(outcome.kernel).c_str(),
+                        m_saveKernel.c_str());
+        }
         if (outcome.restoreResult != 1)
             return Finish(outcome.restoreResult, ui, before, "Restoring") == 0;
         const CRestoreReport& report = outcome.report;
@@ -283,6 +333,9 @@ private:
     CRestoreCommand m_command;
     CKernelRequest m_request;
     CRestoreSettings m_settings;
+    std::vector<std::pair<CLI::Option*, size_t>> m_modelOptions;
+    CLI::Option* m_sizeOption = nullptr;
+    std::string m_saveKernel;
 };
 
 }  // namespace

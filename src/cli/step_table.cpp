@@ -63,6 +63,12 @@ const std::vector<CStepRow>& StepTable() {
          "strength) or Richardson-Lucy iterations, the borders tapered unless --no-taper. As a "
          "command of its own it reads any picture as it stands (.png too) and writes by kind",
          StepInput::Picture, true, DefineRestoreStep},
+        {"estimate-blur",
+         "Estimate the picture's blur from the picture alone: a straight motion, a defocus "
+         "disc or a Gaussian read from its spectrum (or a camera shake's free-form kernel), "
+         "printed with its parameters and written as a .stp kernel with -o; when no blur is "
+         "found it says so, writes no kernel and exits with status 0",
+         StepInput::Picture, false, DefineEstimateBlurStep},
     };
     return kSteps;
 }

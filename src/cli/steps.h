@@ -24,3 +24,4 @@ std::unique_ptr<CStep> DefineShowStampStep(CLI::App& command);
 
 std::unique_ptr<CStep> DefineLearnKernelStep(CLI::App& command);
 std::unique_ptr<CStep> DefineRestoreStep(CLI::App& command);
+std::unique_ptr<CStep> DefineEstimateBlurStep(CLI::App& command);

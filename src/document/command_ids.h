@@ -28,6 +28,7 @@ enum CommandId : int {
     kCmdFastTransform = 32807,
     kCmdEngineBySize = 32808,
     kCmdRestore = 32820,
+    kCmdSpectrum = 32821,
     kCmdFileNew = 57600,
     kCmdFileOpen = 57601,
     kCmdFileClose = 57602,

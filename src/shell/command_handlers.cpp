@@ -11,6 +11,7 @@
 #include "shell/dialogs/fourier_queue_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
+#include "view/spectrum_window.h"
 #include "view/zelvan_view.h"
 
 namespace {
@@ -43,6 +44,8 @@ const std::vector<CCommandHandler> kHandlers = {
      [](C& c, CCmdUI& ui) { ui.Enable(c.document->m_bColorUndo); }},
     {kCmdFilePrint, L::View, [](C& c) { c.view->OnFilePrint(); }, nullptr},
     {kCmdFilePrintPreview, L::View, [](C& c) { c.view->OnFilePrintPreview(); }, nullptr},
+    {kCmdSpectrum, L::View, [](C& c) { CSpectrumWindow::Show(c.view->DocumentPtr(), &c.frame); },
+     [](C& c, CCmdUI& ui) { ui.Enable(!c.document->m_hDIB.IsNull()); }},
 
     // Its document.
     {kCmdFileOpen, L::Document,

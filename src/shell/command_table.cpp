@@ -54,6 +54,8 @@ const std::vector<CCommandEntry> kCommands = {
      "Restore the picture with a blur kernel: learnt from the example pair, a stamp file or a "
      "known blur\nRestore",
      false},
+    {kCmdSpectrum, "S&pectrum ...", "",
+     "Show the picture's spectrum and estimate its blur from the picture alone\nSpectrum", false},
     {kCmdViewToolbar, "&Toolbar", "", "Show or hide the toolbar\nToggle ToolBar", true},
     {kCmdViewStatusBar, "&Status Bar", "", "Show or hide the status bar\nToggle StatusBar", true},
     {kCmdPrevMagn, "Prev Magn. \t<Ctrl+Pg Up>", "Ctrl+PgUp", "", false},
@@ -136,7 +138,9 @@ const std::vector<CMenuLayout> kDocumentMenu = {
       {kCmdView100},
       {kCmdView200},
       {kCmdView400},
-      {kCmdNextMagn}}},
+      {kCmdNextMagn},
+      {0},
+      {kCmdSpectrum}}},
     {"&Window", {{kCmdWindowNew}, {kCmdWindowCascade}, {kCmdWindowTile}, {kCmdWindowArrange}}},
     {"&Help", {{kCmdAppAbout}}},
 };

@@ -59,6 +59,17 @@ struct CBlurEstimate {
     // How clearly the picture shows the model found, 0 to 1.
     double confidence = 0.0;
     CSpectrumMarks marks;
+    // What the models were chosen by, whichever was chosen (0 for a model not tried): how
+    // well each fits the spectrum, 0 to 1; how far the cepstrum's dip at the motion stands
+    // out, in deviations of the cepstrum at its radius and in the whole annulus of the
+    // motions looked for; the Gaussian deviation the spectrum's fall-off gives (0 when it
+    // falls no faster than a sharp photograph's).
+    double motionFit = 0.0;
+    double motionDip = 0.0;
+    double motionDepth = 0.0;
+    double defocusFit = 0.0;
+    double gaussianFit = 0.0;
+    double gaussianSigma = 0.0;
 };
 
 // Estimates the blur of a picture (its three planes; the estimate works on their grey). 1 with

@@ -34,6 +34,38 @@ int BlurPath(const CKernelRequest& r, CKernel& kernel, const RestoreProgress&) {
     return BlurPathKernel(r.blurKind, r.blurSteps, r.blurAttenuation, kernel);
 }
 
+int Estimated(const CKernelRequest& r, CKernel& kernel, const RestoreProgress& progress) {
+    if (r.picture == nullptr) {
+        ShowMessage("There is no picture to estimate a blur from.");
+        return 0;
+    }
+    CPlanes planes;
+    if (PlanesFromPicture(*r.picture, planes) != 1) return 0;
+    CEstimateRequest request;
+    request.model = r.estimateModel;
+    request.maxSize = r.estimateSize;
+    CBlurEstimate estimate;
+    const int result = EstimateBlur(planes, request, estimate, progress);
+    if (r.estimated != nullptr) *r.estimated = estimate;
+    if (result != 1) return result;
+    if (estimate.kernel.IsEmpty()) {
+        ShowMessage("No blur found (" + estimate.description + "): the picture is left as it is.");
+        return 0;
+    }
+    kernel = std::move(estimate.kernel);
+    if (r.estimated != nullptr) r.estimated->kernel = kernel;
+    return 1;
+}
+
+std::string EstimateRules(const CKernelRequest& r) {
+    if (r.estimateModel == BlurModel::None)
+        return "name a blur model: auto, motion, defocus, gaussian or free.";
+    if (r.estimateSize < kFreeFormMinSize || r.estimateSize > kFreeFormMaxSize)
+        return Format("the largest blur must be from %i to %i pixels.", kFreeFormMinSize,
+                      kFreeFormMaxSize);
+    return {};
+}
+
 std::string BlurPathRules(const CKernelRequest& r) {
     return CheckBlurValues(r.blurKind, r.blurSteps, r.blurAttenuation);
 }
@@ -124,6 +156,29 @@ std::vector<CKernelSourceRow> MakeRows() {
             "KIND,STEPS,ATTENUATION (KIND " + BlurPathNameList() + "), for example random,10,0.6";
         r.check = &BlurPathRules;
         r.make = &BlurPath;
+    }
+    {
+        // The model is a name (BlurModelName), given after the option; the largest blur is
+        // the one number.
+        CKernelSourceRow& r = rows.emplace_back();
+        r.source = KernelSource::Estimate;
+        r.name = "estimate";
+        r.caption = "Estimate from this picture";
+        r.options = {"--estimate"};
+        r.helps = {
+            "[MODEL]: the blur estimated from the picture itself, MODEL auto (default: a "
+            "straight motion, defocus or Gaussian, or none), motion, defocus, gaussian or free "
+            "(a camera shake); --size N is then the largest blur looked for (default 31). A "
+            "picture in which no blur is found is not restored"};
+        r.parameters = {
+            {"Largest blur (pixels)", 0, static_cast<double>(kFreeFormMinSize),
+             static_cast<double>(kFreeFormMaxSize),
+             [](const CKernelRequest& q) { return static_cast<double>(q.estimateSize); },
+             [](CKernelRequest& q, double v) { q.estimateSize = static_cast<int32_t>(v); }}};
+        r.takesModelName = true;
+        r.usage = "a model: auto, motion, defocus, gaussian or free";
+        r.check = &EstimateRules;
+        r.make = &Estimated;
     }
     return rows;
 }

@@ -7,8 +7,9 @@
 #include "stamp/restore_request.h"
 
 // The sources of a restoration's kernel, one row each: the learnt example pair, a stored
-// ".stp" file, motion, defocus, Gaussian and the program's blur paths. The command line adds
-// its options from the rows and reads them by the rows, the Restore dialog shows their
+// ".stp" file, motion, defocus, Gaussian, the program's blur paths and the estimate from
+// the picture itself. The command line adds its options from the rows and reads them by the
+// rows, the Restore dialog shows their
 // captions and parameters, and MakeKernel makes the kernel by the row's function. A new
 // source is one row here and its kernel function.
 
@@ -36,6 +37,9 @@ struct CKernelSourceRow {
     // takesPathName, separated by commas; usage says what the option takes, for its refusal.
     std::vector<CKernelParameter> parameters;
     bool takesPathName = false;
+    // The estimate: its option takes a model's name (or nothing, for auto) instead of the
+    // numbers; its number, the largest blur, comes from the command's --size.
+    bool takesModelName = false;
     std::string usage;
     // The values' own rules, a refusal in words (empty when none applies).
     std::string (*check)(const CKernelRequest& request) = nullptr;
@@ -51,6 +55,6 @@ std::span<const CKernelSourceRow> KernelSourceRows();
 // The row of a source.
 const CKernelSourceRow& KernelSourceRowOf(KernelSource source);
 
-// "--good with --blurred, --kernel, --motion, --defocus, --gaussian or --blur": the options
-// that name a kernel.
+// "--good with --blurred, --kernel, --motion, --defocus, --gaussian, --blur or --estimate":
+// the options that name a kernel.
 std::string KernelSourceOptionList();

@@ -28,6 +28,8 @@ int RestoreByRequest(const CRestoreRequest& request, DibHandle& picture,
     }
     CKernelRequest kernelRequest = request.kernel;
     kernelRequest.pictureSize = DescribePicture(picture.Data()).size;
+    kernelRequest.picture = &picture;
+    kernelRequest.estimated = &outcome.estimate;
     if (kernelRequest.source == KernelSource::ExamplePair && !request.learnt.IsEmpty()) {
         outcome.kernel = request.learnt;
         outcome.kernelResult = 1;

@@ -5,12 +5,14 @@
 #include <string>
 
 #include "platform/geometry.h"
+#include "stamp/estimate_blur.h"
+#include "stamp/estimate_free.h"
 #include "stamp/kernels.h"
 #include "stamp/restore.h"
 
 // Where the kernel of a restoration comes from, as the Restore dialog and the command line
 // choose it.
-enum class KernelSource { ExamplePair, StampFile, Motion, Defocus, Gaussian, BlurPath };
+enum class KernelSource { ExamplePair, StampFile, Motion, Defocus, Gaussian, BlurPath, Estimate };
 
 struct CKernelRequest {
     KernelSource source = KernelSource::ExamplePair;
@@ -28,10 +30,20 @@ struct CKernelRequest {
     int32_t blurKind = 0;  // the program's blur paths
     int32_t blurSteps = 10;
     double blurAttenuation = 0.6;
+    // Estimated from the picture itself (stamp/estimate_blur.h): the model asked and the
+    // largest blur looked for. The picture is the one to restore: RestoreByRequest sets it,
+    // a caller of MakeKernel sets it itself. When estimated is set, it receives the whole
+    // estimate (its description, confidence and spectrum marks).
+    BlurModel estimateModel = BlurModel::Auto;
+    int32_t estimateSize = kFreeFormDefaultSize;
+    const DibHandle* picture = nullptr;
+    CBlurEstimate* estimated = nullptr;
 };
 
 // The kernel the request names: learnt from the example pair (read from its files), read
-// from the stamp file, or built. 1, 0 with the message shown, or kRestoreCancelled.
+// from the stamp file, built, or estimated from the picture. An estimate that finds no blur
+// is 0 with the message "No blur found ...": a picture that shows no blur is not restored
+// into a worse one. 1, 0 with the message shown, or kRestoreCancelled.
 int MakeKernel(const CKernelRequest& request, CKernel& kernel,
                const RestoreProgress& progress = {});
 
@@ -54,6 +66,9 @@ struct CRestoreOutcome {
     int restoreResult = 0;
     CKernel kernel;
     CRestoreReport report;
+    // The estimate, when the kernel was estimated from the picture (model None when that
+    // was not asked or found no blur).
+    CBlurEstimate estimate;
 };
 
 // The restoration of a 24-bit picture in place: the kernel the request names (for the

@@ -19,7 +19,9 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -62,6 +64,7 @@
 #include "support/scope_guard.h"
 #include "support/temp_dir.h"
 #include "view/dib_image.h"
+#include "view/spectrum_window.h"
 #include "view/zelvan_view.h"
 
 namespace fs = std::filesystem;
@@ -143,6 +146,25 @@ DibHandle PatternPicture(int width, int height, int seed) {
             for (int c = 0; c < 3; ++c)
                 pixels[y * stride + 3 * x + c] =
                     static_cast<uint8_t>((x * (3 + c) + y * (5 + 2 * c) + seed * 40) % 256);
+    return dib;
+}
+
+// Uniform noise (every frequency alike) blurred by a straight motion, its edges repeated
+// beyond the borders as a camera's picture does not wrap around.
+DibHandle MotionBlurredNoise(int width, int height, double length, double angle) {
+    CPlanes noise, blurred;
+    CKernel kernel;
+    DibHandle dib;
+    if (!noise.Allocate(width, height) || !MotionKernel(length, angle, kernel) ||
+        !NewGreyPicture(width, height, dib))
+        qFatal("no noise picture");
+    uint32_t state = 12345;
+    for (double& v : noise.values) {
+        state = state * 1664525u + 1013904223u;
+        v = static_cast<double>(state >> 24);
+    }
+    if (!BlurPlanes(noise, kernel, false, blurred) || !PlanesToPicture(blurred, dib))
+        qFatal("no noise picture");
     return dib;
 }
 
@@ -1184,6 +1206,8 @@ private slots:
             QVERIFY2(dialog->PreviewInfo()->text().contains(QStringLiteral("kernel 10 x 1")),
                      qPrintable(dialog->PreviewInfo()->text()));
             QVERIFY(dialog->PreviewMilliseconds() < 100.0);
+            // The kernel beside it, each value a square of 12 pixels.
+            QCOMPARE(dialog->KernelView()->pixmap().size(), QSize(120, 12));
             const int count = dialog->PreviewCount();
             dialog->KnownCombo()->setCurrentIndex(CRestoreDlg::kPathFirst + 3);  // random
             QTRY_VERIFY(dialog->PreviewCount() > count);
@@ -1251,6 +1275,7 @@ private slots:
             QVERIFY2(
                 dialog->PreviewInfo()->text().contains(QStringLiteral("Read Stamp File error aa")),
                 qPrintable(dialog->PreviewInfo()->text()));
+            QVERIFY(dialog->KernelView()->pixmap().isNull());
             dialog->reject();
         });
         Frame().RouteCommand(kCmdRestore);
@@ -1263,6 +1288,195 @@ private slots:
         for (const char* name : {"rsharp.bmp", "rblurred.bmp", "rblurred_blur.stp"})
             fs::remove(m_dir / name);
     }
+    // View > Spectrum opens a window of its own on the active picture with a caption naming
+    // it; once is enough. "Estimate Blur" runs under the progress dialog and draws the
+    // motion's zero lines across its direction; a change of the picture takes the marks
+    // away, Cancel leaves none, and the window closes with its document.
+    void spectrumWindowShowsThePictureAndTheEstimatesMarks() {
+        const std::string path = (m_dir / "smotion.bmp").string();
+        {
+            DibHandle blurred = MotionBlurredNoise(128, 96, 9.0, 30.0);
+            QCOMPARE(WriteBmpFile(path, blurred, 0), 1);
+        }
+        Start({QString::fromStdString(path)});
+        CZelvanDoc& doc = View().GetDocument();
+        QVERIFY(Enabled(kCmdSpectrum));
+        QVERIFY(Frame()
+                    .Menu(QStringLiteral("&View"))
+                    ->actions()
+                    .contains(Frame().Action(kCmdSpectrum)));
+        QVERIFY(Frame().RouteCommand(kCmdSpectrum));
+        QPointer<CSpectrumWindow> window = CSpectrumWindow::Of(doc);
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->Image().width, 128);
+        QCOMPARE(window->Image().height, 96);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Spectrum - smotion.bmp"));
+        QVERIFY2(window->Caption()->text().startsWith(
+                     QStringLiteral("Spectrum of smotion.bmp, 128 x 96: log magnitude")),
+                 qPrintable(window->Caption()->text()));
+        QVERIFY(Frame().RouteCommand(kCmdSpectrum));
+        QCOMPARE(Frame().findChildren<CSpectrumWindow*>().size(), 1);
+        QVERIFY(window->Canvas()->Marks().IsEmpty());
+
+        window->ModelCombo()->setCurrentText(QStringLiteral("motion"));
+        window->SizeSpin()->setValue(21);  // a picture of four times the size on each side
+        window->EstimateButton()->click();
+        QVERIFY(m_ui->messages.empty());
+        QVERIFY(window->HasEstimate());
+        QCOMPARE(m_ui->progressCaptions, QStringList{QStringLiteral("Estimating the blur ...")});
+        const CBlurEstimate& estimate = window->Estimate();
+        QVERIFY(estimate.model == BlurModel::Motion);
+        QVERIFY2(std::abs(estimate.angle - 30.0) < 5.0,
+                 qPrintable(QString::number(estimate.angle)));
+        const CMarkGeometry& marks = window->Canvas()->Marks();
+        QVERIFY(!marks.lines.empty());
+        // Across the motion on screen, y downwards: at right angles to (cos A, -sin A) of the
+        // estimate where the canvas draws them, the image shown square.
+        const double a = estimate.angle * 3.14159265358979 / 180.0;
+        const QRectF square = window->Canvas()->ImageRect();
+        QCOMPARE(square.width(), square.height());
+        for (const CMarkSegment& s : marks.lines) {
+            const double dx = (s.x1 - s.x0) * square.width() / 128.0;
+            const double dy = (s.y1 - s.y0) * square.height() / 96.0;
+            QVERIFY(std::abs(dx * std::cos(a) - dy * std::sin(a)) < 1e-6 * std::hypot(dx, dy));
+        }
+        QVERIFY2(
+            window->EstimateText()->text().contains(QString::fromStdString(estimate.description)),
+            qPrintable(window->EstimateText()->text()));
+        // The marks are drawn in their colour over the grey spectrum.
+        const QImage shown = window->Canvas()->grab().toImage();
+        int marked = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QColor c = shown.pixelColor(x, y);
+                if (c.red() > c.green() + 80) ++marked;
+            }
+        QVERIFY2(marked > 100, qPrintable(QString::number(marked)));
+
+        // The picture changes: the window shows the new one, without the old marks.
+        doc.m_hDIB.Data()[kInfoHeaderBytes + 7] ^= 0xFF;
+        doc.UpdateAllViews();
+        QTRY_VERIFY(!window->HasEstimate());
+        QVERIFY(window->Canvas()->Marks().IsEmpty());
+
+        // Cancelled in the progress dialog: no estimate.
+        m_ui->cancelProgress = true;
+        QCOMPARE(window->EstimateBlurNow(), kRestoreCancelled);
+        QVERIFY(!window->HasEstimate());
+        QVERIFY(window->Canvas()->Marks().IsEmpty());
+        m_ui->cancelProgress = false;
+
+        QVERIFY(Frame().RouteCommand(kCmdFileClose));
+        QTRY_VERIFY(window.isNull());
+        fs::remove(path);
+    }
+
+    // "Estimate from this picture": the blur estimated under a progress dialog, its kernel
+    // beside the preview; the motion found fills the known blur's fields, to be adjusted, and
+    // OK restores with them. A free-form kernel stays the estimate's.
+    void restoreDialogEstimatesTheBlurFromThePicture() {
+        const std::string path = (m_dir / "emotion.bmp").string();
+        {
+            DibHandle blurred = MotionBlurredNoise(128, 96, 9.0, 120.0);
+            QCOMPARE(WriteBmpFile(path, blurred, 0), 1);
+        }
+        Start({QString::fromStdString(path)});
+        CZelvanDoc& doc = View().GetDocument();
+        CPlanes before;
+        QVERIFY(PlanesFromPicture(doc.m_hDIB, before));
+        bool seen = false;
+        double length = 0.0, angle = 0.0;
+        WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
+            seen = true;
+            bool accepted = false;  // rejected after a failure
+            const CScopeGuard close([dialog, &accepted] {
+                if (!accepted) dialog->reject();
+            });
+            QRadioButton* estimate = dialog->SourceRadio(KernelSource::Estimate);
+            QCOMPARE(estimate->text(), QStringLiteral("Estimate from this picture"));
+            QVERIFY(!estimate->isChecked());
+            // The known blurs do not list the estimate.
+            for (int i = 0; i < dialog->KnownCombo()->count(); ++i)
+                QVERIFY(dialog->KnownCombo()->itemText(i) != estimate->text());
+            dialog->EstimateModelCombo()->setCurrentText(QStringLiteral("motion"));
+            QVERIFY(estimate->isChecked());
+            dialog->EstimateSizeSpin()->setValue(21);
+            dialog->RefreshPreview();
+            QVERIFY2(dialog->PreviewInfo()->text().contains(QStringLiteral("Estimate")),
+                     qPrintable(dialog->PreviewInfo()->text()));
+            dialog->EstimateButton()->click();
+            const CBlurEstimate& found = dialog->Estimated();
+            QVERIFY(found.model == BlurModel::Motion);
+            QVERIFY2(std::abs(found.angle - 120.0) < 5.0, qPrintable(QString::number(found.angle)));
+            QVERIFY2(
+                dialog->EstimateInfo()->text().contains(QString::fromStdString(found.description)),
+                qPrintable(dialog->EstimateInfo()->text()));
+            // The fields of the known motion hold what was found, and it is the source now.
+            QVERIFY(dialog->SourceRadio(KernelSource::Motion)->isChecked());
+            QCOMPARE(dialog->KnownCombo()->currentText(), QStringLiteral("Motion"));
+            QCOMPARE(dialog->FirstParameter()->value(), std::round(found.length * 10.0) / 10.0);
+            QCOMPARE(dialog->SecondParameter()->value(), std::round(found.angle * 10.0) / 10.0);
+            QVERIFY(!dialog->KernelView()->pixmap().isNull());
+            QVERIFY(!dialog->Preview()->pixmap().isNull());
+            // Adjusted by hand, the known blur restores with it.
+            dialog->SecondParameter()->setValue(dialog->SecondParameter()->value() + 1.0);
+            length = dialog->FirstParameter()->value();
+            angle = dialog->SecondParameter()->value();
+            accepted = true;
+            dialog->accept();
+        });
+        Frame().RouteCommand(kCmdRestore);
+        QVERIFY(seen);
+        QVERIFY(doc.m_restore.kernel.source == KernelSource::Motion);
+        QCOMPARE(doc.m_restore.kernel.length, length);
+        QCOMPARE(doc.m_restore.kernel.angle, angle);
+        QCOMPARE(doc.m_restoreOutcome.restoreResult, 1);
+        CPlanes after;
+        QVERIFY(PlanesFromPicture(doc.m_hDIB, after));
+        QVERIFY(after.values != before.values);
+
+        // A free-form kernel: shown, the estimate stays the source, and OK restores by it.
+        seen = false;
+        WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
+            seen = true;
+            bool accepted = false;
+            const CScopeGuard close([dialog, &accepted] {
+                if (!accepted) dialog->reject();
+            });
+            dialog->EstimateModelCombo()->setCurrentText(QStringLiteral("free"));
+            dialog->EstimateSizeSpin()->setValue(15);
+            // Cancel in its progress dialog: nothing estimated, nothing to preview.
+            QTimer cancel;
+            cancel.setInterval(1);
+            QObject::connect(&cancel, &QTimer::timeout, [dialog] {
+                if (auto* progress = dialog->findChild<QProgressDialog*>()) progress->cancel();
+            });
+            cancel.start();
+            dialog->EstimateButton()->click();
+            cancel.stop();
+            QCOMPARE(dialog->EstimateInfo()->text(), QStringLiteral("The estimate was cancelled."));
+            QVERIFY(dialog->Estimated().model == BlurModel::None);
+            dialog->RefreshPreview();
+            QVERIFY(dialog->KernelView()->pixmap().isNull());
+            dialog->EstimateButton()->click();
+            QVERIFY(dialog->Estimated().model == BlurModel::Free);
+            QVERIFY(dialog->SourceRadio(KernelSource::Estimate)->isChecked());
+            QCOMPARE(dialog->KernelView()->pixmap().size(), QSize(120, 120));  // 15 x 15, x 8
+            QVERIFY2(dialog->PreviewInfo()->text().contains(QStringLiteral("kernel 15 x 15")),
+                     qPrintable(dialog->PreviewInfo()->text()));
+            accepted = true;
+            dialog->accept();
+        });
+        Frame().RouteCommand(kCmdRestore);
+        QVERIFY(seen);
+        QVERIFY(doc.m_restore.kernel.source == KernelSource::Estimate);
+        QVERIFY(doc.m_restore.kernel.estimateModel == BlurModel::Free);
+        QCOMPARE(doc.m_restoreOutcome.restoreResult, 1);
+        QVERIFY(doc.m_restoreOutcome.estimate.model == BlurModel::Free);
+        fs::remove(path);
+    }
+
     void blurDialogFromTheMenu() {
         const BlurSettings saved = LastBlurSettings();
         Start({QString::fromStdString(m_picture)});
@@ -1506,7 +1720,7 @@ private slots:
         const DibHandle picture = PatternPicture(64, 48, 1);
         std::vector<CKernelRequest> requests;
         for (const CKernelSourceRow& row : KernelSourceRows()) {
-            if (row.parameters.empty()) continue;
+            if (row.parameters.empty() || row.takesModelName) continue;
             const int32_t paths = row.takesPathName ? kBlurPathCount : 1;
             for (int32_t kind = 0; kind < paths; ++kind) {
                 CKernelRequest r;
@@ -1523,6 +1737,11 @@ private slots:
         stamp.stampPath = "/some/where.stp";
         stamp.size = 13;
         requests.push_back(stamp);
+        CKernelRequest estimate;
+        estimate.source = KernelSource::Estimate;
+        estimate.estimateModel = BlurModel::Defocus;
+        estimate.estimateSize = 17;
+        requests.push_back(estimate);
         for (const CKernelRequest& k : requests) {
             CRestoreRequest request;
             request.kernel = k;
@@ -1541,6 +1760,8 @@ private slots:
             QCOMPARE(shown.blurAttenuation, k.blurAttenuation);
             QCOMPARE(shown.stampPath, k.stampPath);
             QCOMPARE(shown.size, k.size);
+            QVERIFY(shown.estimateModel == k.estimateModel);
+            QCOMPARE(shown.estimateSize, k.estimateSize);
             QVERIFY(dialog.Settings().method == RestoreMethod::Lucy);
             QCOMPARE(dialog.Settings().iterations, 7);
             QVERIFY(!dialog.Settings().taper);

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "fourier/fourier.h"
 #include "platform/user_interface.h"
@@ -32,6 +33,10 @@
 #include "stamp/stamp_dialogs.h"
 
 namespace {
+
+// The models of the estimate, in the order of its combo box.
+constexpr BlurModel kEstimateModels[] = {BlurModel::Auto, BlurModel::Motion, BlurModel::Defocus,
+                                         BlurModel::Gaussian, BlurModel::Free};
 
 // While the preview is drawn, the core's messages go to the preview's caption instead of a
 // message box at every change of a control.
@@ -67,6 +72,26 @@ QImage ImageOf(const CPlanes& planes) {
     return image;
 }
 
+// The kernel as a grey image, its peak white, each value a square of pixels so that the
+// kernel fills about kKernelViewSide pixels; rows of the kernel run bottom-up like the
+// picture's.
+QImage KernelImage(const CKernel& kernel) {
+    if (kernel.IsEmpty()) return {};
+    double peak = 0.0;
+    for (const double v : kernel.values) peak = std::max(peak, std::abs(v));
+    const int scale = std::max(1, kKernelViewSide / std::max(kernel.width, kernel.height));
+    QImage image(kernel.width * scale, kernel.height * scale, QImage::Format_Grayscale8);
+    for (int32_t y = 0; y < image.height(); ++y) {
+        uchar* line = image.scanLine(y);
+        const int32_t ky = kernel.height - 1 - y / scale;
+        for (int32_t x = 0; x < image.width(); ++x) {
+            const double v = peak > 0.0 ? std::abs(kernel.At(x / scale, ky)) / peak : 0.0;
+            line[x] = static_cast<uchar>(std::lround(255.0 * v));
+        }
+    }
+    return image;
+}
+
 // A learnt kernel file beside the Blurred picture: its name says that it holds the blur.
 std::string LearntKernelPath(const std::string& blurred) {
     if (blurred.empty()) return std::string();
@@ -92,7 +117,23 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
     m_fromPair = new QRadioButton(Q(KernelSourceRowOf(KernelSource::ExamplePair).caption), source);
     m_fromStamp = new QRadioButton(Q(KernelSourceRowOf(KernelSource::StampFile).caption), source);
     m_fromKnown = new QRadioButton(QStringLiteral("Known blur"), source);
-    for (QRadioButton* r : {m_fromPair, m_fromStamp, m_fromKnown}) sources->addButton(r);
+    const CKernelSourceRow& estimateRow = KernelSourceRowOf(KernelSource::Estimate);
+    m_fromEstimate = new QRadioButton(Q(estimateRow.caption), source);
+    for (QRadioButton* r : {m_fromPair, m_fromStamp, m_fromEstimate, m_fromKnown})
+        sources->addButton(r);
+    m_estimateModel = new QComboBox(source);
+    for (const BlurModel model : kEstimateModels)
+        m_estimateModel->addItem(QString::fromUtf8(BlurModelName(model)));
+    m_estimateSize = new QSpinBox(source);
+    m_estimateSize->setRange(static_cast<int>(estimateRow.parameters[0].minimum),
+                             static_cast<int>(estimateRow.parameters[0].maximum));
+    m_estimateSize->setSuffix(QStringLiteral(" px"));
+    m_estimateButton = new QPushButton(QStringLiteral("Estimate"), source);
+    m_estimateInfo = new QLabel(source);
+    m_estimateInfo->setWordWrap(true);
+    // Room for what the estimate says, so that the dialog need not grow when it says it.
+    m_estimateInfo->setMinimumHeight(2 * m_estimateInfo->fontMetrics().lineSpacing() + 4);
+    m_estimateInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_good = new QLineEdit(Q(good), source);
     m_blurred = new QLineEdit(Q(blurred), source);
     m_kernelFile = new QLineEdit(Q(LearntKernelPath(blurred)), source);
@@ -105,7 +146,7 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
     m_known = new QComboBox(source);
     // The known blurs are the sources with numbers; the blur paths' source lists each path.
     for (const CKernelSourceRow& row : KernelSourceRows()) {
-        if (row.parameters.empty()) continue;
+        if (row.parameters.empty() || row.takesModelName) continue;
         if (!row.takesPathName) {
             m_knownItems.push_back({row.source, 0});
             m_known->addItem(Q(row.caption));
@@ -140,6 +181,13 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
     grid->addWidget(m_fromStamp, row++, 0, 1, 3);
     grid->addWidget(m_stamp, row, 0, 1, 2);
     grid->addWidget(browse, row++, 2);
+    grid->addWidget(m_fromEstimate, row++, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Model"), source), row, 0);
+    grid->addWidget(m_estimateModel, row, 1);
+    grid->addWidget(m_estimateButton, row++, 2);
+    grid->addWidget(new QLabel(Q(estimateRow.parameters[0].label), source), row, 0);
+    grid->addWidget(m_estimateSize, row++, 1);
+    grid->addWidget(m_estimateInfo, row++, 0, 1, 3);
     grid->addWidget(m_fromKnown, row, 0);
     grid->addWidget(m_known, row++, 1, 1, 2);
     grid->addWidget(m_param1Label, row, 0);
@@ -179,17 +227,22 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal, this);
     controls->addWidget(buttons);
 
-    auto* preview = new QVBoxLayout;
+    auto* preview = new QGridLayout;
     m_preview = new QLabel(this);
     m_preview->setMinimumSize(kPreviewWidth, kPreviewHeight);
     m_preview->setAlignment(Qt::AlignCenter);
+    m_kernelView = new QLabel(this);
+    m_kernelView->setMinimumSize(kKernelViewSide, kKernelViewSide);
+    m_kernelView->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_info = new QLabel(this);
     m_info->setWordWrap(true);
-    m_info->setMaximumWidth(kPreviewWidth + 40);
-    preview->addWidget(new QLabel(QStringLiteral("Preview (the picture's centre)"), this));
-    preview->addWidget(m_preview);
-    preview->addWidget(m_info);
-    preview->addStretch();
+    m_info->setMaximumWidth(kPreviewWidth + kKernelViewSide + 40);
+    preview->addWidget(new QLabel(QStringLiteral("Preview (the picture's centre)"), this), 0, 0);
+    preview->addWidget(new QLabel(QStringLiteral("Kernel, enlarged"), this), 0, 1);
+    preview->addWidget(m_preview, 1, 0);
+    preview->addWidget(m_kernelView, 1, 1);
+    preview->addWidget(m_info, 2, 0, 1, 2);
+    preview->setRowStretch(3, 1);
     layout->addLayout(preview);
 
     // The preview restores the centre of the picture at full scale, so that the blur keeps
@@ -223,6 +276,14 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
     });
     for (QSpinBox* s : {m_size, m_iterations})
         connect(s, &QSpinBox::valueChanged, this, [this] { ControlsChanged(); });
+    // The estimate's controls take the estimate as the kernel's source.
+    const auto estimateChanged = [this] {
+        m_fromEstimate->setChecked(true);
+        ControlsChanged();
+    };
+    connect(m_estimateModel, &QComboBox::currentIndexChanged, this, estimateChanged);
+    connect(m_estimateSize, &QSpinBox::valueChanged, this, estimateChanged);
+    connect(m_estimateButton, &QPushButton::clicked, this, &CRestoreDlg::EstimateClicked);
     for (QDoubleSpinBox* s : {m_param1, m_param2, m_strength})
         connect(s, &QDoubleSpinBox::valueChanged, this, [this] { ControlsChanged(); });
     connect(m_known, &QComboBox::currentIndexChanged, this, [this] {
@@ -272,6 +333,8 @@ QRadioButton* CRestoreDlg::SourceRadio(KernelSource source) const {
             return m_fromPair;
         case KernelSource::StampFile:
             return m_fromStamp;
+        case KernelSource::Estimate:
+            return m_fromEstimate;
         default:
             return m_fromKnown;
     }
@@ -299,9 +362,21 @@ void CRestoreDlg::ShowRequest(const CRestoreRequest& request) {
     const bool pair =
         k.source == KernelSource::ExamplePair && !k.goodPath.empty() && !k.blurredPath.empty();
     const bool stamp = k.source == KernelSource::StampFile;
+    const bool estimate = k.source == KernelSource::Estimate;
+    {
+        const QSignalBlocker b1(m_estimateModel), b2(m_estimateSize);
+        const auto* model =
+            std::find(std::begin(kEstimateModels), std::end(kEstimateModels), k.estimateModel);
+        m_estimateModel->setCurrentIndex(
+            model == std::end(kEstimateModels)
+                ? 0
+                : static_cast<int>(model - std::begin(kEstimateModels)));
+        m_estimateSize->setValue(k.estimateSize);
+    }
     m_fromPair->setChecked(pair);
     m_fromStamp->setChecked(stamp);
-    m_fromKnown->setChecked(!pair && !stamp);
+    m_fromEstimate->setChecked(estimate);
+    m_fromKnown->setChecked(!pair && !stamp && !estimate);
     const CRestoreSettings& s = request.settings;
     m_method->setCurrentIndex(s.method == RestoreMethod::Lucy ? 1 : 0);
     m_auto->setChecked(s.autoStrength);
@@ -342,10 +417,15 @@ CKernelRequest CRestoreDlg::Request() const {
     r.blurredPath = m_blurred->text().toStdString();
     r.size = m_size->value();
     r.stampPath = m_stamp->text().toStdString();
+    r.estimateModel = kEstimateModels[std::clamp(m_estimateModel->currentIndex(), 0,
+                                                 static_cast<int>(std::size(kEstimateModels)) - 1)];
+    r.estimateSize = m_estimateSize->value();
     if (m_fromPair->isChecked()) {
         r.source = KernelSource::ExamplePair;
     } else if (m_fromStamp->isChecked()) {
         r.source = KernelSource::StampFile;
+    } else if (m_fromEstimate->isChecked()) {
+        r.source = KernelSource::Estimate;
     } else {
         const CKernelSourceRow& row = KnownRow();
         r.source = row.source;
@@ -399,6 +479,15 @@ int CRestoreDlg::LearnWithProgress() {
 
 int CRestoreDlg::CurrentKernel(CKernel& kernel, bool learn) {
     const CKernelRequest r = Request();
+    if (r.source == KernelSource::Estimate) {
+        if (m_estimateKey != EstimateKey(r)) {
+            if (!learn) return 0;
+            const int estimated = EstimateWithProgress();
+            if (estimated != 1) return estimated;
+        }
+        kernel = m_estimated.kernel;
+        return 1;
+    }
     if (r.source != KernelSource::ExamplePair) return MakeKernel(r, kernel);
     const std::string key = r.goodPath + '\n' + r.blurredPath + '\n' + std::to_string(r.size);
     if (m_learntKey != key) {
@@ -423,6 +512,7 @@ void CRestoreDlg::RefreshPreview() {
     if (made == 1) result = RestorePlanes(m_centre, kernel, Settings(), restored, {}, nullptr);
     m_previewMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     ++m_previewCount;
+    m_kernelView->setPixmap(made == 1 ? QPixmap::fromImage(KernelImage(kernel)) : QPixmap());
     if (result == 1) {
         m_preview->setPixmap(QPixmap::fromImage(ImageOf(restored)));
         m_info->setText(QStringLiteral("%1 x %2 of the picture, %3; %4 ms")
@@ -432,11 +522,90 @@ void CRestoreDlg::RefreshPreview() {
                             .arg(m_previewMs, 0, 'f', 1));
     } else {
         m_preview->setPixmap(QPixmap::fromImage(ImageOf(m_centre)));
-        m_info->setText(made == 1 || !quiet.Last().empty()
-                            ? Q(quiet.Last())
+        m_info->setText(made == 1 || !quiet.Last().empty() ? Q(quiet.Last())
+                        : Request().source == KernelSource::Estimate
+                            ? QStringLiteral("Press \"Estimate\" to estimate the blur from "
+                                             "this picture and see the preview.")
                             : QStringLiteral("Press \"Learn Kernel\" to learn the example "
                                              "pair's blur and see the preview."));
     }
+}
+
+std::string CRestoreDlg::EstimateKey(const CKernelRequest& r) {
+    return std::string(BlurModelName(r.estimateModel)) + '\n' + std::to_string(r.estimateSize);
+}
+
+int CRestoreDlg::EstimateWithProgress() {
+    CKernelRequest r = Request();
+    r.source = KernelSource::Estimate;
+    r.picture = &m_picture;
+    CBlurEstimate estimate;
+    r.estimated = &estimate;
+    QProgressDialog progress(QStringLiteral("Estimating the blur ..."), QStringLiteral("Cancel"), 0,
+                             100, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    CKernel kernel;
+    const int result = MakeKernel(r, kernel, [&](double f) {
+        progress.setValue(static_cast<int>(100 * f));
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    });
+    m_estimateKey.clear();
+    m_estimated = CBlurEstimate{};
+    if (result == kRestoreCancelled) {
+        m_estimateInfo->setText(QStringLiteral("The estimate was cancelled."));
+        return result;
+    }
+    if (result != 1) {
+        m_estimateInfo->setText(estimate.description.empty()
+                                    ? QStringLiteral("No estimate.")
+                                    : Q("No blur found: " + estimate.description + "."));
+        return result;
+    }
+    m_estimated = std::move(estimate);
+    m_estimated.kernel = std::move(kernel);
+    m_estimateKey = EstimateKey(r);
+    m_estimateInfo->setText(QStringLiteral("Found %1 (confidence %2).")
+                                .arg(Q(m_estimated.description))
+                                .arg(m_estimated.confidence, 0, 'f', 2));
+    return 1;
+}
+
+void CRestoreDlg::EstimateClicked() {
+    m_fromEstimate->setChecked(true);
+    m_estimateKey.clear();
+    if (EstimateWithProgress() != 1) {
+        ControlsChanged();
+        return;
+    }
+    // A straight motion, a defocus or a Gaussian is one of the known blurs: its numbers go
+    // into their fields, to be adjusted, and the known blur becomes the source. A free-form
+    // kernel stays the estimate's.
+    const std::pair<BlurModel, KernelSource> known[] = {
+        {BlurModel::Motion, KernelSource::Motion},
+        {BlurModel::Defocus, KernelSource::Defocus},
+        {BlurModel::Gaussian, KernelSource::Gaussian}};
+    for (const auto& [model, source] : known) {
+        if (m_estimated.model != model) continue;
+        for (size_t i = 0; i < m_knownItems.size(); ++i)
+            if (m_knownItems[i].source == source) m_known->setCurrentIndex(static_cast<int>(i));
+        KnownChanged();
+        CKernelRequest found;
+        found.length = m_estimated.length;
+        found.angle = m_estimated.angle;
+        found.radius = m_estimated.radius;
+        found.sigma = m_estimated.sigma;
+        const CKernelSourceRow& row = KernelSourceRowOf(source);
+        QDoubleSpinBox* spins[] = {m_param1, m_param2};
+        for (size_t p = 0; p < row.parameters.size() && p < 2; ++p)
+            spins[p]->setValue(row.parameters[p].get(found));
+        m_fromKnown->setChecked(true);
+        m_estimateInfo->setText(QStringLiteral("Found %1, put into the known blur below.")
+                                    .arg(Q(m_estimated.description)));
+    }
+    ControlsChanged();
+    RefreshPreview();
 }
 
 void CRestoreDlg::LearnKernelClicked() {

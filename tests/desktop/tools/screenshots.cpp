@@ -3,6 +3,7 @@
 //   zelvanto_screenshots OUTPUT_FOLDER PICTURE1 PICTURE2
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -23,6 +24,8 @@
 
 #include "document/zelvan_doc.h"
 #include "fourier/size_fit.h"
+#include "image/bmp_file.h"
+#include "shell/command_table.h"
 #include "shell/desktop_ui.h"
 #include "shell/dialogs/about_dlg.h"
 #include "shell/dialogs/blur_dlg.h"
@@ -36,16 +39,21 @@
 #include "shell/dialogs/zelvanto_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/zelvan_app.h"
+#include "stamp/kernels.h"
 #include "stamp/restore.h"
 #include "stamp/rubber_stamp.h"
 #include "stamp/stamp_dialogs.h"
+#include "view/spectrum_window.h"
 #include "view/zelvan_view.h"
 
 namespace {
 
+// Lets the windows settle as the event loop would, which this tool never enters: deferred
+// deletions too (a progress dialog ended before it showed would show itself otherwise).
 void Settle() {
     for (int i = 0; i < 20; ++i) {
         QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QThread::msleep(10);
     }
 }
@@ -229,6 +237,72 @@ int main(int argc, char** argv) {
             Settle();
             Save(again.grab(), folder, QStringLiteral("restore_motion.png"));
             again.hide();
+        }
+    }
+
+    // The spectrum window on the first photograph (as opened) blurred by a straight motion
+    // of 15 pixels at 30 degrees, its edges as they are, with the marks of the motion
+    // estimated.
+    if (CZelvanView* first = frame.Views().front()) {
+        CPlanes planes, blurred;
+        CKernel kernel;
+        DibHandle picture = CopyHandle(first->GetDocument().m_hOriginal);
+        const std::string path =
+            QDir(folder).filePath(QStringLiteral("motion_blurred.bmp")).toStdString();
+        if (PlanesFromPicture(picture, planes) && MotionKernel(15.0, 30.0, kernel) &&
+            BlurPlanes(planes, kernel, false, blurred) && PlanesToPicture(blurred, picture) &&
+            WriteBmpFile(path, picture, 0) == 1 && app.OpenDocumentFile(path)) {
+            frame.RouteCommand(kCmdSpectrum);
+            if (CSpectrumWindow* spectrum =
+                    CSpectrumWindow::Of(frame.ActiveView()->GetDocument())) {
+                spectrum->move(frame.geometry().left() + 60, frame.geometry().top() + 40);
+                Settle();
+                Save(spectrum->grab(), folder, QStringLiteral("spectrum_plain.png"));
+                spectrum->ModelCombo()->setCurrentText(QStringLiteral("motion"));
+                spectrum->EstimateButton()->click();
+                Settle();
+                Save(spectrum->grab(), folder, QStringLiteral("spectrum_motion.png"));
+                QProcess::execute(QStringLiteral("import"),
+                                  {QStringLiteral("-window"), QStringLiteral("root"),
+                                   QDir(folder).filePath(QStringLiteral("spectrum_root.png"))});
+                spectrum->close();
+            }
+            // The Restore dialog on it with the estimate as the source: the motion found
+            // fills the known blur's fields; then a free-form kernel estimated.
+            CRestoreRequest estimate;
+            estimate.kernel.source = KernelSource::Estimate;
+            CRestoreDlg restore(estimate, frame.ActiveView()->GetDocument().m_hDIB, &frame);
+            restore.show();
+            Settle();
+            restore.EstimateButton()->click();
+            Settle();
+            Save(restore.grab(), folder, QStringLiteral("restore_estimate.png"));
+            restore.EstimateModelCombo()->setCurrentText(QStringLiteral("free"));
+            restore.EstimateButton()->click();
+            Settle();
+            Save(restore.grab(), folder, QStringLiteral("restore_estimate_free.png"));
+            restore.hide();
+            frame.CloseDocument(frame.ActiveView()->GetDocument());
+            Settle();
+        }
+        // The same photograph out of focus, a disc of radius 4: the rings of the defocus.
+        picture = CopyHandle(first->GetDocument().m_hOriginal);
+        const std::string defocusPath =
+            QDir(folder).filePath(QStringLiteral("defocus_blurred.bmp")).toStdString();
+        if (DefocusKernel(4.0, kernel) && BlurPlanes(planes, kernel, false, blurred) &&
+            PlanesToPicture(blurred, picture) && WriteBmpFile(defocusPath, picture, 0) == 1 &&
+            app.OpenDocumentFile(defocusPath)) {
+            frame.RouteCommand(kCmdSpectrum);
+            if (CSpectrumWindow* spectrum =
+                    CSpectrumWindow::Of(frame.ActiveView()->GetDocument())) {
+                spectrum->ModelCombo()->setCurrentText(QStringLiteral("auto"));
+                spectrum->EstimateButton()->click();
+                Settle();
+                Save(spectrum->grab(), folder, QStringLiteral("spectrum_defocus.png"));
+                spectrum->close();
+            }
+            frame.CloseDocument(frame.ActiveView()->GetDocument());
+            Settle();
         }
     }
 
