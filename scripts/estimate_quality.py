@@ -228,7 +228,7 @@ def main(argv):
             within += ok
 
         def mean(values):
-            v = [x for x in values if not math.isnan(x)]
+            v = [x for x in values if math.isfinite(x)]
             return f"{sum(v) / len(v):.2f}" if v else ""
         print(f"| {kind} | {len(group)} | {right} | {within} | {mean([r[3] for r in group])} | "
               f"{mean([r[4] for r in group])} | {mean([r[5] for r in group])} |")

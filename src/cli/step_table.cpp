@@ -59,7 +59,9 @@ const std::vector<CStepRow>& StepTable() {
          StepInput::None, false, DefineLearnKernelStep},
         {"restore",
          "Restore a blurred picture with a kernel: learnt from an example pair, read from a "
-         ".stp file, or a known blur; by Wiener deconvolution (automatic or hand-set "
+         ".stp file, a known blur, or estimated from the picture itself (--estimate; a picture "
+         "in which no blur is found is left as it is, exit status 1); by Wiener deconvolution "
+         "(automatic or hand-set "
          "strength) or Richardson-Lucy iterations, the borders tapered unless --no-taper. As a "
          "command of its own it reads any picture as it stands (.png too) and writes by kind",
          StepInput::Picture, true, DefineRestoreStep},

@@ -314,8 +314,20 @@ struct CMotionFit {
     double fit = 0.0;        // the correlation of the zero lines with the projection, 0 to 1
     double depth = 0.0;      // the cepstrum's dip in deviations of its annulus' values
     double ringDepth = 0.0;  // the same against the values at its own radius
-    double harmonic = 0.0;   // the cepstrum at twice the dip over the dip (a sinc: 1/2)
 };
+
+// How far below the values' median the value lies, in their robust deviations (the median
+// absolute deviation x 1.4826); 0 when they do not spread.
+double Standout(std::vector<double> values, double value) {
+    if (values.empty()) return 0.0;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    const double median = *middle;
+    for (double& v : values) v = std::fabs(v - median);
+    std::nth_element(values.begin(), middle, values.end());
+    const double spread = 1.4826 * *middle;
+    return spread > 0.0 ? (median - value) / spread : 0.0;
+}
 
 // The cepstrum of the log spectrum less its ring means (the isotropic fall-off), the
 // frequencies beyond the signal tapered off: a motion's zero lines every 1 / length make a
@@ -390,35 +402,15 @@ int FitMotion(CSpectrum& s, int32_t maxLength, const RestoreProgress& progress, 
         }
     best = CMotionFit();
     if (annulus.size() < 8 || lowest >= 0.0) return 1;
-    std::vector<double> sorted = annulus;
-    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-    const double median = sorted[sorted.size() / 2];
-    for (double& v : sorted) v = std::fabs(v - median);
-    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-    const double spread = 1.4826 * sorted[sorted.size() / 2];
-    best.depth = spread > 0.0 ? (median - lowest) / spread : 0.0;
-    {
-        const double rb = std::hypot(bx, by);
-        std::vector<double> ring;
-        for (int32_t y = 0; y <= static_cast<int32_t>(rb) + 1; ++y)
-            for (int32_t x = -static_cast<int32_t>(rb) - 1; x <= static_cast<int32_t>(rb) + 1;
-                 ++x) {
-                if (y == 0 && x < 0) continue;
-                if (std::fabs(std::hypot(x, y) - rb) <= 0.5) ring.push_back(c(x, y));
-            }
-        std::nth_element(ring.begin(), ring.begin() + ring.size() / 2, ring.end());
-        const double m = ring[ring.size() / 2];
-        for (double& v : ring) v = std::fabs(v - m);
-        std::nth_element(ring.begin(), ring.begin() + ring.size() / 2, ring.end());
-        const double sp = 1.4826 * ring[ring.size() / 2];
-        best.ringDepth = sp > 0.0 ? (m - lowest) / sp : 0.0;
-        if (2 * std::max(std::abs(bx), by) < side / 2) {
-            double h = 0.0;
-            for (int32_t dy = -1; dy <= 1; ++dy)
-                for (int32_t dx = -1; dx <= 1; ++dx) h = std::min(h, c(2 * bx + dx, 2 * by + dy));
-            best.harmonic = h / lowest;
-        }
-    }
+    best.depth = Standout(annulus, lowest);
+    // The values at the dip's own radius.
+    const double rb = std::hypot(bx, by);
+    std::vector<double> ring;
+    for (int32_t y = 0; y <= static_cast<int32_t>(rb) + 1; ++y)
+        for (int32_t x = -static_cast<int32_t>(rb) - 1; x <= static_cast<int32_t>(rb) + 1; ++x)
+            if ((y > 0 || x >= 0) && std::fabs(std::hypot(x, y) - rb) <= 0.5)
+                ring.push_back(c(x, y));
+    best.ringDepth = Standout(ring, lowest);
     // The dip's centre between its neighbours (a parabola through each axis' three values).
     auto vertex = [](double a, double b, double cc) {
         const double d = a - 2.0 * b + cc;
@@ -699,6 +691,15 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
         rings.none > 0.0 ? std::clamp(1.0 - rings.gaussian / rings.none, 0.0, 1.0) : 0.0;
     estimate.gaussianSigma = rings.sigma;
 
+    // Each model's score, 0 to 1, 0.5 where auto starts to take it.
+    const double motionScore = std::clamp(
+        std::max(motion.ringDepth / (2.0 * kMotionDip), motion.depth / (2.0 * kMotionDeep)), 0.0,
+        1.0);
+    const double defocusScore = std::clamp(estimate.defocusFit / (2.0 * kDefocusGain), 0.0, 1.0);
+    const double gaussianScore =
+        rings.sigma >= kSharpSigma
+            ? std::clamp(estimate.gaussianFit / (2.0 * kGaussianGain), 0.0, 1.0)
+            : 0.0;
     BlurModel model = request.model;
     if (model == BlurModel::Auto) {
         if (IsMotion(motion))
@@ -715,7 +716,7 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
         case BlurModel::Motion:
             estimate.length = std::max(1.0, motion.length);
             estimate.angle = motion.angle;
-            estimate.confidence = std::clamp(motion.ringDepth / (2.0 * kMotionDip), 0.0, 1.0);
+            estimate.confidence = motionScore;
             made = MotionKernel(estimate.length, estimate.angle, estimate.kernel);
             estimate.description =
                 Format("motion %.1f px at %.1f degrees", estimate.length, estimate.angle);
@@ -723,24 +724,21 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
             break;
         case BlurModel::Defocus:
             estimate.radius = std::max(0.5, rings.radius);
-            estimate.confidence = estimate.defocusFit;
+            estimate.confidence = defocusScore;
             made = DefocusKernel(estimate.radius, estimate.kernel);
             estimate.description = Format("defocus radius %.1f px", estimate.radius);
             DefocusMarks(estimate.radius, estimate.marks);
             break;
         case BlurModel::Gaussian:
             estimate.sigma = std::max(0.3, rings.sigma);
-            estimate.confidence = estimate.gaussianFit;
+            estimate.confidence = gaussianScore;
             made = GaussianKernel(estimate.sigma, estimate.kernel);
             estimate.description = Format("gaussian sigma %.1f px", estimate.sigma);
             estimate.marks.ringRadii.push_back(1.0 / (kPi * estimate.sigma * std::sqrt(2.0)));
             break;
         default:
             estimate.model = BlurModel::None;
-            estimate.confidence = std::clamp(
-                1.0 - std::max(motion.ringDepth / kMotionDip, estimate.defocusFit / kDefocusGain) *
-                          0.5,
-                0.0, 1.0);
+            estimate.confidence = 1.0 - std::max({motionScore, defocusScore, gaussianScore});
             estimate.description = "no straight motion or defocus found";
             if (progress) progress(1.0);
             return 1;

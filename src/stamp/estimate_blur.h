@@ -56,14 +56,16 @@ struct CBlurEstimate {
     // As the report prints it: "motion 17.2 px at 32.5 degrees", "defocus radius 5.1 px",
     // "gaussian sigma 1.8 px", "free kernel 31 x 31", or "no straight motion or defocus found".
     std::string description;
-    // How clearly the picture shows the model found, 0 to 1.
+    // How clearly the picture shows the model found, 0 to 1 (auto takes a model from 0.5);
+    // for None, how clearly it shows none of them.
     double confidence = 0.0;
     CSpectrumMarks marks;
-    // What the models were chosen by, whichever was chosen (0 for a model not tried): how
-    // well each fits the spectrum, 0 to 1; how far the cepstrum's dip at the motion stands
-    // out, in deviations of the cepstrum at its radius and in the whole annulus of the
-    // motions looked for; the Gaussian deviation the spectrum's fall-off gives (0 when it
-    // falls no faster than a sharp photograph's).
+    // What the models were chosen by, whichever was chosen (0 for a model not tried). Motion:
+    // the correlation of its zero lines with the spectrum (0 to 1), and how far the
+    // cepstrum's dip stands out, in robust deviations of the cepstrum at its radius and of
+    // the whole annulus of the motions looked for. Defocus: how much less its disc leaves of
+    // the ring means than the better of a Gaussian and no blur (0 to 1); Gaussian: how much
+    // less it leaves than no blur, and its deviation.
     double motionFit = 0.0;
     double motionDip = 0.0;
     double motionDepth = 0.0;
