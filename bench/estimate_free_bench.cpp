@@ -1,5 +1,5 @@
-// Speed of the free-form blur estimate on a 255 x 255 grey picture blurred by a shake, with
-// a plain Wiener restore of the same picture for the ratio.
+// Speed of the free-form blur estimate on 255 x 255 and 1024 x 680 grey pictures blurred by a
+// shake, with a plain Wiener restore of the same pictures for the ratio.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -11,61 +11,69 @@
 
 namespace {
 
-constexpr int32_t kSide = 255;
-
 // Shading, edges and grain, the same for every run.
-CPlanes Picture() {
+CPlanes Picture(int32_t w, int32_t h) {
     CPlanes p;
-    if (!p.Allocate(kSide, kSide)) std::abort();
+    if (!p.Allocate(w, h)) std::abort();
     uint32_t seed = 5;
-    for (int32_t y = 0; y < kSide; ++y)
-        for (int32_t x = 0; x < kSide; ++x) {
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
             seed = seed * 1664525u + 1013904223u;
             const double edge = ((x / 23 + y / 17) & 1) != 0 ? 60.0 : 0.0;
             const double v = std::floor(90.0 + 40.0 * std::sin(0.03 * x) * std::cos(0.02 * y) +
                                         edge + static_cast<double>(seed >> 28));
-            for (int32_t c = 0; c < 3; ++c) p.Plane(c)[y * kSide + x] = v;
+            for (int32_t c = 0; c < 3; ++c) p.Plane(c)[y * w + x] = v;
         }
     return p;
 }
 
-CPlanes Blurred(CKernel& kernel) {
+CPlanes Blurred(int32_t w, int32_t h, CKernel& kernel) {
     if (!MotionKernel(15.0, 30.0, kernel)) std::abort();
     CPlanes out;
-    if (!BlurPlanes(Picture(), kernel, false, out)) std::abort();
+    if (!BlurPlanes(Picture(w, h), kernel, false, out)) std::abort();
     return out;
 }
 
+// Arguments: width, height, the kernel's size, threads (0: automatic).
 void BM_EstimateFree(benchmark::State& state) {
+    const auto w = static_cast<int32_t>(state.range(0)), h = static_cast<int32_t>(state.range(1));
     CKernel truth;
-    const CPlanes blurred = Blurred(truth);
+    const CPlanes blurred = Blurred(w, h, truth);
     const std::vector<double> grey = GreyOfPlanes(blurred);
     CFreeFormSettings settings;
-    settings.maxSize = static_cast<int32_t>(state.range(0));
-    settings.threads = static_cast<int32_t>(state.range(1));
+    settings.maxSize = static_cast<int32_t>(state.range(2));
+    settings.threads = static_cast<int32_t>(state.range(3));
     for (auto _ : state) {
         CKernel k;
-        if (EstimateFreeFormKernel(grey.data(), kSide, kSide, settings, k) != 1) std::abort();
+        if (EstimateFreeFormKernel(grey.data(), w, h, settings, k) != 1) std::abort();
         benchmark::DoNotOptimize(k.values.data());
     }
 }
 BENCHMARK(BM_EstimateFree)
-    ->Args({31, 0})
-    ->Args({31, 1})
+    ->Args({255, 255, 31, 0})
+    ->Args({255, 255, 31, 1})
+    ->Args({1024, 680, 31, 0})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
 
+// The planes restored are grey (three equal planes), as the estimate's.
 void BM_WienerGrey(benchmark::State& state) {
     CKernel truth;
-    const CPlanes blurred = Blurred(truth);
+    const CPlanes blurred =
+        Blurred(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)), truth);
     for (auto _ : state) {
         CPlanes out;
         if (RestorePlanes(blurred, truth, CRestoreSettings{}, out) != 1) std::abort();
         benchmark::DoNotOptimize(out.values.data());
     }
 }
-BENCHMARK(BM_WienerGrey)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(BM_WienerGrey)
+    ->Args({255, 255})
+    ->Args({1024, 680})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
 
 }  // namespace
 

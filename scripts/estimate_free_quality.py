@@ -14,13 +14,14 @@ the true one (best shift), the PSNR of the blurred input, of the restore with th
 and with the true kernel, and the summary against the aims.
 
 Usage: scripts/estimate_free_quality.py [--build BUILD] [--samples DIR] [--kernels N]
-                                        [--big] [--size N]
+                                        [--big] [--size N] [--jobs N]
 """
 import argparse
 import os
 import subprocess
 import sys
 import tempfile
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 from PIL import Image
@@ -147,6 +148,8 @@ def main():
     ap.add_argument('--big', action='store_true', help='add a 1024 x 680 case')
     ap.add_argument('--size', type=int, default=0,
                     help='the largest blur given to the estimate (0: 31, or 45 above 31 px)')
+    ap.add_argument('--jobs', type=int, default=1,
+                    help='estimates run at once (at most the cores free; times are per case)')
     args = ap.parse_args()
     tool = os.path.join(args.build, 'bench', 'zelvanto_estimate_free_tool')
     if not os.path.exists(tool):
@@ -170,36 +173,47 @@ def main():
         cases.append(('rocket-1024', photo, 48, 48, 680, 1024, 31, 99))
 
     rng = np.random.default_rng(7)
+    # The blurred cases are made in order (the noise drawn from one generator), then estimated
+    # by up to --jobs tools at once.
+    jobs = []
+    for name, photo, top, left, h, w, ks, kseed in cases:
+        k = shake_kernel(ks, kseed)
+        for wrap in (True, False):
+            for noise in (0.0, 0.01):
+                sharp, blurred = blur_case(photo, top, left, h, w, k, wrap, noise, rng)
+                size = args.size or (31 if ks <= 31 else 45)
+                jobs.append((name, ks, k, wrap, noise, sharp, blurred, size))
+
+    def run(index):
+        name, ks, k, wrap, noise, sharp, blurred, size = jobs[index]
+        paths = [os.path.join(tmp, f'{index}{n}') for n in ('b', 'k', 'r', 't', 'rt')]
+        write_raw(paths[0], blurred)
+        write_raw(paths[3], k)
+        out = subprocess.run([tool, paths[0], str(size), paths[1], paths[2], paths[3],
+                              paths[4]], capture_output=True, text=True)
+        if out.returncode != 0:
+            return f'{name:12} {ks:6} failed: {out.stderr.strip()}', None
+        fields = out.stdout.split()
+        ncc = float(fields[fields.index('ncc') + 1])
+        sec = float(fields[fields.index('seconds') + 1])
+        pb = psnr(sharp, blurred)
+        weight = 3e-3 if noise == 0 else 1e-2
+        est = read_raw(paths[1])
+        pe = psnr(sharp, np.clip(restore(blurred, est, weight, wrap), 0, 255))
+        pt = psnr(sharp, np.clip(restore(blurred, k, weight, wrap), 0, 255))
+        line = (f'{name:12} {ks:6} {"yes" if wrap else "no":>4} {noise * 100:4.0f}% '
+                f'{ncc:6.3f} {pb:8.2f} {pe:8.2f} {pt:7.2f} {pe - pt:6.2f} {sec:6.2f}')
+        return line, (ncc, pb, pe, pt, sec)
+
     rows = []
     print(f'{"photo":12} {"kernel":>6} {"wrap":>4} {"noise":>5} {"ncc":>6} {"blurred":>8} '
           f'{"estimate":>8} {"true":>7} {"gap":>6} {"sec":>6}')
     with tempfile.TemporaryDirectory() as tmp:
-        for name, photo, top, left, h, w, ks, kseed in cases:
-            k = shake_kernel(ks, kseed)
-            for wrap in (True, False):
-                for noise in (0.0, 0.01):
-                    sharp, blurred = blur_case(photo, top, left, h, w, k, wrap, noise, rng)
-                    paths = [os.path.join(tmp, n) for n in ('b', 'k', 'r', 't', 'rt')]
-                    write_raw(paths[0], blurred)
-                    write_raw(paths[3], k)
-                    size = args.size or (31 if ks <= 31 else 45)
-                    out = subprocess.run([tool, paths[0], str(size), paths[1], paths[2],
-                                          paths[3], paths[4]], capture_output=True, text=True)
-                    if out.returncode != 0:
-                        print(f'{name:12} {ks:6} failed: {out.stderr.strip()}')
-                        continue
-                    fields = out.stdout.split()
-                    ncc = float(fields[fields.index('ncc') + 1])
-                    sec = float(fields[fields.index('seconds') + 1])
-                    pb = psnr(sharp, blurred)
-                    weight = 3e-3 if noise == 0 else 1e-2
-                    est = read_raw(paths[1])
-                    pe = psnr(sharp, np.clip(restore(blurred, est, weight, wrap), 0, 255))
-                    pt = psnr(sharp, np.clip(restore(blurred, k, weight, wrap), 0, 255))
-                    rows.append((ncc, pb, pe, pt, sec))
-                    print(f'{name:12} {ks:6} {"yes" if wrap else "no":>4} {noise * 100:4.0f}% '
-                          f'{ncc:6.3f} {pb:8.2f} {pe:8.2f} {pt:7.2f} {pe - pt:6.2f} {sec:6.2f}',
-                          flush=True)
+        with ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
+            for line, row in pool.map(run, range(len(jobs))):
+                print(line, flush=True)
+                if row is not None:
+                    rows.append(row)
     if not rows:
         sys.exit('no case ran')
     a = np.array(rows)

@@ -23,7 +23,10 @@ constexpr double kPruneFraction = 0.1;
 // its end.
 constexpr double kSplitGrowth = 2.0;
 constexpr double kSplitEnd = 1e5;
-constexpr int32_t kKernelCgSteps = 10;
+// The L0 weight decays over the alternations of every level, carried from level to level,
+// down to this.
+constexpr double kEdgeWeightFloor = 1e-4;
+constexpr int32_t kKernelCgSteps = 25;
 
 // One real W x H plane and its half spectrum, FFTW's unnormalised transforms both ways
 // (Inverse(Forward(p)) = W * H * p; the inverse overwrites the half spectrum).
@@ -435,19 +438,6 @@ private:
                     plane[static_cast<size_t>(Wrap(y - c, m_gh)) * m_gw + Wrap(x - c, m_gw)];
     }
 
-    // The autocorrelation operator of the latent's gradients applied to a kernel, windowed.
-    void ApplyNormal(const std::vector<double>& auto_, const CSquare& k, double gamma,
-                     CSquare& out) {
-        std::vector<Complex> ks;
-        KernelSpectrum(k, ks);
-        Complex* s = m_fft.Half();
-        for (size_t i = 0; i < m_fft.Halves(); ++i) s[i] = ks[i] * auto_[i];
-        m_fft.Inverse();
-        const double scale = 1.0 / static_cast<double>(m_fft.Reals());
-        Window(m_fft.Real(), out);
-        for (size_t i = 0; i < out.v.size(); ++i) out.v[i] = out.v[i] * scale + gamma * k.v[i];
-    }
-
     // Keeps the strongest of the latent's gradients, a share of the picture's pixels that
     // grows with the kernel's area, so that the kernel is fitted to the edges that
     // constrain it best.
@@ -470,6 +460,23 @@ private:
             if (gx[i] * gx[i] + gy[i] * gy[i] < threshold) gx[i] = gy[i] = 0.0;
     }
 
+    // The autocorrelation operator of the latent's gradients applied to a kernel, windowed.
+    void ApplyNormal(const std::vector<double>& auto_, const CSquare& k, double gamma,
+                     CSquare& out) {
+        std::vector<Complex> ks;
+        KernelSpectrum(k, ks);
+        Complex* s = m_fft.Half();
+        for (size_t i = 0; i < m_fft.Halves(); ++i) s[i] = ks[i] * auto_[i];
+        m_fft.Inverse();
+        const double scale = 1.0 / static_cast<double>(m_fft.Reals());
+        Window(m_fft.Real(), out);
+        for (size_t i = 0; i < out.v.size(); ++i) out.v[i] = out.v[i] * scale + gamma * k.v[i];
+    }
+
+    // min |k * dL - dB|^2 + gamma |k|^2 on the kernel's window over both axes' gradients of
+    // the latent L (the strongest of them) and the blurred picture B, by conjugate gradients
+    // from the current kernel (the correlations by FFT); gamma is relative to the energy of the
+    // latent's gradients used. The kernel is then cleaned.
     bool UpdateKernel(CSquare& kernel) {
         const int32_t margin = m_side / 2 + 1;
         std::vector<double> gradX, gradY;
@@ -500,8 +507,7 @@ private:
         m_fft.Plane(cross, plane);
         CSquare rhs;
         Window(plane.data(), rhs);
-        // Larger kernels have more values to hold steady: the weight grows with the side.
-        const double gamma = m_settings.kernelWeight * energy * m_side / 15.0;
+        const double gamma = m_settings.kernelWeight * energy;
         // Conjugate gradients on (A + gamma) k = rhs from the current kernel.
         CSquare k = kernel, ak, r = rhs, p, ap;
         ApplyNormal(autoSpectrum, k, gamma, ak);
@@ -592,6 +598,7 @@ int EstimateAtSize(const CPlane& picture, int32_t side, const CFreeFormSettings&
         kernel.At(c - 1, c) = kernel.At(c + 1, c) = 0.125;
         kernel.At(c, c - 1) = kernel.At(c, c + 1) = 0.125;
     }
+    double lambda = settings.edgeWeight;
     for (size_t li = 0; li < levels.size(); ++li) {
         const CLevelPlan& level = levels[li];
         if (li > 0) kernel = UpsampleKernel(kernel, level.side, level.scale / levels[li - 1].scale);
@@ -601,11 +608,10 @@ int EstimateAtSize(const CPlane& picture, int32_t side, const CFreeFormSettings&
             continue;
         }
         CLevelSolver solver(blurred, level.side, settings, threads);
-        double lambda = settings.edgeWeight;
         const double cost = LevelCost(level, picture.width, picture.height);
         for (int32_t it = 0; it < settings.iterations; ++it) {
             if (!solver.Alternate(kernel, lambda)) return 0;
-            lambda = std::max(lambda / settings.edgeDecay, 1e-4);
+            lambda = std::max(lambda / settings.edgeDecay, kEdgeWeightFloor);
             if (progress &&
                 !progress((doneCost + cost * (it + 1) / settings.iterations) / totalCost))
                 return kRestoreCancelled;

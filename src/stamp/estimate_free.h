@@ -12,13 +12,16 @@
 // 3 to 5 pixels at the top). At every level the work alternates two steps: a latent sharp
 // picture that keeps only the strong edges (an L0-gradient minimisation by half-quadratic
 // splitting, deconvolving by the current kernel), and a kernel update by regularised least
-// squares on the gradients of the latent and the blurred picture (conjugate gradients on the
-// kernel's support, the correlations done by FFT), after which the kernel is held
+// squares on both axes' gradients of the latent (the strongest of them) and of the blurred
+// picture (conjugate gradients on the kernel's window, the correlations done by FFT), after
+// which the kernel is held
 // non-negative, its small values and the parts not connected to its main part are pruned, it
-// is centred on its centre of mass and normalised to sum 1. The kernel is then upsampled to
-// the next level. Blurs that did not wrap around the picture's edges are handled by an
-// extension in which the picture's edges fade into each other, and the latent's gradients
-// near the picture's borders are not used for the kernel.
+// is centred on its centre of mass and normalised to sum 1. The L0 weight decays over the
+// alternations and carries over from level to level, so that the latent holds only the
+// strongest edges while the kernel is coarse and finer ones as it settles. The kernel is then
+// upsampled to the next level. Blurs that did not wrap around the picture's edges are handled
+// by an extension in which the picture's edges fade into each other, and the gradients near
+// the picture's borders are not used for the kernel.
 
 inline constexpr int32_t kFreeFormDefaultSize = 31;
 inline constexpr int32_t kFreeFormMaxSize = 101;
@@ -29,17 +32,19 @@ struct CFreeFormSettings {
     // try growing sizes and keep the first one the estimate settles inside.
     int32_t maxSize = kFreeFormDefaultSize;
     // Latent / kernel alternations at every level of the pyramid.
-    int32_t iterations = 15;
-    // Weight of the L0 term on the latent's gradients at the first alternation of a level
-    // (grey levels scaled to 0 to 1); it is divided by edgeDecay after every alternation.
-    double edgeWeight = 4e-3;
+    int32_t iterations = 5;
+    // Weight of the L0 term on the latent's gradients at the first alternation (grey levels
+    // scaled to 0 to 1); it is divided by edgeDecay after every alternation, from level to
+    // level, down to 1e-4.
+    double edgeWeight = 8e-3;
     double edgeDecay = 1.1;
-    // Weight of the kernel's squared norm relative to the latent's gradient energy: a strong
-    // weight keeps the kernel from collapsing into a spot or scattering into noise.
-    double kernelWeight = 1.0;
-    // Share of the picture's pixels whose latent gradients (the strongest) fit the kernel;
-    // 1 uses them all.
-    double edgeShare = 1.0;
+    // Weight of the kernel's squared norm relative to the energy of the latent's gradients
+    // used: too weak a weight lets the kernel scatter into noise, too strong a one spreads it
+    // into a blob.
+    double kernelWeight = 0.2;
+    // Share of the picture's pixels whose latent gradients (the strongest, and at least four
+    // times the kernel's area) fit the kernel; 1 uses them all.
+    double edgeShare = 0.02;
     // Threads for the transforms and the loops; 0 uses every hardware thread, or one for
     // pictures below 512 x 512, where starting threads costs more than they save.
     int32_t threads = 0;
