@@ -69,7 +69,7 @@ public:
             return false;
         }
         std::printf("%s (confidence %.2f)\n", estimate.description.c_str(), estimate.confidence);
-        if (estimate.model != BlurModel::Free)
+        if (m_request.model != BlurModel::Free)
             std::printf(
                 "Fits: motion %.2f (dip %.1f, %.1f in the annulus), defocus %.2f, "
                 "gaussian sigma %.2f px (%.3f)\n",

@@ -142,6 +142,17 @@ TEST(BlurEstimate, FreeModelRunsTheFreeFormEstimate) {
     EXPECT_EQ(e.kernel.width, 15);
     EXPECT_EQ(e.description, "free kernel 15 x 15");
     EXPECT_GT(KernelCorrelation(e.kernel, truth), 0.7);
+
+    // A sharp picture: the estimate settles on a spot, which is no blur, not a kernel to
+    // restore by.
+    const CKernel sharp{1, 1, 0, 0, {1.0}};
+    ASSERT_EQ(EstimateBlur(Blurred(sharp), request, e), 1);
+    EXPECT_EQ(e.model, BlurModel::None);
+    EXPECT_TRUE(e.kernel.IsEmpty());
+    EXPECT_EQ(e.description.rfind("no shake found: the free-form estimate settled on a spot", 0),
+              0u)
+        << e.description;
+    EXPECT_TRUE(ui.Messages().empty());
 }
 
 TEST(BlurEstimate, RefusesSmallFlatAndBrokenPictures) {
