@@ -30,7 +30,9 @@ int RestoreByRequest(const CRestoreRequest& request, DibHandle& picture,
     kernelRequest.pictureSize = DescribePicture(picture.Data()).size;
     kernelRequest.picture = &picture;
     kernelRequest.estimated = &outcome.estimate;
-    if (kernelRequest.source == KernelSource::ExamplePair && !request.learnt.IsEmpty()) {
+    const bool madeAlready = kernelRequest.source == KernelSource::ExamplePair ||
+                             kernelRequest.source == KernelSource::Estimate;
+    if (madeAlready && !request.learnt.IsEmpty()) {
         outcome.kernel = request.learnt;
         outcome.kernelResult = 1;
     } else {

@@ -52,9 +52,9 @@ int MakeKernel(const CKernelRequest& request, CKernel& kernel,
 struct CRestoreRequest {
     CKernelRequest kernel;
     CRestoreSettings settings;
-    // The kernel of the request's example pair at its size when it has already been learnt
-    // (the dialog learns it to show its preview); empty otherwise. It is taken instead of
-    // learning the pair again.
+    // The kernel of the request's example pair at its size, or of its estimate from the
+    // picture, when it has already been made (the dialog makes it to show its preview);
+    // empty otherwise. It is taken instead of learning the pair or estimating again.
     CKernel learnt;
 };
 

@@ -239,4 +239,15 @@ TEST(BlurEstimate, KernelSourceEstimatesTheRequestsPicture) {
     EXPECT_EQ(estimate.model, BlurModel::None);
     ASSERT_EQ(ui.Messages().size(), 2u);
     EXPECT_EQ(ui.Messages().back().rfind("No blur found", 0), 0u) << ui.Messages().back();
+
+    // A kernel the dialog has estimated already goes with the request: the restoration takes
+    // it instead of estimating again (here it would find no blur).
+    CRestoreRequest restore;
+    restore.kernel.source = KernelSource::Estimate;
+    restore.learnt = truth;
+    CRestoreOutcome outcome;
+    ASSERT_EQ(RestoreByRequest(restore, picture, {}, outcome), 1);
+    EXPECT_EQ(outcome.kernel.values, truth.values);
+    EXPECT_EQ(outcome.estimate.model, BlurModel::None);
+    EXPECT_EQ(ui.Messages().size(), 2u);
 }

@@ -1436,8 +1436,10 @@ private slots:
         QVERIFY(PlanesFromPicture(doc.m_hDIB, after));
         QVERIFY(after.values != before.values);
 
-        // A free-form kernel: shown, the estimate stays the source, and OK restores by it.
+        // A free-form kernel: shown, the estimate stays the source, and OK restores by it
+        // without estimating again.
         seen = false;
+        CKernel estimated;
         WhenModal<CRestoreDlg>([&](CRestoreDlg* dialog) {
             seen = true;
             bool accepted = false;
@@ -1461,6 +1463,7 @@ private slots:
             QVERIFY(dialog->KernelView()->pixmap().isNull());
             dialog->EstimateButton()->click();
             QVERIFY(dialog->Estimated().model == BlurModel::Free);
+            estimated = dialog->Estimated().kernel;
             QVERIFY(dialog->SourceRadio(KernelSource::Estimate)->isChecked());
             QCOMPARE(dialog->KernelView()->pixmap().size(), QSize(120, 120));  // 15 x 15, x 8
             QVERIFY2(dialog->PreviewInfo()->text().contains(QStringLiteral("kernel 15 x 15")),
@@ -1473,7 +1476,9 @@ private slots:
         QVERIFY(doc.m_restore.kernel.source == KernelSource::Estimate);
         QVERIFY(doc.m_restore.kernel.estimateModel == BlurModel::Free);
         QCOMPARE(doc.m_restoreOutcome.restoreResult, 1);
-        QVERIFY(doc.m_restoreOutcome.estimate.model == BlurModel::Free);
+        QVERIFY(!estimated.IsEmpty());
+        QVERIFY(doc.m_restoreOutcome.kernel.values == estimated.values);
+        QVERIFY(doc.m_restoreOutcome.estimate.model == BlurModel::None);  // not made again
         fs::remove(path);
     }
 

@@ -625,7 +625,10 @@ void CRestoreDlg::accept() {
     if (CurrentKernel(kernel, true) != 1) return;
     m_data.kernel = Request();
     m_data.settings = Settings();
-    m_data.learnt =
-        m_data.kernel.source == KernelSource::ExamplePair ? std::move(kernel) : CKernel{};
+    // A kernel learnt or estimated here goes with the request, so the restoration does not
+    // make it again.
+    const bool made = m_data.kernel.source == KernelSource::ExamplePair ||
+                      m_data.kernel.source == KernelSource::Estimate;
+    m_data.learnt = made ? std::move(kernel) : CKernel{};
     QDialog::accept();
 }
