@@ -14,7 +14,7 @@ the true one (best shift), the PSNR of the blurred input, of the restore with th
 and with the true kernel, and the summary against the aims.
 
 Usage: scripts/estimate_free_quality.py [--build BUILD] [--samples DIR] [--kernels N]
-                                        [--big] [--size N] [--jobs N]
+                                        [--big | --only-big] [--size N] [--jobs N]
 """
 import argparse
 import os
@@ -145,7 +145,8 @@ def main():
     ap.add_argument('--build', default=os.path.join(ROOT, 'build'))
     ap.add_argument('--samples', default='/work/shared/samples')
     ap.add_argument('--kernels', type=int, default=4, help='kernels per photo')
-    ap.add_argument('--big', action='store_true', help='add a 1024 x 680 case')
+    ap.add_argument('--big', action='store_true', help='add the 1024 x 680 cases')
+    ap.add_argument('--only-big', action='store_true', help='the 1024 x 680 cases alone')
     ap.add_argument('--size', type=int, default=0,
                     help='the largest blur given to the estimate (0: 31, or 45 above 31 px)')
     ap.add_argument('--jobs', type=int, default=1,
@@ -166,11 +167,18 @@ def main():
             ks = sizes[(seed * 3) % len(sizes)]
             cases.append((name, photo, top, left, 255, 255, ks, seed))
             seed += 1
-    if args.big:
+    if args.only_big:
+        cases = []
+    if args.big or args.only_big:
         img = Image.open(os.path.join(args.samples, 'rocket.jpg')).convert('RGB')
         img = img.resize((1024, 683), Image.BICUBIC)
         photo = np.pad(np.asarray(img, dtype=np.float64).mean(axis=2), 48, mode='reflect')
         cases.append(('rocket-1024', photo, 48, 48, 680, 1024, 31, 99))
+        # The bundled 1024 x 680 photographs, their edges mirrored for the blur's reach.
+        for name, ks, kseed in (('coffee', 31, 100), ('astronaut', 23, 101), ('rocket', 41, 102)):
+            photo = np.pad(grey(os.path.join(ROOT, 'samples', f'{name}_1024x680.jpg')), 48,
+                           mode='reflect')
+            cases.append((f'{name}-1024', photo, 48, 48, 680, 1024, ks, kseed))
 
     rng = np.random.default_rng(7)
     # The blurred cases are made in order (the noise drawn from one generator), then estimated
