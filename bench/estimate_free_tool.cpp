@@ -77,6 +77,8 @@ int main(int argc, char** argv) {
     if (const char* e = std::getenv("ZELVANTO_FREE_SHARE")) settings.edgeShare = std::atof(e);
     if (const char* e = std::getenv("ZELVANTO_FREE_DECAY")) settings.edgeDecay = std::atof(e);
     if (const char* e = std::getenv("ZELVANTO_FREE_THREADS")) settings.threads = std::atoi(e);
+    if (const char* e = std::getenv("ZELVANTO_FREE_WINDOW")) settings.window = std::atoi(e);
+    if (const char* e = std::getenv("ZELVANTO_FREE_CENTRAL")) settings.centralWindow = *e == '1';
     CKernel kernel;
     CFreeFormReport report;
     const auto start = std::chrono::steady_clock::now();
@@ -91,8 +93,10 @@ int main(int argc, char** argv) {
         truth.peakX = truth.width / 2;
         truth.peakY = truth.height / 2;
         if (!Restore(grey, w, h, truth, argv[6])) return 1;
-        std::printf("size %d levels %d energy %.5f seconds %.3f ncc %.4f\n", report.size,
-                    report.levels, report.settledEnergy, seconds, KernelCorrelation(kernel, truth));
+        std::printf("size %d levels %d energy %.5f seconds %.3f ncc %.4f window %d %d %d %d\n",
+                    report.size, report.levels, report.settledEnergy, seconds,
+                    KernelCorrelation(kernel, truth), report.windowX, report.windowY,
+                    report.windowWidth, report.windowHeight);
     } else {
         std::printf("size %d levels %d energy %.5f seconds %.3f\n", report.size, report.levels,
                     report.settledEnergy, seconds);

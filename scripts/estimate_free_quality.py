@@ -14,7 +14,8 @@ the true one (best shift), the PSNR of the blurred input, of the restore with th
 and with the true kernel, and the summary against the aims.
 
 Usage: scripts/estimate_free_quality.py [--build BUILD] [--samples DIR] [--kernels N]
-                                        [--big] [--size N] [--jobs N]
+                                        [--big | --only-big] [--size N] [--jobs N]
+                                        [--min-kernel N]
 """
 import argparse
 import os
@@ -145,7 +146,9 @@ def main():
     ap.add_argument('--build', default=os.path.join(ROOT, 'build'))
     ap.add_argument('--samples', default='/work/shared/samples')
     ap.add_argument('--kernels', type=int, default=4, help='kernels per photo')
-    ap.add_argument('--big', action='store_true', help='add a 1024 x 680 case')
+    ap.add_argument('--big', action='store_true', help='add the 1024 x 680 cases')
+    ap.add_argument('--only-big', action='store_true', help='the 1024 x 680 cases alone')
+    ap.add_argument('--min-kernel', type=int, default=0, help='only the kernels of this size up')
     ap.add_argument('--size', type=int, default=0,
                     help='the largest blur given to the estimate (0: 31, or 45 above 31 px)')
     ap.add_argument('--jobs', type=int, default=1,
@@ -166,23 +169,32 @@ def main():
             ks = sizes[(seed * 3) % len(sizes)]
             cases.append((name, photo, top, left, 255, 255, ks, seed))
             seed += 1
-    if args.big:
+    if args.only_big:
+        cases = []
+    if args.big or args.only_big:
         img = Image.open(os.path.join(args.samples, 'rocket.jpg')).convert('RGB')
         img = img.resize((1024, 683), Image.BICUBIC)
         photo = np.pad(np.asarray(img, dtype=np.float64).mean(axis=2), 48, mode='reflect')
         cases.append(('rocket-1024', photo, 48, 48, 680, 1024, 31, 99))
+        # The bundled 1024 x 680 photographs, their edges mirrored for the blur's reach.
+        for name, ks, kseed in (('coffee', 31, 100), ('astronaut', 23, 101), ('rocket', 41, 102)):
+            photo = np.pad(grey(os.path.join(ROOT, 'samples', f'{name}_1024x680.jpg')), 48,
+                           mode='reflect')
+            cases.append((f'{name}-1024', photo, 48, 48, 680, 1024, ks, kseed))
 
     rng = np.random.default_rng(7)
+    keep = [c[6] >= args.min_kernel for c in cases]
     # The blurred cases are made in order (the noise drawn from one generator), then estimated
     # by up to --jobs tools at once.
     jobs = []
-    for name, photo, top, left, h, w, ks, kseed in cases:
+    for (name, photo, top, left, h, w, ks, kseed), kept in zip(cases, keep):
         k = shake_kernel(ks, kseed)
         for wrap in (True, False):
             for noise in (0.0, 0.01):
                 sharp, blurred = blur_case(photo, top, left, h, w, k, wrap, noise, rng)
                 size = args.size or (31 if ks <= 31 else 45)
-                jobs.append((name, ks, k, wrap, noise, sharp, blurred, size))
+                if kept:
+                    jobs.append((name, ks, k, wrap, noise, sharp, blurred, size))
 
     def run(index):
         name, ks, k, wrap, noise, sharp, blurred, size = jobs[index]

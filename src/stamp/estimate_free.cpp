@@ -622,6 +622,47 @@ int EstimateAtSize(const CPlane& picture, int32_t side, const CFreeFormSettings&
     return 1;
 }
 
+// The window of side x side (clipped to the picture) the kernel is estimated on: the central
+// one, or the one whose gradients (|dx| + |dy|, summed over a table of running sums, tried
+// every eighth pixel) are strongest.
+void ChooseWindow(const CPlane& p, int32_t side, bool central, int32_t& left, int32_t& top,
+                  int32_t& width, int32_t& height) {
+    width = std::min(side, p.width);
+    height = std::min(side, p.height);
+    left = (p.width - width) / 2;
+    top = (p.height - height) / 2;
+    if (central || (width == p.width && height == p.height)) return;
+    const size_t stride = static_cast<size_t>(p.width) + 1;
+    std::vector<double> sums(stride * (static_cast<size_t>(p.height) + 1), 0.0);
+    for (int32_t y = 0; y < p.height; ++y) {
+        double row = 0.0;
+        for (int32_t x = 0; x < p.width; ++x) {
+            const double gx = x + 1 < p.width ? p.At(x + 1, y) - p.At(x, y) : 0.0;
+            const double gy = y + 1 < p.height ? p.At(x, y + 1) - p.At(x, y) : 0.0;
+            row += std::abs(gx) + std::abs(gy);
+            sums[(y + 1) * stride + x + 1] = sums[y * stride + x + 1] + row;
+        }
+    }
+    constexpr int32_t kStep = 8;
+    double best = -1.0;
+    auto tryAt = [&](int32_t x, int32_t y) {
+        const double e = sums[(y + height) * stride + x + width] - sums[y * stride + x + width] -
+                         sums[(y + height) * stride + x] + sums[y * stride + x];
+        if (e > best) {
+            best = e;
+            left = x;
+            top = y;
+        }
+    };
+    for (int32_t y = 0;; y = std::min(y + kStep, p.height - height)) {
+        for (int32_t x = 0;; x = std::min(x + kStep, p.width - width)) {
+            tryAt(x, y);
+            if (x == p.width - width) break;
+        }
+        if (y == p.height - height) break;
+    }
+}
+
 // The extent of the kernel's values of at least a tenth of its largest: where the blur's
 // weight lies, without the faint remains the pruning left.
 void Support(const CSquare& k, int32_t& width, int32_t& height) {
@@ -700,20 +741,34 @@ int EstimateFreeFormKernel(const double* grey, int32_t width, int32_t height,
         ShowMessage("The picture is flat: there are no edges to estimate a blur from.");
         return 0;
     }
+    int32_t windowX = 0, windowY = 0, windowW = width, windowH = height;
+    if (settings.window > 0 && (width > settings.window || height > settings.window)) {
+        ChooseWindow(picture, std::max(settings.window, 4 * firstSize), settings.centralWindow,
+                     windowX, windowY, windowW, windowH);
+        CPlane part;
+        part.width = windowW;
+        part.height = windowH;
+        part.v.resize(static_cast<size_t>(windowW) * windowH);
+        for (int32_t y = 0; y < windowH; ++y)
+            std::copy_n(picture.v.data() + static_cast<size_t>(y + windowY) * width + windowX,
+                        windowW, part.v.data() + static_cast<size_t>(y) * windowW);
+        picture = std::move(part);
+    }
 
     std::vector<int32_t> sizes;
     if (settings.maxSize != 0) {
         sizes.push_back(settings.maxSize | 1);
     } else {
         for (int32_t s : {15, 23, 31, 41, 55, 75, 101})
-            if (4 * s <= std::min(width, height)) sizes.push_back(s);
+            if (4 * s <= std::min(picture.width, picture.height)) sizes.push_back(s);
     }
     int32_t threads = settings.threads > 0
                           ? settings.threads
                           : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
     // Below about a quarter megapixel the threads' start costs more than they save (measured
     // on 255 x 255: 1.8 s on two threads against 1.05 s on one).
-    if (settings.threads <= 0 && static_cast<int64_t>(width) * height < 512 * 512) threads = 1;
+    if (settings.threads <= 0 && static_cast<int64_t>(picture.width) * picture.height < 512 * 512)
+        threads = 1;
 
     // Every size tried until one settles: its kernel keeps clear of its window's edges. When
     // none does, the one that explains the picture best.
@@ -774,6 +829,10 @@ int EstimateFreeFormKernel(const double* grey, int32_t width, int32_t height,
         report->triedSizes = tried;
         report->supportWidth = supportW;
         report->supportHeight = supportH;
+        report->windowX = windowX;
+        report->windowY = windowY;
+        report->windowWidth = windowW;
+        report->windowHeight = windowH;
     }
     if (progress) progress(1.0);
     return 1;

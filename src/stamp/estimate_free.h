@@ -48,6 +48,15 @@ struct CFreeFormSettings {
     // Threads for the transforms and the loops; 0 uses every hardware thread, or one for
     // pictures below 512 x 512, where starting threads costs more than they save.
     int32_t threads = 0;
+    // The blur is the same over the whole picture, so a picture larger than window x window
+    // is estimated on the window of that side (clipped to the picture) whose gradients are
+    // strongest, and the kernel serves the whole picture. 0 uses the whole picture. (On
+    // 1024 x 680 shakes 768 kept the quality of the whole picture in 0.8 of its time; 512
+    // and 384 were 2.5 to 4 times faster but lost 0.4 to 1 dB on average, the central window
+    // more.)
+    int32_t window = 768;
+    // The central window instead of the most textured one.
+    bool centralWindow = false;
 };
 
 struct CFreeFormReport {
@@ -57,6 +66,11 @@ struct CFreeFormReport {
     std::vector<int32_t> triedSizes;
     int32_t supportWidth = 0;  // extent of the kernel's non-zero values
     int32_t supportHeight = 0;
+    // The part of the picture the kernel was estimated on.
+    int32_t windowX = 0;
+    int32_t windowY = 0;
+    int32_t windowWidth = 0;
+    int32_t windowHeight = 0;
 };
 
 // Estimates the kernel of the blur in a grey plane of width x height values (grey levels 0 to

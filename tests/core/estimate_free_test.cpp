@@ -239,6 +239,38 @@ TEST(FreeFormEstimate, GrowingSizesSettleOnAWindowTheShakeFitsIn) {
     EXPECT_GE(KernelCorrelation(estimate, Shake9()), 0.7);
 }
 
+// A picture larger than the window is estimated on its most textured window: here a flat
+// half beside a blurred textured half, so the central window would be half flat.
+TEST(FreeFormEstimate, LargePictureIsEstimatedOnItsMostTexturedWindow) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    CPlanes blurred;
+    ASSERT_TRUE(BlurPlanes(TexturedPlanes(120, 96, 5), Shake9(), true, blurred));
+    const std::vector<double> half = GreyOfPlanes(blurred);
+    const int32_t w = 240, h = 96;
+    std::vector<double> grey(static_cast<size_t>(w) * h, 120.0);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < 120; ++x) grey[y * w + 120 + x] = half[y * 120 + x];
+    CFreeFormSettings settings;
+    settings.maxSize = 15;
+    settings.window = 96;
+    CKernel estimate;
+    CFreeFormReport report;
+    ASSERT_EQ(EstimateFreeFormKernel(grey.data(), w, h, settings, estimate, &report), 1);
+    EXPECT_EQ(report.windowWidth, 96);
+    EXPECT_EQ(report.windowHeight, 96);
+    EXPECT_EQ(report.windowY, 0);
+    EXPECT_GE(report.windowX, 120);
+    EXPECT_LE(report.windowX, 144);
+    EXPECT_GE(KernelCorrelation(estimate, Shake9()), 0.7);
+    settings.centralWindow = true;
+    ASSERT_EQ(EstimateFreeFormKernel(grey.data(), w, h, settings, estimate, &report), 1);
+    EXPECT_EQ(report.windowX, 72);
+    settings.window = 0;
+    ASSERT_EQ(EstimateFreeFormKernel(grey.data(), w, h, settings, estimate, &report), 1);
+    EXPECT_EQ(report.windowWidth, w);
+}
+
 TEST(FreeFormEstimate, HopelessInputIsRefusedWithAMessage) {
     CScriptedUi ui;
     CUiScope scope(ui);
