@@ -60,10 +60,11 @@ const std::vector<CStepRow>& StepTable() {
         {"restore",
          "Restore a blurred picture with a kernel: learnt from an example pair, read from a "
          ".stp file, a known blur, or estimated from the picture itself (--estimate; a picture "
-         "in which no blur is found is left as it is, exit status 1); by Wiener deconvolution "
-         "(automatic or hand-set "
-         "strength) or Richardson-Lucy iterations, the borders tapered unless --no-taper. As a "
-         "command of its own it reads any picture as it stands (.png too) and writes by kind",
+         "in which no blur is found is left as it is, exit status 1); by total variation (the "
+         "default), Wiener deconvolution or Richardson-Lucy iterations, each set by the noise "
+         "measured in the picture, the pixels beyond its borders taken as unknown unless its "
+         "blur wraps around them or --no-taper says so. As a command of its own it reads any "
+         "picture as it stands (.png too) and writes by kind",
          StepInput::Picture, true, DefineRestoreStep},
         {"estimate-blur",
          "Estimate the picture's blur from the picture alone: a straight motion, a defocus "
