@@ -36,7 +36,9 @@ public:
         AddWholeOption(command, "--size", m_request.maxSize,
                        "The largest blur in pixels looked for: the longest motion, the widest "
                        "disc, the free kernel's side (default 31; the picture must be four "
-                       "times as large on each side)");
+                       "times as large on each side); 0: the free kernel tries growing sizes "
+                       "and keeps the one it settles inside, the other models look as far as "
+                       "the picture allows");
         command.add_option("-o,--output", m_output,
                            "Kernel file to write (.stp); nothing is written when no blur is "
                            "found");

@@ -181,7 +181,8 @@ CLI::Option* AddKernelSizeOption(CLI::App& command, int32_t& size, bool estimate
     return AddWholeOption(command, "--size", size,
                           estimate ? "Side of a learnt kernel's square support (default 41, at "
                                      "most 63); with --estimate the largest blur looked for "
-                                     "(default 31)"
+                                     "(default 31; 0: as large as the picture allows, the free "
+                                     "kernel trying growing sizes)"
                                    : "Side of a learnt kernel's square support (default 41, at "
                                      "most 63)");
 }

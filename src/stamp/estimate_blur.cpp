@@ -624,12 +624,23 @@ bool BlurModelFromName(const std::string& name, BlurModel& model) {
     return false;
 }
 
-int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEstimate& estimate,
+int EstimateBlur(const CPlanes& planes, const CEstimateRequest& asked, CBlurEstimate& estimate,
                  const RestoreProgress& progress) {
-    if (request.maxSize < kFreeFormMinSize || request.maxSize > kFreeFormMaxSize) {
-        ShowMessage(Format("The blur size must be from %i to %i pixels.", kFreeFormMinSize,
-                           kFreeFormMaxSize));
+    if (asked.maxSize != 0 &&
+        (asked.maxSize < kFreeFormMinSize || asked.maxSize > kFreeFormMaxSize)) {
+        ShowMessage(
+            Format("The blur size must be 0 (as large as the picture allows) or from %i "
+                   "to %i pixels.",
+                   kFreeFormMinSize, kFreeFormMaxSize));
         return 0;
+    }
+    // Size 0: the free-form estimate tries growing sizes and keeps the one it settles inside;
+    // the spectrum's models look for blurs as large as the picture allows.
+    CEstimateRequest request = asked;
+    const bool growing = request.maxSize == 0 && request.model == BlurModel::Free;
+    if (request.maxSize == 0 && !growing && !planes.IsEmpty()) {
+        const int32_t fits = std::min(planes.width, planes.height) / 4;
+        request.maxSize = std::clamp((fits - 1) | 1, kFreeFormMinSize, kFreeFormMaxSize);
     }
     if (request.model == BlurModel::None) {
         ShowMessage("Name a blur model to estimate: auto, motion, defocus, gaussian or free.");
@@ -640,7 +651,7 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& request, CBlurEs
         return 0;
     }
     const int32_t width = planes.width, height = planes.height;
-    if (width < 4 * request.maxSize || height < 4 * request.maxSize) {
+    if (!growing && (width < 4 * request.maxSize || height < 4 * request.maxSize)) {
         ShowMessage(
             Format("The picture (%i x %i) is too small to estimate a blur of %i pixels: it must "
                    "be at least four times the blur size on each side.",

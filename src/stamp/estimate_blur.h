@@ -25,7 +25,9 @@ bool BlurModelFromName(const std::string& name, BlurModel& model);
 struct CEstimateRequest {
     BlurModel model = BlurModel::Auto;
     // The largest blur in pixels the estimate considers (the free-form kernel's side; the
-    // longest motion and the widest disc the parametric estimates look for).
+    // longest motion and the widest disc the parametric estimates look for), 3 to 101; 0:
+    // the free-form estimate tries growing sizes and keeps the one it settles inside, the
+    // parametric ones look as far as the picture allows (a quarter of its shorter side).
     int32_t maxSize = 31;
 };
 

@@ -60,9 +60,12 @@ int Estimated(const CKernelRequest& r, CKernel& kernel, const RestoreProgress& p
 std::string EstimateRules(const CKernelRequest& r) {
     if (r.estimateModel == BlurModel::None)
         return "name a blur model: auto, motion, defocus, gaussian or free.";
-    if (r.estimateSize < kFreeFormMinSize || r.estimateSize > kFreeFormMaxSize)
-        return Format("the largest blur must be from %i to %i pixels.", kFreeFormMinSize,
-                      kFreeFormMaxSize);
+    if (r.estimateSize != 0 &&
+        (r.estimateSize < kFreeFormMinSize || r.estimateSize > kFreeFormMaxSize))
+        return Format(
+            "the largest blur must be 0 (as large as the picture allows) or from %i to "
+            "%i pixels.",
+            kFreeFormMinSize, kFreeFormMaxSize);
     return {};
 }
 
@@ -168,8 +171,9 @@ std::vector<CKernelSourceRow> MakeRows() {
         r.helps = {
             "[MODEL]: the blur estimated from the picture itself, MODEL auto (default: a "
             "straight motion, defocus or Gaussian, or none), motion, defocus, gaussian or free "
-            "(a camera shake); --size N is then the largest blur looked for (default 31). A "
-            "picture in which no blur is found is not restored"};
+            "(a camera shake); --size N is then the largest blur looked for (default 31; 0: "
+            "as large as the picture allows). A picture in which no blur is found is not "
+            "restored"};
         r.parameters = {
             {"Largest blur (pixels)", 0, static_cast<double>(kFreeFormMinSize),
              static_cast<double>(kFreeFormMaxSize),

@@ -79,6 +79,15 @@ TEST_F(CliEstimateTest, RefusesWhatItCannotEstimate) {
     EXPECT_EQ(big.status, 1);
     EXPECT_NE(big.err.find("too small"), std::string::npos) << big.err;
     EXPECT_FALSE(fs::exists(dir / "k.stp"));
+    // 0 looks as far as the picture allows; below 3 or above 101 is refused.
+    const CliResult any = RunCli(dir, "estimate-blur moved.png --size 0 --model motion");
+    EXPECT_EQ(any.status, 0) << any.err;
+    EXPECT_EQ(any.out.rfind("motion ", 0), 0u) << any.out;
+    const CliResult tiny = RunCli(dir, "estimate-blur moved.png --size 2");
+    EXPECT_EQ(tiny.status, 1);
+    EXPECT_NE(tiny.err.find("0 (as large as the picture allows) or from 3 to 101"),
+              std::string::npos)
+        << tiny.err;
     const CliResult model = RunCli(dir, "estimate-blur moved.png --model blurry");
     EXPECT_EQ(model.status, 1);
     EXPECT_NE(model.err.find("--model takes auto, motion"), std::string::npos) << model.err;

@@ -155,6 +155,31 @@ TEST(BlurEstimate, FreeModelRunsTheFreeFormEstimate) {
     EXPECT_TRUE(ui.Messages().empty());
 }
 
+TEST(BlurEstimate, SizeZeroLooksAsFarAsThePictureAllows) {
+    CScriptedUi ui;
+    CUiScope scope(ui);
+    CKernel truth;
+    ASSERT_EQ(MotionKernel(11.0, 60.0, truth), 1);
+    const CPlanes small = BlurredPhotoCrop(truth, 120);  // too small for the default 31 px
+    CEstimateRequest request;
+    request.model = BlurModel::Motion;
+    CBlurEstimate e;
+    EXPECT_EQ(EstimateBlur(small, request, e), 0);
+    ASSERT_EQ(ui.Messages().size(), 1u);
+    request.maxSize = 0;
+    ASSERT_EQ(EstimateBlur(small, request, e), 1);
+    EXPECT_EQ(e.model, BlurModel::Motion) << e.description;
+    EXPECT_NEAR(e.length, 11.0, 1.0);
+    EXPECT_LT(AngleError(e.angle, 60.0), 3.0);
+    // The free-form estimate tries growing sizes, from 15 px.
+    request.model = BlurModel::Free;
+    ASSERT_EQ(EstimateBlur(Blurred(truth), request, e), 1);
+    EXPECT_EQ(e.model, BlurModel::Free) << e.description;
+    EXPECT_GE(e.kernel.width, 15);
+    EXPECT_GT(KernelCorrelation(e.kernel, truth), 0.6);
+    EXPECT_EQ(ui.Messages().size(), 1u);
+}
+
 TEST(BlurEstimate, RefusesSmallFlatAndBrokenPictures) {
     CScriptedUi ui;
     CUiScope scope(ui);
