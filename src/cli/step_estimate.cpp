@@ -17,19 +17,11 @@
 
 namespace {
 
-std::string ModelNames() {
-    std::string names;
-    for (BlurModel m : {BlurModel::Auto, BlurModel::Motion, BlurModel::Defocus, BlurModel::Gaussian,
-                        BlurModel::Free})
-        names += (names.empty() ? "" : ", ") + std::string(BlurModelName(m));
-    return names;
-}
-
 class CEstimateBlurStep : public CStep {
 public:
     explicit CEstimateBlurStep(CLI::App& command) {
         command.add_option("--model", m_model,
-                           "The blur to look for: " + ModelNames() +
+                           "The blur to look for: " + AskableBlurModelNames(", ") +
                                " (default auto: the straight motion, defocus or Gaussian that "
                                "explains the spectrum best, or none; free estimates a camera "
                                "shake's kernel)");
@@ -45,8 +37,8 @@ public:
     }
     bool Prepare() override {
         if (!BlurModelFromName(m_model, m_request.model) || m_request.model == BlurModel::None) {
-            std::fprintf(stderr, "--model takes %s, not \"%s\".\n", ModelNames().c_str(),
-                         m_model.c_str());
+            std::fprintf(stderr, "--model takes %s, not \"%s\".\n",
+                         AskableBlurModelNames(", ").c_str(), m_model.c_str());
             return false;
         }
         if (m_output.empty()) return true;

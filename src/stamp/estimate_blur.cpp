@@ -596,32 +596,49 @@ int32_t SpotSize(const CKernel& kernel, double share) {
 
 }  // namespace
 
+namespace {
+
+struct CModelName {
+    BlurModel model;
+    const char* name;
+};
+
+// The models a request may ask for come first, in the order they are offered.
+constexpr CModelName kModelNames[] = {
+    {BlurModel::Auto, "auto"},       {BlurModel::Motion, "motion"},
+    {BlurModel::Defocus, "defocus"}, {BlurModel::Gaussian, "gaussian"},
+    {BlurModel::Free, "free"},       {BlurModel::None, "none"}};
+constexpr BlurModel kAskable[] = {BlurModel::Auto, BlurModel::Motion, BlurModel::Defocus,
+                                  BlurModel::Gaussian, BlurModel::Free};
+
+}  // namespace
+
 const char* BlurModelName(BlurModel model) {
-    switch (model) {
-        case BlurModel::Auto:
-            return "auto";
-        case BlurModel::Motion:
-            return "motion";
-        case BlurModel::Defocus:
-            return "defocus";
-        case BlurModel::Gaussian:
-            return "gaussian";
-        case BlurModel::Free:
-            return "free";
-        case BlurModel::None:
-            return "none";
-    }
+    for (const CModelName& m : kModelNames)
+        if (m.model == model) return m.name;
     return "none";
 }
 
 bool BlurModelFromName(const std::string& name, BlurModel& model) {
-    for (BlurModel m : {BlurModel::Auto, BlurModel::Motion, BlurModel::Defocus, BlurModel::Gaussian,
-                        BlurModel::Free, BlurModel::None})
-        if (name == BlurModelName(m)) {
-            model = m;
+    for (const CModelName& m : kModelNames)
+        if (name == m.name) {
+            model = m.model;
             return true;
         }
     return false;
+}
+
+std::span<const BlurModel> AskableBlurModels() {
+    return kAskable;
+}
+
+std::string AskableBlurModelNames(const std::string& beforeLast) {
+    std::string names;
+    for (size_t i = 0; i < std::size(kAskable); ++i) {
+        if (i > 0) names += i + 1 == std::size(kAskable) ? beforeLast : ", ";
+        names += BlurModelName(kAskable[i]);
+    }
+    return names;
 }
 
 int EstimateBlur(const CPlanes& planes, const CEstimateRequest& asked, CBlurEstimate& estimate,
@@ -643,7 +660,7 @@ int EstimateBlur(const CPlanes& planes, const CEstimateRequest& asked, CBlurEsti
         request.maxSize = std::clamp((fits - 1) | 1, kFreeFormMinSize, kFreeFormMaxSize);
     }
     if (request.model == BlurModel::None) {
-        ShowMessage("Name a blur model to estimate: auto, motion, defocus, gaussian or free.");
+        ShowMessage("Name a blur model to estimate: " + AskableBlurModelNames(" or ") + ".");
         return 0;
     }
     if (planes.IsEmpty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ enum class BlurModel { Auto, Motion, Defocus, Gaussian, Free, None };
 const char* BlurModelName(BlurModel model);
 // The model of a name above; false for another word.
 bool BlurModelFromName(const std::string& name, BlurModel& model);
+// The models a request may ask for (all but None), in the order they are offered, and their
+// names as a list: "auto, motion, defocus, gaussian" and beforeLast and "free".
+std::span<const BlurModel> AskableBlurModels();
+std::string AskableBlurModelNames(const std::string& beforeLast);
 
 struct CEstimateRequest {
     BlurModel model = BlurModel::Auto;

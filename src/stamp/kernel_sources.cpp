@@ -59,7 +59,7 @@ int Estimated(const CKernelRequest& r, CKernel& kernel, const RestoreProgress& p
 
 std::string EstimateRules(const CKernelRequest& r) {
     if (r.estimateModel == BlurModel::None)
-        return "name a blur model: auto, motion, defocus, gaussian or free.";
+        return "name a blur model: " + AskableBlurModelNames(" or ") + ".";
     if (r.estimateSize != 0 &&
         (r.estimateSize < kFreeFormMinSize || r.estimateSize > kFreeFormMaxSize))
         return Format(
@@ -180,7 +180,7 @@ std::vector<CKernelSourceRow> MakeRows() {
              [](const CKernelRequest& q) { return static_cast<double>(q.estimateSize); },
              [](CKernelRequest& q, double v) { q.estimateSize = static_cast<int32_t>(v); }}};
         r.takesModelName = true;
-        r.usage = "a model: auto, motion, defocus, gaussian or free";
+        r.usage = "a model: " + AskableBlurModelNames(" or ");
         r.check = &EstimateRules;
         r.make = &Estimated;
     }

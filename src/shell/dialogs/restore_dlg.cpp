@@ -35,8 +35,6 @@
 namespace {
 
 // The models of the estimate, in the order of its combo box.
-constexpr BlurModel kEstimateModels[] = {BlurModel::Auto, BlurModel::Motion, BlurModel::Defocus,
-                                         BlurModel::Gaussian, BlurModel::Free};
 
 // While the preview is drawn, the core's messages go to the preview's caption instead of a
 // message box at every change of a control.
@@ -122,7 +120,7 @@ CRestoreDlg::CRestoreDlg(const CRestoreRequest& request, const DibHandle& pictur
     for (QRadioButton* r : {m_fromPair, m_fromStamp, m_fromEstimate, m_fromKnown})
         sources->addButton(r);
     m_estimateModel = new QComboBox(source);
-    for (const BlurModel model : kEstimateModels)
+    for (const BlurModel model : AskableBlurModels())
         m_estimateModel->addItem(QString::fromUtf8(BlurModelName(model)));
     m_estimateSize = new QSpinBox(source);
     m_estimateSize->setRange(static_cast<int>(estimateRow.parameters[0].minimum),
@@ -365,12 +363,10 @@ void CRestoreDlg::ShowRequest(const CRestoreRequest& request) {
     const bool estimate = k.source == KernelSource::Estimate;
     {
         const QSignalBlocker b1(m_estimateModel), b2(m_estimateSize);
-        const auto* model =
-            std::find(std::begin(kEstimateModels), std::end(kEstimateModels), k.estimateModel);
+        const std::span<const BlurModel> models = AskableBlurModels();
+        const auto model = std::find(models.begin(), models.end(), k.estimateModel);
         m_estimateModel->setCurrentIndex(
-            model == std::end(kEstimateModels)
-                ? 0
-                : static_cast<int>(model - std::begin(kEstimateModels)));
+            model == models.end() ? 0 : static_cast<int>(model - models.begin()));
         m_estimateSize->setValue(k.estimateSize);
     }
     m_fromPair->setChecked(pair);
@@ -417,8 +413,9 @@ CKernelRequest CRestoreDlg::Request() const {
     r.blurredPath = m_blurred->text().toStdString();
     r.size = m_size->value();
     r.stampPath = m_stamp->text().toStdString();
-    r.estimateModel = kEstimateModels[std::clamp(m_estimateModel->currentIndex(), 0,
-                                                 static_cast<int>(std::size(kEstimateModels)) - 1)];
+    const std::span<const BlurModel> models = AskableBlurModels();
+    r.estimateModel = models[static_cast<size_t>(
+        std::clamp(m_estimateModel->currentIndex(), 0, static_cast<int>(models.size()) - 1))];
     r.estimateSize = m_estimateSize->value();
     if (m_fromPair->isChecked()) {
         r.source = KernelSource::ExamplePair;
