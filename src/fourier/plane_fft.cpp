@@ -43,10 +43,10 @@ struct CFftw<float> {
 }  // namespace
 
 template <typename Real>
-CPlaneFft<Real>::CPlaneFft(int32_t width, int32_t height)
+CPlaneFft<Real>::CPlaneFft(int32_t width, int32_t height, int32_t threads)
     : m_width(width), m_height(height), m_halfColumns(width / 2 + 1) {
     static_assert(sizeof(Spectrum) == 2 * sizeof(Real));
-    auto lock = LockFftwPlanner(1);
+    auto lock = LockFftwPlanner(threads);
     m_real = static_cast<Real*>(CFftw<Real>::Malloc(Reals() * sizeof(Real)));
     m_half = static_cast<Spectrum*>(CFftw<Real>::Malloc(Halves() * sizeof(Spectrum)));
     if (m_real != nullptr && m_half != nullptr) {

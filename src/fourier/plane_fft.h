@@ -17,8 +17,9 @@ class CPlaneFft {
 public:
     using Spectrum = std::conditional_t<std::is_same_v<Real, double>, Complex, std::complex<float>>;
 
-    // Throws std::bad_alloc when the buffers or plans cannot be made.
-    CPlaneFft(int32_t width, int32_t height);
+    // Throws std::bad_alloc when the buffers or plans cannot be made. threads: how many
+    // threads each transform may use (0: every hardware thread).
+    CPlaneFft(int32_t width, int32_t height, int32_t threads = 1);
     ~CPlaneFft();
     CPlaneFft(const CPlaneFft&) = delete;
     CPlaneFft& operator=(const CPlaneFft&) = delete;

@@ -1,15 +1,13 @@
 #include "stamp/estimate_free.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <new>
 #include <thread>
 
 #include "fourier/complex.h"
-#include "fourier/fft_engine.h"
 #include "fourier/parallel_ranges.h"
+#include "fourier/plane_fft.h"
 #include "platform/user_interface.h"
 
 namespace {
@@ -28,46 +26,17 @@ constexpr double kSplitEnd = 1e5;
 constexpr double kEdgeWeightFloor = 1e-4;
 constexpr int32_t kKernelCgSteps = 25;
 
-// One real W x H plane and its half spectrum, FFTW's unnormalised transforms both ways
-// (Inverse(Forward(p)) = W * H * p; the inverse overwrites the half spectrum).
-class CGridFft {
+// One real W x H plane and its half spectrum (fourier/plane_fft.h), with the copies in and
+// out that the estimate makes of whole planes.
+class CGridFft : public CPlaneFftD {
 public:
-    CGridFft(int32_t width, int32_t height, int32_t threads)
-        : m_width(width), m_height(height), m_halfColumns(width / 2 + 1) {
-        auto lock = LockFftwPlanner(threads);
-        m_real = static_cast<double*>(fftw_malloc(Reals() * sizeof(double)));
-        m_half = static_cast<fftw_complex*>(fftw_malloc(Halves() * sizeof(fftw_complex)));
-        if (m_real != nullptr && m_half != nullptr) {
-            m_forward = fftw_plan_dft_r2c_2d(height, width, m_real, m_half, FFTW_ESTIMATE);
-            m_inverse = fftw_plan_dft_c2r_2d(height, width, m_half, m_real, FFTW_ESTIMATE);
-        }
-        if (m_forward == nullptr || m_inverse == nullptr) {
-            Release();
-            throw std::bad_alloc();
-        }
-    }
-    ~CGridFft() {
-        auto lock = LockFftwPlanner(1);
-        Release();
-    }
-    CGridFft(const CGridFft&) = delete;
-    CGridFft& operator=(const CGridFft&) = delete;
+    CGridFft(int32_t width, int32_t height, int32_t threads) : CPlaneFftD(width, height, threads) {}
 
-    int32_t Width() const { return m_width; }
-    int32_t Height() const { return m_height; }
-    int32_t HalfColumns() const { return m_halfColumns; }
-    size_t Reals() const { return static_cast<size_t>(m_width) * static_cast<size_t>(m_height); }
-    size_t Halves() const {
-        return static_cast<size_t>(m_height) * static_cast<size_t>(m_halfColumns);
-    }
-    double* Real() { return m_real; }
-    Complex* Half() { return reinterpret_cast<Complex*>(m_half); }
-    void Forward() { fftw_execute(m_forward); }
-    void Inverse() { fftw_execute(m_inverse); }
+    double* Real() { return RealData(); }
 
     // The spectrum of a real plane of Reals() values.
     void Spectrum(const std::vector<double>& plane, std::vector<Complex>& out) {
-        std::copy(plane.begin(), plane.end(), m_real);
+        std::copy(plane.begin(), plane.end(), RealData());
         Forward();
         out.assign(Half(), Half() + Halves());
     }
@@ -76,26 +45,10 @@ public:
         std::copy(spectrum.begin(), spectrum.end(), Half());
         Inverse();
         const double scale = 1.0 / static_cast<double>(Reals());
+        const double* real = RealData();
         out.resize(Reals());
-        for (size_t i = 0; i < Reals(); ++i) out[i] = m_real[i] * scale;
+        for (size_t i = 0; i < Reals(); ++i) out[i] = real[i] * scale;
     }
-
-private:
-    void Release() {
-        if (m_forward != nullptr) fftw_destroy_plan(m_forward);
-        if (m_inverse != nullptr) fftw_destroy_plan(m_inverse);
-        fftw_free(m_real);
-        fftw_free(m_half);
-        m_forward = m_inverse = nullptr;
-        m_real = nullptr;
-        m_half = nullptr;
-    }
-
-    int32_t m_width, m_height, m_halfColumns;
-    double* m_real = nullptr;
-    fftw_complex* m_half = nullptr;
-    fftw_plan m_forward = nullptr;
-    fftw_plan m_inverse = nullptr;
 };
 
 int32_t Wrap(int32_t v, int32_t n) {
